@@ -1,0 +1,44 @@
+// tolmare-cli: the program's logic for scripts and headless machines. One small dispatcher;
+// every command lives in a file of its own and registers itself here.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+#include <optional>
+
+namespace cli {
+
+// What a command gets: its arguments (after the command name) and the two output streams.
+struct Context {
+    QStringList args;
+    QTextStream& out;
+    QTextStream& err;
+
+    // The value after `--name`, taken out of args; nullopt when absent.
+    std::optional<QString> option(const QString& name);
+    // True when `--name` stands in args (taken out).
+    bool flag(const QString& name);
+};
+
+struct Command {
+    QString name;
+    QString usage;  // one line: the command and its arguments
+    QString help;   // what it does, a few lines
+    std::function<int(Context&)> run;  // the exit code
+};
+
+// Registers a command; used by the command files through a static Registrar.
+void registerCommand(Command c);
+const QList<Command>& commands();
+
+struct Registrar {
+    explicit Registrar(Command c) { registerCommand(std::move(c)); }
+};
+
+// Reads "dd/MM/yyyy"; nullopt when it is not a date.
+std::optional<class QDate> parseDate(const QString& text);
+
+}  // namespace cli

@@ -1,0 +1,30 @@
+# Helpers shared by the folders' CMakeLists.
+
+# tolmare_logic(name SOURCES ... LIBS ...): a subsystem's logic target. Links QtCore, SQLite
+# and zlib at most, never QtWidgets.
+function(tolmare_logic name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC Qt6::Core ${ARG_LIBS})
+endfunction()
+
+# tolmare_ui(name SOURCES ... LIBS ...): a subsystem's windows.
+function(tolmare_ui name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC Qt6::Widgets Qt6::PrintSupport ${ARG_LIBS})
+endfunction()
+
+# tolmare_test(name SOURCES ... LIBS ...): one Qt Test program, registered with CTest. Widget
+# tests run on the offscreen platform; every test finds TBLSCN.DLL beside it.
+function(tolmare_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TOLMARE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+    TIMEOUT 600)
+endfunction()

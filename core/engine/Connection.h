@@ -1,0 +1,74 @@
+// One SQLite connection on a data folder. Each table file of the folder is ATTACHed under its
+// table name ("GRUPO.DB" as schema GRUPO) the first time a dataset or statement needs it, so
+// joined statements run unchanged. Files are never created here: a missing table is an error.
+#pragma once
+
+#include "core/store/StoreSchema.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+
+struct sqlite3;
+
+namespace db {
+
+class Connection {
+public:
+    explicit Connection(const QString& folder);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    QString folder() const { return folder_; }
+
+    // The path of a table file in the folder, matched without regard to case when no file of
+    // exactly that name exists; empty when there is none.
+    QString resolve(const QString& fileName) const;
+    // Attaches a table file (once) and returns its schema name. Throws EngineError when the
+    // file is missing, is not a table file, or cannot be opened.
+    QString attach(const QString& fileName);
+    // Attaches the table named in an SQL error "no such table: X" when a file X.DB exists.
+    bool attachByTableName(const QString& tableName);
+    // The definition read from an attached table file.
+    const store::TableSpec& spec(const QString& schema) const;
+    void detachAll();
+
+    // Raised by every write; cursors re-seek from their position when it moved.
+    quint64 generation() const { return generation_; }
+    void bump() { ++generation_; }
+
+    // Runs a statement without results; throws EngineError with `context` in the message.
+    void exec(const QString& sql);
+
+    // Bulk work: one transaction around many posts, each post in a savepoint of its own.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+private:
+    QString folder_;
+    sqlite3* db_ = nullptr;
+    QHash<QString, store::TableSpec> specs_;  // by schema name
+    quint64 generation_ = 1;
+};
+
+// Scope guard: a transaction that is rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Connection& c) : c_(c) { c_.begin(); }
+    ~Transaction() { if (!done_) { try { c_.rollback(); } catch (...) {} } }
+    void commit() { c_.commit(); done_ = true; }
+
+private:
+    Connection& c_;
+    bool done_ = false;
+};
+
+// Throws EngineError with SQLite's message for `db`, prefixed by `what` when given.
+[[noreturn]] void throwSqlite(sqlite3* db, const QString& what = {});
+
+}  // namespace db

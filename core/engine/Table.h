@@ -1,0 +1,114 @@
+// A table dataset: one table file of a database, read through an index order with key
+// search, range, filter, locate, a master link, lookup fields and editing. The current row is
+// kept as its position in the order, so stepping never re-reads the table and memory does not
+// grow with the number of rows.
+#pragma once
+
+#include "core/engine/Dataset.h"
+
+#include <memory>
+
+namespace db {
+
+class Connection;
+
+class Table : public Dataset {
+    Q_OBJECT
+public:
+    explicit Table(QObject* parent = nullptr);
+    ~Table() override;
+
+    // The table file ("GRUPO.DB"; the case of the name does not matter).
+    void setTableName(const QString& fileName) { tableName_ = fileName; }
+    QString tableName() const { return tableName_; }
+
+    // The order: an index by name (empty: the primary key) or a ";"-separated list of fields
+    // that some index begins with. Changing it while open keeps the current row current
+    // (a pending edit or insert is posted first when changed, dropped when not).
+    void setIndexName(const QString& name);
+    void setIndexFieldNames(const QString& fields);
+    QString indexName() const { return indexName_; }
+    QStringList orderFields() const;  // key fields of the current order
+
+    // The persistent field list: exactly these fields, in this order (empty: all of the
+    // table). Lookup fields are added after it. Set while closed.
+    void setFieldList(const QStringList& names) { fieldList_ = names; }
+    void addLookupField(const QString& name, int width, const QString& keyField,
+                        Dataset* lookupDataset, const QString& lookupKeyField,
+                        const QString& resultField);
+    void setFieldRequired(const QString& name, bool required);
+    void setFieldEditMask(const QString& name, const QString& mask);
+
+    // Key search on the current order, values for its leading fields (empty values: invalid
+    // QVariant). findKey moves to an exact match and answers true, or stays and answers false;
+    // findNearest moves to the first row not below the values, or to the last row.
+    bool findKey(const QVariantList& values);
+    void findNearest(const QVariantList& values);
+
+    // Range on the leading fields of the current order, inclusive; moves to the first row.
+    void setRange(const QVariantList& start, const QVariantList& end);
+    void cancelRange();
+    bool hasRange() const { return !rangeStart_.isEmpty() || !rangeEnd_.isEmpty(); }
+
+    // Filter "FIELD = value" (also <>, <, <=, >, >=; the value a number or a 'text').
+    // Switching it on or off, or changing it while on, moves to the first row.
+    void setFilter(const QString& expression);
+    QString filter() const { return filterText_; }
+    void setFiltered(bool on);
+    bool filtered() const { return filtered_; }
+
+    // Detail of a master: only the rows whose `detailField` equals the master's `masterField`
+    // on its current row, following it row by row.
+    void setMasterSource(Dataset* master, const QString& masterField, const QString& detailField);
+
+    // The save-changes request: posted changes written to the table file at once.
+    void flushBuffers();
+
+    int recordCount() override;
+    int recNo() override;
+    void setRecNo(int n) override;
+    bool locate(const QString& fields, const QVariantList& values,
+                LocateMode mode = LocateMode::Exact) override;
+    QVariant lookup(const QString& keyFields, const QVariantList& keyValues,
+                    const QString& resultField) override;
+    bool bookmarkValid(const Bookmark& b) override;
+    void gotoBookmark(const Bookmark& b) override;
+
+    // The connection the table is open on (nullptr while closed).
+    Connection* connection() const { return conn_; }
+
+protected:
+    void doOpen() override;
+    void doClose() override;
+    void doFirst() override;
+    void doLast() override;
+    bool doNext() override;
+    bool doPrior() override;
+    void doInsert() override;
+    void doPost() override;
+    void doDelete() override;
+
+private:
+    struct Cursor;
+    void applyOrder();
+    void refreshFromMaster();
+    void reposition();  // after a change of order, range or filter: to the first row
+    QString tableName_;
+    QString indexName_;
+    QString indexFields_;
+    QStringList fieldList_;
+    struct LookupSpec { QString name; int width; QString keyField; Dataset* ds; QString lookupKey; QString result; };
+    QVector<LookupSpec> lookups_;
+    QHash<QString, bool> requiredOverride_;
+    QHash<QString, QString> masks_;
+    QVariantList rangeStart_, rangeEnd_;
+    QString filterText_;
+    bool filtered_ = false;
+    Dataset* master_ = nullptr;
+    QString masterField_, detailField_;
+    QMetaObject::Connection masterConn_;
+    Connection* conn_ = nullptr;
+    std::unique_ptr<Cursor> cur_;
+};
+
+}  // namespace db
