@@ -2,6 +2,7 @@
 // every command lives in a file of its own and registers itself here.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -39,6 +40,6 @@ struct Registrar {
 };
 
 // Reads "dd/MM/yyyy"; nullopt when it is not a date.
-std::optional<class QDate> parseDate(const QString& text);
+std::optional<QDate> parseDate(const QString& text);
 
 }  // namespace cli

@@ -1,0 +1,3 @@
+#include "core/UVariaveis.h"
+
+std::int32_t UsuarioAtual = 0;
