@@ -75,6 +75,10 @@ public:
     virtual QVariant lookup(const QString& keyFields, const QVariantList& keyValues,
                             const QString& resultField) = 0;
 
+    // The values of every field (lookups included) of `count` rows from position `first`
+    // (counted from 0) in the current order, without moving: what a grid shows.
+    virtual QVector<QVector<QVariant>> rowsAt(int first, int count) = 0;
+
     Bookmark bookmark() const;
     virtual bool bookmarkValid(const Bookmark& b) = 0;
     virtual void gotoBookmark(const Bookmark& b) = 0;
@@ -119,6 +123,8 @@ protected:
     virtual bool doNext() = 0;   // false at the end, current row kept
     virtual bool doPrior() = 0;
     virtual void doInsert() { readOnlyError(); }
+    // Columns of a row buffer (data columns of the underlying table or result).
+    virtual int rowWidth() const = 0;
     virtual void doPost() { readOnlyError(); }
     virtual void doCancelInsert() {}
     virtual void doDelete() { readOnlyError(); }
@@ -132,6 +138,8 @@ protected:
     void checkActive() const;
     void checkBrowse();  // posts nothing: a dataset in edit or insert must be finished first
     void validateForPost();
+    // The value of a field in a row buffer (data columns); lookups are resolved.
+    QVariant valueIn(const FieldDef& f, const QVector<QVariant>& row);
 
     QString databaseName_;
     QVector<FieldDef> fields_;
@@ -147,7 +155,6 @@ protected:
     QVector<Field*> fieldObjects_;
 
 private:
-    QVariant lookupValue(const FieldDef& f);
     // Lookup values of the current row, computed once per row.
     QHash<int, QVariant> lookupCache_;
 };

@@ -25,6 +25,7 @@ public:
                 LocateMode mode = LocateMode::Exact) override;
     QVariant lookup(const QString& keyFields, const QVariantList& keyValues,
                     const QString& resultField) override;
+    QVector<QVector<QVariant>> rowsAt(int first, int count) override;
     bool bookmarkValid(const Bookmark& b) override;
     void gotoBookmark(const Bookmark& b) override;
 
@@ -40,6 +41,7 @@ protected:
     bool doPrior() override;
 
 private:
+    int rowWidth() const override;
     void moveTo(qsizetype i);
     QStringList sql_;
     QVector<QVector<QVariant>> rows_;

@@ -1,7 +1,8 @@
 // A table dataset: one table file of a database, read through an index order with key
 // search, range, filter, locate, a master link, lookup fields and editing. The current row is
-// kept as its position in the order, so stepping never re-reads the table and memory does not
-// grow with the number of rows.
+// kept as its position in the order (its key values and rowid); stepping reads on from there
+// with prepared statements, so it never re-reads the table and memory does not grow with the
+// number of rows.
 #pragma once
 
 #include "core/engine/Dataset.h"
@@ -71,6 +72,7 @@ public:
                 LocateMode mode = LocateMode::Exact) override;
     QVariant lookup(const QString& keyFields, const QVariantList& keyValues,
                     const QString& resultField) override;
+    QVector<QVector<QVariant>> rowsAt(int first, int count) override;
     bool bookmarkValid(const Bookmark& b) override;
     void gotoBookmark(const Bookmark& b) override;
 
@@ -90,14 +92,25 @@ protected:
 
 private:
     struct Cursor;
-    void applyOrder();
     void refreshFromMaster();
     void reposition();  // after a change of order, range or filter: to the first row
+    void positionTo(qint64 rowid);
+    void chooseOrder();
+    void buildConditions();
+    void refreshOrderKeepingRow();
+    int rowWidth() const override;
     QString tableName_;
     QString indexName_;
     QString indexFields_;
     QStringList fieldList_;
-    struct LookupSpec { QString name; int width; QString keyField; Dataset* ds; QString lookupKey; QString result; };
+    struct LookupSpec {
+        QString name;
+        int width;
+        QString keyField;
+        Dataset* ds;
+        QString lookupKey;
+        QString result;
+    };
     QVector<LookupSpec> lookups_;
     QHash<QString, bool> requiredOverride_;
     QHash<QString, QString> masks_;

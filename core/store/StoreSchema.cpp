@@ -44,15 +44,18 @@ std::string quoted(const std::string& identifier)
 
 std::string declaredType(const FieldSpec& f)
 {
+    // SQLite's type names are words followed by an optional "(n)": the required flag is a word
+    // of its own before the width ("ALPHA_CHAR REQUIRED(50)").
     std::string type;
     switch (f.type) {
-    case FieldType::Alpha: type = "ALPHA_CHAR(" + std::to_string(f.width) + ")"; break;
+    case FieldType::Alpha: type = "ALPHA_CHAR"; break;
     case FieldType::Number: type = "NUMBER_REAL"; break;
     case FieldType::Money: type = "MONEY_REAL"; break;
     case FieldType::Date: type = "DATE_TEXT"; break;
     case FieldType::Autoincrement: return "INTEGER";
     }
     if (f.required) type += " REQUIRED";
+    if (f.type == FieldType::Alpha) type += "(" + std::to_string(f.width) + ")";
     return type;
 }
 
@@ -60,26 +63,33 @@ bool parseDeclaredType(const std::string& declared, FieldSpec& f)
 {
     std::string d = declared;
     f.required = false;
+    f.width = 0;
+    int width = 0;
+    const size_t open = d.find('(');
+    if (open != std::string::npos) {
+        if (d.back() != ')') return false;
+        const std::string digits = d.substr(open + 1, d.size() - open - 2);
+        if (digits.empty() || digits.size() > 3
+            || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        width = std::stoi(digits);
+        d.resize(open);
+    }
     const std::string req = " REQUIRED";
     if (d.size() > req.size() && d.compare(d.size() - req.size(), req.size(), req) == 0) {
         f.required = true;
         d.resize(d.size() - req.size());
     }
-    f.width = 0;
+    if (d == "ALPHA_CHAR") {
+        f.type = FieldType::Alpha;
+        f.width = width;
+        return width > 0;
+    }
+    if (open != std::string::npos) return false;
     if (d == "INTEGER") { f.type = FieldType::Autoincrement; return !f.required; }
     if (d == "NUMBER_REAL") { f.type = FieldType::Number; return true; }
     if (d == "MONEY_REAL") { f.type = FieldType::Money; return true; }
     if (d == "DATE_TEXT") { f.type = FieldType::Date; return true; }
-    const std::string alpha = "ALPHA_CHAR(";
-    if (d.compare(0, alpha.size(), alpha) == 0 && d.back() == ')') {
-        std::string digits = d.substr(alpha.size(), d.size() - alpha.size() - 1);
-        if (digits.empty() || digits.size() > 3
-            || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        f.type = FieldType::Alpha;
-        f.width = std::stoi(digits);
-        return f.width > 0;
-    }
     return false;
 }
 

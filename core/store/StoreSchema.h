@@ -49,7 +49,8 @@ struct TableSpec {
 std::string primaryIndexName(const TableSpec& t);
 
 // The declared column type that encodes a field: "ALPHA_CHAR(50)", "NUMBER_REAL",
-// "MONEY_REAL", "DATE_TEXT", "INTEGER" (autoincrement), followed by " REQUIRED" when required.
+// "MONEY_REAL", "DATE_TEXT", "INTEGER" (autoincrement); a required field has the word
+// "REQUIRED" after the type name and before the width ("ALPHA_CHAR REQUIRED(50)").
 std::string declaredType(const FieldSpec& f);
 // The inverse; false when the text is not one of ours.
 bool parseDeclaredType(const std::string& declared, FieldSpec& f);

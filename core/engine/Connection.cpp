@@ -1,0 +1,132 @@
+#include "core/engine/Connection.h"
+
+#include "core/engine/EngineError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace db {
+
+void throwSqlite(sqlite3* db, const QString& what)
+{
+    const int code = sqlite3_extended_errcode(db) & 0xff;
+    QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        msg = "Table is locked by another program (" + msg + ")";
+    throw EngineError(what.isEmpty() ? msg : what + ": " + msg);
+}
+
+Connection::Connection(const QString& folder) : folder_(folder)
+{
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI;
+    if (sqlite3_open_v2(":memory:", &db_, flags, nullptr) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EngineError("Cannot open the table engine: " + msg);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 2000);
+    store::registerCollation(db_);
+}
+
+Connection::~Connection()
+{
+    sqlite3_close_v2(db_);
+}
+
+QString Connection::resolve(const QString& fileName) const
+{
+    const QDir dir(folder_);
+    if (QFileInfo(dir.filePath(fileName)).isFile()) return dir.filePath(fileName);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
+    for (const QString& e : entries)
+        if (e.compare(fileName, Qt::CaseInsensitive) == 0) return dir.filePath(e);
+    return {};
+}
+
+QString Connection::attach(const QString& fileName)
+{
+    const store::TableSpec probe{fileName.toStdString(), {}, {}};
+    const QString schema = QString::fromStdString(probe.tableName());
+    if (specs_.contains(schema)) return schema;
+    const QString path = resolve(fileName);
+    if (path.isEmpty())
+        throw EngineError(QString("Table does not exist: %1").arg(QDir(folder_).filePath(fileName)));
+    const QString uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(
+                            QUrl::FullyEncoded) + "?mode=rw";
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, "ATTACH DATABASE ? AS ?", -1, &st, nullptr) != SQLITE_OK)
+        throwSqlite(db_, path);
+    const QByteArray u = uri.toUtf8(), s = schema.toUtf8();
+    sqlite3_bind_text(st, 1, u.constData(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, s.constData(), -1, SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) throwSqlite(db_, path);
+
+    store::TableSpec spec;
+    std::string error;
+    if (!store::readSpec(db_, schema.toStdString(), QFileInfo(path).fileName().toStdString(),
+                         spec, error)) {
+        const QString detach = "DETACH DATABASE " + QString::fromStdString(
+                                   store::quoted(schema.toStdString()));
+        sqlite3_exec(db_, detach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        throw EngineError(QString("%1 is not a valid table file: %2")
+                              .arg(path, QString::fromStdString(error)));
+    }
+    const QString q = QString::fromStdString(store::quoted(schema.toStdString()));
+    exec("PRAGMA " + q + ".journal_mode=DELETE");
+    exec("PRAGMA " + q + ".synchronous=FULL");
+    specs_.insert(schema, spec);
+    return schema;
+}
+
+bool Connection::attachByTableName(const QString& tableName)
+{
+    const QString file = resolve(tableName + ".DB");
+    if (file.isEmpty()) return false;
+    attach(QFileInfo(file).fileName());
+    return true;
+}
+
+const store::TableSpec& Connection::spec(const QString& schema) const
+{
+    auto it = specs_.constFind(schema.toUpper());
+    if (it == specs_.constEnd()) throw EngineError("Table " + schema + " is not open");
+    return it.value();
+}
+
+void Connection::detachAll()
+{
+    for (auto it = specs_.cbegin(); it != specs_.cend(); ++it) {
+        const QString sql = "DETACH DATABASE "
+                            + QString::fromStdString(store::quoted(it.key().toStdString()));
+        sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    }
+    specs_.clear();
+    bump();
+}
+
+void Connection::exec(const QString& sql)
+{
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(err ? err : "unknown error");
+        sqlite3_free(err);
+        const int code = sqlite3_extended_errcode(db_) & 0xff;
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+            throw EngineError("Table is locked by another program (" + msg + ")");
+        throw EngineError(msg);
+    }
+}
+
+void Connection::begin() { exec("BEGIN IMMEDIATE"); }
+void Connection::commit() { exec("COMMIT"); bump(); }
+void Connection::rollback() { exec("ROLLBACK"); bump(); }
+bool Connection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+}  // namespace db

@@ -1,0 +1,1 @@
+#include "core/engine/DataSource.h"

@@ -1,0 +1,201 @@
+#include "core/engine/Field.h"
+
+#include "core/engine/Dataset.h"
+#include "core/engine/EngineError.h"
+
+#include <cmath>
+
+namespace db {
+
+namespace {
+
+using store::FieldType;
+
+QString numberText(double v)
+{
+    QString s = QString::number(v, 'g', 15);
+    s.replace('.', ',');
+    return s;
+}
+
+// Reads a number typed the Brazilian way ("1234,5", "1.234,50") or the plain way ("1234.5").
+bool parseNumber(QString s, double& out)
+{
+    s = s.trimmed();
+    if (s.contains(',')) {
+        s.remove('.');
+        s.replace(',', '.');
+    }
+    bool ok = false;
+    out = s.toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+
+bool parseDate(const QString& text, QDate& out)
+{
+    const QString s = text.trimmed();
+    for (const char* fmt : {"dd/MM/yyyy", "d/M/yyyy", "yyyy-MM-dd"}) {
+        out = QDate::fromString(s, QString::fromLatin1(fmt));
+        if (out.isValid()) return true;
+    }
+    const QDateTime dt = QDateTime::fromString(s, "dd/MM/yyyy hh:mm:ss");
+    if (dt.isValid()) {
+        out = dt.date();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+const FieldDef& Field::def() const { return ds_->fieldDef(index_); }
+
+QVariant Field::value() const { return ds_->rawValue(index_); }
+
+bool Field::isNull() const
+{
+    const QVariant v = value();
+    return !v.isValid() || v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+}
+
+QString Field::asString() const
+{
+    const QVariant v = value();
+    if (!v.isValid() || v.isNull()) return {};
+    switch (v.typeId()) {
+    case QMetaType::Double: return numberText(v.toDouble());
+    case QMetaType::QDate: return v.toDate().toString("dd/MM/yyyy");
+    case QMetaType::QDateTime: return v.toDateTime().toString("dd/MM/yyyy hh:mm:ss");
+    default: return v.toString();
+    }
+}
+
+double Field::asFloat() const
+{
+    const QVariant v = value();
+    if (!v.isValid() || v.isNull()) return 0;
+    if (v.typeId() == QMetaType::QString) {
+        if (v.toString().trimmed().isEmpty()) return 0;
+        double d = 0;
+        if (!parseNumber(v.toString(), d))
+            throw EngineError(QString("'%1' is not a valid floating point value for field '%2'")
+                                  .arg(v.toString(), name()));
+        return d;
+    }
+    if (v.typeId() == QMetaType::QDate) return double(v.toDate().toJulianDay());
+    return v.toDouble();
+}
+
+qint64 Field::asInteger() const
+{
+    const QVariant v = value();
+    if (!v.isValid() || v.isNull()) return 0;
+    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) return v.toLongLong();
+    if (v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const qint64 n = v.toString().trimmed().toLongLong(&ok);
+        if (ok) return n;
+        if (v.toString().trimmed().isEmpty()) return 0;
+        throw EngineError(QString("'%1' is not a valid integer value for field '%2'")
+                              .arg(v.toString(), name()));
+    }
+    return qint64(std::llround(asFloat()));
+}
+
+QDateTime Field::asDateTime() const
+{
+    const QVariant v = value();
+    if (!v.isValid() || v.isNull()) return {};
+    if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0));
+    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
+    QDate d;
+    if (v.typeId() == QMetaType::QString && parseDate(v.toString(), d)) return QDateTime(d, QTime(0, 0));
+    throw EngineError(QString("'%1' is not a valid date for field '%2'").arg(v.toString(), name()));
+}
+
+QDate Field::asDate() const { return asDateTime().date(); }
+
+QString Field::displayText() const
+{
+    if (isNull()) return {};
+    if (def().type == FieldType::Money && def().kind == FieldKind::Data) {
+        QString s = QString::number(asFloat(), 'f', 2);
+        s.replace('.', ',');
+        return s;
+    }
+    return asString();
+}
+
+void Field::setValue(const QVariant& v)
+{
+    const FieldDef& d = def();
+    if (!v.isValid() || v.isNull()) {
+        ds_->setRawValue(index_, QVariant());
+        return;
+    }
+    QVariant out;
+    switch (d.type) {
+    case FieldType::Alpha: {
+        QString s;
+        if (v.typeId() == QMetaType::Double) s = numberText(v.toDouble());
+        else if (v.typeId() == QMetaType::QDate) s = v.toDate().toString("dd/MM/yyyy");
+        else s = v.toString();
+        if (d.width > 0 && s.size() > d.width) s.truncate(d.width);
+        if (!s.isEmpty()) out = s;
+        break;
+    }
+    case FieldType::Number:
+    case FieldType::Money: {
+        if (v.typeId() == QMetaType::QString) {
+            if (v.toString().trimmed().isEmpty()) break;
+            double x = 0;
+            if (!parseNumber(v.toString(), x))
+                throw EngineError(QString("'%1' is not a valid floating point value for field '%2'")
+                                      .arg(v.toString(), d.name));
+            out = x;
+        } else {
+            bool ok = false;
+            const double x = v.toDouble(&ok);
+            if (!ok) throw EngineError(QString("Invalid value for field '%1'").arg(d.name));
+            out = x;
+        }
+        break;
+    }
+    case FieldType::Date: {
+        QDate date;
+        if (v.typeId() == QMetaType::QDate) date = v.toDate();
+        else if (v.typeId() == QMetaType::QDateTime) date = v.toDateTime().date();
+        else if (v.typeId() == QMetaType::QString) {
+            if (v.toString().trimmed().isEmpty()) break;
+            if (!parseDate(v.toString(), date))
+                throw EngineError(QString("'%1' is not a valid date for field '%2'")
+                                      .arg(v.toString(), d.name));
+        } else {
+            throw EngineError(QString("Invalid value for field '%1'").arg(d.name));
+        }
+        if (date.isValid()) out = date;
+        break;
+    }
+    case FieldType::Autoincrement: {
+        bool ok = false;
+        const qint64 n = v.toLongLong(&ok);
+        if (!ok) throw EngineError(QString("Invalid value for field '%1'").arg(d.name));
+        out = n;
+        break;
+    }
+    }
+    ds_->setRawValue(index_, out);
+}
+
+void Field::setAsString(const QString& s) { setValue(s.isEmpty() ? QVariant() : QVariant(s)); }
+void Field::setAsFloat(double v) { setValue(v); }
+void Field::setAsInteger(qint64 v)
+{
+    if (def().type == FieldType::Number || def().type == FieldType::Money) setValue(double(v));
+    else setValue(v);
+}
+void Field::setAsDateTime(const QDateTime& v) { setValue(v.isValid() ? QVariant(v) : QVariant()); }
+void Field::setAsDate(const QDate& v) { setValue(v.isValid() ? QVariant(v) : QVariant()); }
+void Field::clear() { setValue(QVariant()); }
+
+}  // namespace db

@@ -1,0 +1,845 @@
+#include "core/engine/Table.h"
+
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/SqlValue.h"
+
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+namespace db {
+
+using store::FieldType;
+
+// Everything the open table knows: its file, its order, the conditions of range, filter and
+// master link, and the stream of rows read from the current position in one direction.
+struct Table::Cursor {
+    Connection* conn = nullptr;
+    store::TableSpec spec;
+    QString from;          // "SCHEMA"."TABLE"
+    QString selectList;    // every column of the table, then rowid
+    QString fileName;
+    const store::IndexSpec* index = nullptr;
+    QStringList orderCols;  // SQL names of the order, ending with a unique tie-break
+    QVector<int> orderSrc;  // column of each in the row buffer, -1 for rowid
+    QVector<FieldType> orderTypes;
+    Sql base;               // range, filter and master conditions
+
+    // The stream.
+    enum class Dir { None, Forward, Backward };
+    Dir dir = Dir::None;
+    QVector<Sql> arms;
+    int arm = 0;
+    sqlite3_stmt* st = nullptr;
+    quint64 gen = 0;
+
+    ~Cursor() { stop(); }
+    void stop()
+    {
+        sqlite3_finalize(st);
+        st = nullptr;
+        arms.clear();
+        arm = 0;
+        dir = Dir::None;
+    }
+
+    int colCount() const { return int(spec.fields.size()); }
+
+    QString orderBy(bool asc) const
+    {
+        QStringList parts;
+        for (const QString& c : orderCols) parts << c + (asc ? "" : " DESC");
+        return " ORDER BY " + parts.join(", ");
+    }
+
+    QString where(const Sql& extra) const
+    {
+        Sql all = base;
+        all.add(extra);
+        return all.text.isEmpty() ? QString() : " WHERE " + all.text;
+    }
+
+    QVector<QVariant> params(const Sql& extra) const { return base.params + extra.params; }
+
+    QString select(const Sql& extra, bool asc, const QString& tail = {}) const
+    {
+        return "SELECT " + selectList + " FROM " + from + where(extra) + orderBy(asc) + tail;
+    }
+
+    QVector<QVariant> keyOf(const QVector<QVariant>& row, qint64 id) const
+    {
+        QVector<QVariant> key;
+        for (int src : orderSrc) key << (src < 0 ? QVariant(id) : row.value(src));
+        return key;
+    }
+
+    // Rows after (forward) or before (backward) `key` in the order, as a series of statements
+    // that together give them in order. Empty values sort before every other value.
+    QVector<Sql> armsFrom(const QVector<QVariant>& key, bool forward) const
+    {
+        QVector<Sql> out;
+        const QString tail = orderBy(forward);
+        for (int i = int(orderCols.size()) - 1; i >= 0; --i) {
+            Sql prefix;
+            for (int j = 0; j < i; ++j) prefix.add(Sql{orderCols[j] + " IS ?", {key[j]}});
+            const bool null = !key[i].isValid() || key[i].isNull();
+            if (forward) {
+                Sql a = prefix;
+                a.add(null ? Sql{orderCols[i] + " IS NOT NULL", {}}
+                           : Sql{orderCols[i] + " > ?", {key[i]}});
+                out << Sql{where(a) + tail, params(a)};
+            } else if (!null) {
+                Sql a = prefix;
+                a.add(Sql{orderCols[i] + " < ?", {key[i]}});
+                out << Sql{where(a) + tail, params(a)};
+                Sql b = prefix;
+                b.add(Sql{orderCols[i] + " IS NULL", {}});
+                out << Sql{where(b) + tail, params(b)};
+            }
+        }
+        return out;
+    }
+
+    void start(Dir d, QVector<Sql> list)
+    {
+        stop();
+        dir = d;
+        arms = std::move(list);
+        gen = conn->generation();
+    }
+
+    void startAll(bool forward)
+    {
+        start(forward ? Dir::Forward : Dir::Backward,
+              {Sql{where({}) + orderBy(forward), base.params}});
+    }
+
+    // The next row of the stream; false at its end.
+    bool step(QVector<QVariant>& row, qint64& id)
+    {
+        for (;;) {
+            if (!st) {
+                if (arm >= arms.size()) return false;
+                const Sql& a = arms[arm++];
+                st = prepare(conn->handle(), "SELECT " + selectList + " FROM " + from + a.text,
+                             fileName);
+                bindAll(st, a.params);
+            }
+            const int rc = sqlite3_step(st);
+            if (rc == SQLITE_ROW) {
+                readRow(st, row, id);
+                return true;
+            }
+            sqlite3_finalize(st);
+            st = nullptr;
+            if (rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
+        }
+    }
+
+    void readRow(sqlite3_stmt* s, QVector<QVariant>& row, qint64& id) const
+    {
+        const int n = colCount();
+        row.resize(n);
+        for (int i = 0; i < n; ++i) row[i] = readColumn(s, i, spec.fields[size_t(i)].type);
+        id = sqlite3_column_int64(s, n);
+    }
+
+    // The first row of a statement built by select(); false when there is none.
+    bool fetchOne(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row,
+                  qint64& id) const
+    {
+        StmtGuard g(prepare(conn->handle(), sql, fileName));
+        bindAll(g.get(), ps);
+        const int rc = sqlite3_step(g.get());
+        if (rc == SQLITE_ROW) {
+            readRow(g.get(), row, id);
+            return true;
+        }
+        if (rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
+        return false;
+    }
+
+    qint64 count(const Sql& extra) const
+    {
+        StmtGuard g(prepare(conn->handle(), "SELECT COUNT(*) FROM " + from + where(extra),
+                            fileName));
+        bindAll(g.get(), params(extra));
+        if (sqlite3_step(g.get()) != SQLITE_ROW) throwSqlite(conn->handle(), fileName);
+        return sqlite3_column_int64(g.get(), 0);
+    }
+
+    int specIndex(const QString& name) const
+    {
+        for (size_t i = 0; i < spec.fields.size(); ++i)
+            if (QString::fromStdString(spec.fields[i].name).compare(name, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    }
+
+    int requireField(const QString& name) const
+    {
+        const int i = specIndex(name);
+        if (i < 0) throw EngineError(QString("Field '%1' not found in %2").arg(name, fileName));
+        return i;
+    }
+
+    QString col(int i) const { return sqlName(QString::fromStdString(spec.fields[size_t(i)].name)); }
+    FieldType typeOf(int i) const { return spec.fields[size_t(i)].type; }
+
+    // (order fields) compared with `vals` on the leading fields: >= when `atLeast`, else <=.
+    Sql lexBound(const QVariantList& vals, bool atLeast) const
+    {
+        const int m = std::min(int(vals.size()), int(orderCols.size()));
+        QVector<QVariant> v;
+        for (int i = 0; i < m; ++i)
+            v << (orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderCols[i]));
+        Sql any;
+        for (int i = 0; i < m; ++i) {
+            const bool null = !v[i].isValid();
+            Sql arm;
+            for (int j = 0; j < i; ++j) arm.add(Sql{orderCols[j] + " IS ?", {v[j]}});
+            if (atLeast) arm.add(null ? Sql{orderCols[i] + " IS NOT NULL", {}}
+                                      : Sql{orderCols[i] + " > ?", {v[i]}});
+            else if (null) continue;
+            else arm.add(Sql{"(" + orderCols[i] + " < ? OR " + orderCols[i] + " IS NULL)", {v[i]}});
+            arm.text = "(" + arm.text + ")";
+            any.add(arm, " OR ");
+        }
+        Sql equal;
+        for (int j = 0; j < m; ++j) equal.add(Sql{orderCols[j] + " IS ?", {v[j]}});
+        if (!equal.text.isEmpty()) {
+            equal.text = "(" + equal.text + ")";
+            any.add(equal, " OR ");
+        }
+        if (any.text.isEmpty()) return {};
+        any.text = "(" + any.text + ")";
+        return any;
+    }
+
+    Sql leadingEqual(const QVariantList& vals) const
+    {
+        Sql s;
+        const int m = std::min(int(vals.size()), int(orderCols.size()));
+        for (int i = 0; i < m; ++i)
+            s.add(Sql{orderCols[i] + " IS ?",
+                      {orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderCols[i])}});
+        return s;
+    }
+};
+
+Table::Table(QObject* parent) : Dataset(parent)
+{
+    setDatabaseName("Tolmare");
+}
+
+Table::~Table()
+{
+    QObject::disconnect(masterConn_);
+    close();
+}
+
+int Table::rowWidth() const { return cur_ ? cur_->colCount() : 0; }
+
+void Table::setIndexName(const QString& name)
+{
+    if (active()) checkBrowse();
+    indexName_ = name;
+    indexFields_.clear();
+    if (active()) {
+        rangeStart_.clear();
+        rangeEnd_.clear();
+        refreshOrderKeepingRow();
+    }
+}
+
+void Table::setIndexFieldNames(const QString& fields)
+{
+    if (active()) checkBrowse();
+    indexFields_ = fields;
+    indexName_.clear();
+    if (active()) {
+        rangeStart_.clear();
+        rangeEnd_.clear();
+        refreshOrderKeepingRow();
+    }
+}
+
+QStringList Table::orderFields() const
+{
+    QStringList out;
+    if (!cur_ || !cur_->index) return out;
+    for (int f : cur_->index->fields)
+        out << QString::fromStdString(cur_->spec.fields[size_t(f - 1)].name);
+    return out;
+}
+
+void Table::addLookupField(const QString& name, int width, const QString& keyField,
+                           Dataset* lookupDataset, const QString& lookupKeyField,
+                           const QString& resultField)
+{
+    lookups_.append({name, width, keyField, lookupDataset, lookupKeyField, resultField});
+}
+
+void Table::setFieldRequired(const QString& name, bool required)
+{
+    requiredOverride_.insert(name.toUpper(), required);
+    for (FieldDef& f : fields_)
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0) f.required = required;
+}
+
+void Table::setFieldEditMask(const QString& name, const QString& mask)
+{
+    masks_.insert(name.toUpper(), mask);
+    for (FieldDef& f : fields_)
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0) f.editMask = mask;
+}
+
+void Table::chooseOrder()
+{
+    Cursor& c = *cur_;
+    const store::TableSpec& spec = c.spec;
+    const store::IndexSpec* chosen = nullptr;
+    if (!indexName_.isEmpty()) {
+        for (const store::IndexSpec& idx : spec.indexes)
+            if (!idx.name.empty()
+                && QString::fromStdString(idx.name).compare(indexName_, Qt::CaseInsensitive) == 0)
+                chosen = &idx;
+        if (!chosen)
+            throw EngineError(QString("Index %1 does not exist in %2").arg(indexName_, c.fileName));
+    } else if (!indexFields_.trimmed().isEmpty()) {
+        const QStringList wanted = indexFields_.split(';', Qt::SkipEmptyParts);
+        for (const store::IndexSpec& idx : spec.indexes) {
+            if (idx.fields.size() < size_t(wanted.size())) continue;
+            bool match = true;
+            for (int i = 0; i < wanted.size() && match; ++i)
+                match = QString::fromStdString(spec.fields[size_t(idx.fields[size_t(i)] - 1)].name)
+                            .compare(wanted[i].trimmed(), Qt::CaseInsensitive) == 0;
+            if (match) {
+                chosen = &idx;
+                break;
+            }
+        }
+        if (!chosen)
+            throw EngineError(QString("No index for fields '%1' in %2").arg(indexFields_, c.fileName));
+    } else {
+        chosen = spec.primaryKey();
+    }
+    c.index = chosen;
+    c.orderCols.clear();
+    c.orderSrc.clear();
+    c.orderTypes.clear();
+    if (chosen) {
+        for (int f : store::storedIndexFields(spec, *chosen)) {
+            c.orderCols << c.col(f - 1);
+            c.orderSrc << f - 1;
+            c.orderTypes << c.typeOf(f - 1);
+        }
+    }
+    const bool endsWithRowid = !c.orderSrc.isEmpty()
+                               && c.typeOf(c.orderSrc.last()) == FieldType::Autoincrement
+                               && spec.rowidKey();
+    if (!endsWithRowid) {
+        c.orderCols << "rowid";
+        c.orderSrc << -1;
+        c.orderTypes << FieldType::Autoincrement;
+    }
+}
+
+void Table::buildConditions()
+{
+    Cursor& c = *cur_;
+    c.base = Sql{};
+    if (!rangeStart_.isEmpty() || !rangeEnd_.isEmpty()) {
+        if (rangeStart_ == rangeEnd_) {
+            c.base.add(c.leadingEqual(rangeStart_));
+        } else {
+            c.base.add(c.lexBound(rangeStart_, true));
+            c.base.add(c.lexBound(rangeEnd_, false));
+        }
+    }
+    if (filtered_ && !filterText_.trimmed().isEmpty()) {
+        static const QRegularExpression re(
+            R"(^\s*(\w+)\s*(=|<>|<=|>=|<|>)\s*(.+?)\s*$)");
+        const auto m = re.match(filterText_);
+        if (!m.hasMatch()) throw EngineError("Invalid filter expression: " + filterText_);
+        const int f = c.requireField(m.captured(1));
+        QString text = m.captured(3);
+        QVariant value;
+        if (text.size() >= 2 && text.startsWith('\'') && text.endsWith('\'')) {
+            value = text.mid(1, text.size() - 2).replace("''", "'");
+        } else {
+            bool ok = false;
+            const double d = text.toDouble(&ok);
+            if (!ok) throw EngineError("Invalid filter expression: " + filterText_);
+            value = d;
+        }
+        const QString op = m.captured(2) == "<>" ? "IS NOT" : m.captured(2) == "=" ? "IS"
+                                                                                : m.captured(2);
+        c.base.add(Sql{c.col(f) + " " + op + " ?", {normalized(value, c.typeOf(f), c.col(f))}});
+    }
+    if (master_) {
+        QVariant v;
+        if (master_->active() && (!master_->isEmpty() || master_->state() == DatasetState::Insert))
+            v = master_->fieldByName(masterField_).value();
+        const int f = c.requireField(detailField_);
+        if (!v.isValid() || v.isNull()) c.base.add(Sql{"0", {}});
+        else c.base.add(Sql{c.col(f) + " = ?", {normalized(v, c.typeOf(f), detailField_)}});
+    }
+    c.stop();
+}
+
+void Table::doOpen()
+{
+    if (tableName_.isEmpty()) throw EngineError("No table name given");
+    conn_ = &Session::instance().connectionFor(databaseName_);
+    const QString schema = conn_->attach(tableName_);
+    cur_ = std::make_unique<Cursor>();
+    Cursor& c = *cur_;
+    c.conn = conn_;
+    c.spec = conn_->spec(schema);
+    c.fileName = QString::fromStdString(c.spec.fileName);
+    c.from = sqlName(schema) + "." + sqlName(QString::fromStdString(c.spec.tableName()));
+    QStringList cols;
+    for (int i = 0; i < c.colCount(); ++i) cols << c.col(i);
+    c.selectList = cols.join(", ") + ", rowid";
+
+    fields_.clear();
+    auto addField = [&](int i) {
+        const store::FieldSpec& s = c.spec.fields[size_t(i)];
+        FieldDef d;
+        d.name = QString::fromStdString(s.name);
+        d.type = s.type;
+        d.width = s.width;
+        d.required = requiredOverride_.value(d.name.toUpper(), s.required);
+        d.readOnly = s.type == FieldType::Autoincrement;
+        d.editMask = masks_.value(d.name.toUpper());
+        d.column = i;
+        fields_ << d;
+    };
+    try {
+        auto lookupNamed = [&](const QString& name) -> const LookupSpec* {
+            for (const LookupSpec& l : lookups_)
+                if (l.name.compare(name, Qt::CaseInsensitive) == 0) return &l;
+            return nullptr;
+        };
+        auto addLookup = [&](const LookupSpec& l) {
+            FieldDef d;
+            d.name = l.name;
+            d.type = FieldType::Alpha;
+            d.width = l.width;
+            d.readOnly = true;
+            d.kind = FieldKind::Lookup;
+            d.keyField = l.keyField;
+            d.lookupDataset = l.ds;
+            d.lookupKeyField = l.lookupKey;
+            d.resultField = l.result;
+            fields_ << d;
+        };
+        // Lookup fields take their place in the field list when it names them; the others
+        // follow the data fields.
+        if (fieldList_.isEmpty()) {
+            for (int i = 0; i < c.colCount(); ++i) addField(i);
+        } else {
+            for (const QString& name : fieldList_) {
+                if (const LookupSpec* l = lookupNamed(name)) addLookup(*l);
+                else addField(c.requireField(name));
+            }
+        }
+        for (const LookupSpec& l : lookups_)
+            if (fieldIndex(l.name) < 0) addLookup(l);
+        chooseOrder();
+        buildConditions();
+        doFirst();
+    } catch (...) {
+        fields_.clear();
+        cur_.reset();
+        conn_ = nullptr;
+        throw;
+    }
+}
+
+void Table::doClose()
+{
+    cur_.reset();
+    conn_ = nullptr;
+}
+
+void Table::doFirst()
+{
+    cur_->startAll(true);
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (cur_->step(row, id)) setCurrent(row, id);
+    else clearCurrent();
+}
+
+void Table::doLast()
+{
+    cur_->startAll(false);
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (cur_->step(row, id)) setCurrent(row, id);
+    else clearCurrent();
+}
+
+bool Table::doNext()
+{
+    Cursor& c = *cur_;
+    if (c.dir != Cursor::Dir::Forward || c.gen != conn_->generation())
+        c.start(Cursor::Dir::Forward, c.armsFrom(c.keyOf(row_, currentId_), true));
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (!c.step(row, id)) return false;
+    setCurrent(row, id);
+    return true;
+}
+
+bool Table::doPrior()
+{
+    Cursor& c = *cur_;
+    if (c.dir != Cursor::Dir::Backward || c.gen != conn_->generation())
+        c.start(Cursor::Dir::Backward, c.armsFrom(c.keyOf(row_, currentId_), false));
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (!c.step(row, id)) return false;
+    setCurrent(row, id);
+    return true;
+}
+
+void Table::positionTo(qint64 rowid)
+{
+    QVector<QVariant> row;
+    qint64 id = 0;
+    const QString sql = "SELECT " + cur_->selectList + " FROM " + cur_->from + " WHERE rowid = ?";
+    if (!cur_->fetchOne(sql, {rowid}, row, id))
+        throw EngineError("Record/key deleted: " + cur_->fileName);
+    cur_->stop();
+    setCurrent(row, id);
+}
+
+void Table::refreshOrderKeepingRow()
+{
+    chooseOrder();
+    buildConditions();
+    if (hasCurrent_) positionTo(currentId_);
+    notifyData();
+    notifyScrolled();
+}
+
+void Table::reposition()
+{
+    buildConditions();
+    bool wasFirst = true;
+    Q_UNUSED(wasFirst);
+    doFirst();
+    bof_ = true;
+    eof_ = !hasCurrent_;
+    notifyData();
+    notifyScrolled();
+}
+
+bool Table::findKey(const QVariantList& values)
+{
+    checkBrowse();
+    Cursor& c = *cur_;
+    const Sql eq = c.leadingEqual(values);
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (!c.fetchOne(c.select(eq, true, " LIMIT 1"), c.params(eq), row, id)) return false;
+    c.stop();
+    setCurrent(row, id);
+    bof_ = eof_ = false;
+    notifyScrolled();
+    return true;
+}
+
+void Table::findNearest(const QVariantList& values)
+{
+    checkBrowse();
+    Cursor& c = *cur_;
+    const Sql ge = c.lexBound(values, true);
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (c.fetchOne(c.select(ge, true, " LIMIT 1"), c.params(ge), row, id)) {
+        c.stop();
+        setCurrent(row, id);
+        bof_ = eof_ = false;
+        notifyScrolled();
+    } else {
+        last();
+    }
+}
+
+void Table::setRange(const QVariantList& start, const QVariantList& end)
+{
+    if (active()) checkBrowse();
+    rangeStart_ = start;
+    rangeEnd_ = end;
+    if (active()) reposition();
+}
+
+void Table::cancelRange()
+{
+    if (!hasRange()) return;
+    if (active()) checkBrowse();
+    rangeStart_.clear();
+    rangeEnd_.clear();
+    if (active()) reposition();
+}
+
+void Table::setFilter(const QString& expression)
+{
+    if (active()) checkBrowse();
+    filterText_ = expression;
+    if (active() && filtered_) reposition();
+}
+
+void Table::setFiltered(bool on)
+{
+    if (active()) checkBrowse();
+    filtered_ = on;
+    if (active()) reposition();
+}
+
+void Table::setMasterSource(Dataset* master, const QString& masterField,
+                            const QString& detailField)
+{
+    QObject::disconnect(masterConn_);
+    master_ = master;
+    masterField_ = masterField;
+    detailField_ = detailField;
+    if (master_) {
+        masterConn_ = connect(master_, &Dataset::currentChanged, this, &Table::refreshFromMaster);
+    }
+    if (active()) reposition();
+}
+
+void Table::refreshFromMaster()
+{
+    if (!active() || state_ != DatasetState::Browse) return;
+    reposition();
+}
+
+void Table::flushBuffers()
+{
+    // Every post is committed to the table file before it returns (rollback journal,
+    // synchronous=FULL); inside a bulk transaction the commit writes them.
+}
+
+int Table::recordCount()
+{
+    checkActive();
+    return int(cur_->count({}));
+}
+
+int Table::recNo()
+{
+    checkActive();
+    if (!hasCurrent_) return 0;
+    Cursor& c = *cur_;
+    qint64 before = 0;
+    for (const Sql& arm : c.armsFrom(c.keyOf(row_, currentId_), false)) {
+        // Each arm is " WHERE ... ORDER BY ..."; count its rows.
+        const QString where = arm.text.left(arm.text.indexOf(" ORDER BY "));
+        StmtGuard g(prepare(conn_->handle(), "SELECT COUNT(*) FROM " + c.from + where, c.fileName));
+        bindAll(g.get(), arm.params);
+        if (sqlite3_step(g.get()) == SQLITE_ROW) before += sqlite3_column_int64(g.get(), 0);
+    }
+    return int(before + 1);
+}
+
+void Table::setRecNo(int n)
+{
+    checkBrowse();
+    if (n < 1) return;
+    Cursor& c = *cur_;
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (!c.fetchOne(c.select({}, true, QString(" LIMIT 1 OFFSET %1").arg(n - 1)), c.base.params,
+                    row, id))
+        return;
+    c.stop();
+    setCurrent(row, id);
+    bof_ = eof_ = false;
+    notifyScrolled();
+}
+
+bool Table::locate(const QString& fields, const QVariantList& values, LocateMode mode)
+{
+    checkBrowse();
+    Cursor& c = *cur_;
+    const QStringList names = fields.split(';', Qt::SkipEmptyParts);
+    Sql cond;
+    for (int i = 0; i < names.size(); ++i) {
+        const int f = c.requireField(names[i].trimmed());
+        const QVariant v = normalized(values.value(i), c.typeOf(f), names[i]);
+        if (!v.isValid()) cond.add(Sql{c.col(f) + " IS NULL", {}});
+        else if (mode == LocateMode::Partial && c.typeOf(f) == FieldType::Alpha)
+            cond.add(Sql{"substr(" + c.col(f) + ", 1, ?) = ?", {v.toString().size(), v}});
+        else cond.add(Sql{c.col(f) + " = ?", {v}});
+    }
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (!c.fetchOne(c.select(cond, true, " LIMIT 1"), c.params(cond), row, id)) return false;
+    c.stop();
+    setCurrent(row, id);
+    bof_ = eof_ = false;
+    notifyScrolled();
+    return true;
+}
+
+QVariant Table::lookup(const QString& keyFields, const QVariantList& keyValues,
+                       const QString& resultField)
+{
+    if (!active()) return {};
+    Cursor& c = *cur_;
+    const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
+    Sql cond;
+    for (int i = 0; i < names.size(); ++i) {
+        const int f = c.requireField(names[i].trimmed());
+        cond.add(Sql{c.col(f) + " IS ?", {normalized(keyValues.value(i), c.typeOf(f), names[i])}});
+    }
+    QVector<QVariant> row;
+    qint64 id = 0;
+    if (!c.fetchOne(c.select(cond, true, " LIMIT 1"), c.params(cond), row, id)) return {};
+    const int r = fieldIndex(resultField);
+    if (r < 0) {
+        const int s = c.specIndex(resultField);
+        if (s < 0) throw EngineError(QString("Field '%1' not found").arg(resultField));
+        return row.value(s);
+    }
+    return valueIn(fields_[r], row);
+}
+
+QVector<QVector<QVariant>> Table::rowsAt(int first, int count)
+{
+    QVector<QVector<QVariant>> out;
+    if (!active() || count <= 0) return out;
+    Cursor& c = *cur_;
+    StmtGuard g(prepare(conn_->handle(),
+                        c.select({}, true, QString(" LIMIT %1 OFFSET %2").arg(count).arg(first)),
+                        c.fileName));
+    bindAll(g.get(), c.base.params);
+    QVector<QVariant> row;
+    qint64 id = 0;
+    while (sqlite3_step(g.get()) == SQLITE_ROW) {
+        c.readRow(g.get(), row, id);
+        QVector<QVariant> values;
+        values.reserve(fields_.size());
+        for (const FieldDef& f : fields_) values << valueIn(f, row);
+        out << values;
+    }
+    return out;
+}
+
+bool Table::bookmarkValid(const Bookmark& b)
+{
+    if (!active() || b.isNull() || b.epoch != epoch_) return false;
+    Sql cond{"rowid = ?", {b.id}};
+    return cur_->count(cond) > 0;
+}
+
+void Table::gotoBookmark(const Bookmark& b)
+{
+    checkBrowse();
+    if (!bookmarkValid(b)) throw EngineError("Record/key deleted: " + cur_->fileName);
+    positionTo(b.id);
+    bof_ = eof_ = false;
+    notifyScrolled();
+}
+
+void Table::doInsert()
+{
+    if (!cur_) checkActive();
+}
+
+void Table::doPost()
+{
+    Cursor& c = *cur_;
+    const bool inserting = state_ == DatasetState::Insert;
+    const store::IndexSpec* pk = c.spec.primaryKey();
+    const bool rowidKey = c.spec.rowidKey();
+    sqlite3* h = conn_->handle();
+
+    // The key must not repeat, empty parts counting as equal.
+    if (pk && !rowidKey) {
+        Sql cond;
+        for (int f : pk->fields) cond.add(Sql{c.col(f - 1) + " IS ?", {edit_.value(f - 1)}});
+        if (!inserting) cond.add(Sql{"rowid <> ?", {currentId_}});
+        StmtGuard g(prepare(h, "SELECT 1 FROM " + c.from + " WHERE " + cond.text + " LIMIT 1",
+                            c.fileName));
+        bindAll(g.get(), cond.params);
+        const int rc = sqlite3_step(g.get());
+        if (rc == SQLITE_ROW) throw EngineError("Key violation.\nTable: " + c.fileName);
+        if (rc != SQLITE_DONE) throwSqlite(h, c.fileName);
+    }
+
+    QStringList cols, marks;
+    QVector<QVariant> values;
+    for (int i = 0; i < c.colCount(); ++i) {
+        if (rowidKey && c.typeOf(i) == FieldType::Autoincrement) continue;
+        cols << c.col(i);
+        marks << "?";
+        values << edit_.value(i);
+    }
+    QString sql;
+    if (inserting) {
+        sql = "INSERT INTO " + c.from + " (" + cols.join(", ") + ") VALUES (" + marks.join(", ")
+              + ")";
+    } else {
+        QStringList sets;
+        for (const QString& col : cols) sets << col + " = ?";
+        sql = "UPDATE " + c.from + " SET " + sets.join(", ") + " WHERE rowid = ?";
+        values << currentId_;
+    }
+    c.stop();
+    conn_->exec("SAVEPOINT tolmare_post");
+    qint64 id = currentId_;
+    try {
+        StmtGuard g(prepare(h, sql, c.fileName));
+        bindAll(g.get(), values);
+        const int rc = sqlite3_step(g.get());
+        if ((rc & 0xff) == SQLITE_CONSTRAINT) throw EngineError("Key violation.\nTable: " + c.fileName);
+        if (rc != SQLITE_DONE) throwSqlite(h, c.fileName);
+        if (inserting) id = sqlite3_last_insert_rowid(h);
+        conn_->exec("RELEASE tolmare_post");
+    } catch (...) {
+        sqlite3_exec(h, "ROLLBACK TO tolmare_post; RELEASE tolmare_post", nullptr, nullptr, nullptr);
+        throw;
+    }
+    conn_->bump();
+    positionTo(id);
+    bof_ = eof_ = false;
+}
+
+void Table::doDelete()
+{
+    Cursor& c = *cur_;
+    const QVector<QVariant> key = c.keyOf(row_, currentId_);
+    c.stop();
+    StmtGuard g(prepare(conn_->handle(), "DELETE FROM " + c.from + " WHERE rowid = ?", c.fileName));
+    bindAll(g.get(), {currentId_});
+    if (sqlite3_step(g.get()) != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
+    conn_->bump();
+    QVector<QVariant> row;
+    qint64 id = 0;
+    c.start(Cursor::Dir::Forward, c.armsFrom(key, true));
+    if (c.step(row, id)) {
+        setCurrent(row, id);
+        eof_ = false;
+        return;
+    }
+    c.start(Cursor::Dir::Backward, c.armsFrom(key, false));
+    if (c.step(row, id)) {
+        setCurrent(row, id);
+        eof_ = true;
+        bof_ = false;
+        return;
+    }
+    c.stop();
+    clearCurrent();
+}
+
+}  // namespace db

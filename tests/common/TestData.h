@@ -1,0 +1,21 @@
+// Test support: a fresh data folder holding the five empty tables, with the alias "Tolmare"
+// pointed at it, and small helpers to fill tables.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+namespace testdata {
+
+// Creates the five tables (from the program's table definition) in `folder`, points the
+// alias "Tolmare" there and drops every engine connection made before.
+void makeDataFolder(const QString& folder);
+
+// Appends one row to a table file of the alias "Tolmare" through the engine; fields by name.
+void addRow(const QString& fileName, const QVariantMap& values);
+
+// The number of rows of a table file (plain SQLite, no engine).
+int countRows(const QString& folder, const QString& fileName);
+
+}  // namespace testdata
