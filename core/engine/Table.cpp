@@ -195,6 +195,22 @@ struct Table::Cursor {
         QVector<QVariant> v;
         for (int i = 0; i < m; ++i)
             v << (orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderCols[i]));
+        bool anyNull = false;
+        for (const QVariant& x : v) anyNull = anyNull || !x.isValid();
+        // Without empty values the bound is a plain comparison the index serves: empty parts
+        // sort first, so a lower bound leaves them out by itself, and for a single field an
+        // upper bound needs only to let them in.
+        if (m > 0 && !anyNull && (atLeast || m == 1)) {
+            QStringList cols, marks;
+            for (int i = 0; i < m; ++i) {
+                cols << orderCols[i];
+                marks << "?";
+            }
+            const QString lhs = m == 1 ? cols[0] : "(" + cols.join(", ") + ")";
+            const QString rhs = m == 1 ? marks[0] : "(" + marks.join(", ") + ")";
+            if (atLeast) return Sql{lhs + " >= " + rhs, v};
+            return Sql{"(" + lhs + " <= " + rhs + " OR " + cols[0] + " IS NULL)", v};
+        }
         Sql any;
         for (int i = 0; i < m; ++i) {
             const bool null = !v[i].isValid();
@@ -356,7 +372,12 @@ void Table::buildConditions()
             c.base.add(c.leadingEqual(rangeStart_));
         } else {
             c.base.add(c.lexBound(rangeStart_, true));
-            c.base.add(c.lexBound(rangeEnd_, false));
+            Sql upper = c.lexBound(rangeEnd_, false);
+            const bool startFilled = !rangeStart_.isEmpty() && rangeStart_[0].isValid()
+                                     && !rangeStart_[0].isNull();
+            if (startFilled && rangeEnd_.size() == 1 && upper.text.endsWith(" IS NULL)"))
+                upper.text = upper.text.section(" OR ", 0, 0).mid(1);
+            c.base.add(upper);
         }
     }
     if (filtered_ && !filterText_.trimmed().isEmpty()) {
