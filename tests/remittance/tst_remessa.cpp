@@ -1,0 +1,318 @@
+// The remittance generation over real tables and files. Expected records are written out by
+// hand from the record layout.
+#include "core/UVariaveis.h"
+#include "core/engine/Query.h"
+#include "core/engine/Table.h"
+#include "remittance/GerarRemessa.h"
+#include "remittance/RemessaRecords.h"
+#include "tests/common/TestData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using remessa::GerarArquivo;
+using remessa::Outcome;
+
+namespace {
+
+const QDate kDebitDate(2026, 7, 10);
+const QDate kToday(2026, 7, 5);
+const QString kSpaces20(20, ' ');
+const QString kSpaces23(23, ' ');
+
+void parametros(double number, const QString& codInt = "7", const QString& codVerba = "123")
+{
+    testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "Associação"}, {"EMP_COD_INT_PREVI", codInt},
+                                       {"EMP_COD_VERBA_PREVI", codVerba},
+                                       {"EMP_NR_REM_PREVI", number}});
+}
+
+void member(const QString& name, const QVariant& matricula)
+{
+    testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", name}, {"ASS_GRP_ID", 1.0},
+                                       {"ASS_MATRICULA", matricula}});
+}
+
+void debit(const QDate& d, double who, const QVariant& value)
+{
+    testdata::addRow("DEBITO.DB", {{"DEB_DATA", d}, {"DEB_ASS_ID", who}, {"DEB_VALOR", value},
+                                   {"DEB_DTA_CAD", d}, {"DEB_USR_ID", 1}});
+}
+
+QByteArray fileLines(const QStringList& lines)
+{
+    QByteArray out;
+    for (const QString& l : lines) out += l.toLatin1() + "\r\n";
+    return out;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Rows of a table as sorted text lines, for comparing whole tables.
+QStringList rowsOf(const QString& fileName, const QStringList& fields)
+{
+    QStringList out;
+    db::Table t;
+    t.setTableName(fileName);
+    t.open();
+    for (t.first(); !t.eof(); t.next()) {
+        QStringList cells;
+        for (const QString& f : fields) cells << t.fieldByName(f).asString();
+        out << cells.join("|");
+    }
+    out.sort();
+    return out;
+}
+
+double remittanceNumber()
+{
+    db::Table t;
+    t.setTableName("PARAMETROS.DB");
+    t.open();
+    return t.fieldByName("EMP_NR_REM_PREVI").asFloat();
+}
+
+// The date step exactly as the row-by-row procedure reads: restart at the first debit after
+// every change, count the member's debits through the filter.
+void slowDateStep(const QDate& date)
+{
+    db::Table t;
+    t.setTableName("DEBITO.DB");
+    t.open();
+    t.first();
+    while (!t.eof()) {
+        if (t.fieldByName("DEB_DATA").asDate() == date) {
+            t.next();
+            continue;
+        }
+        t.setFilter("DEB_ASS_ID = " + t.fieldByName("DEB_ASS_ID").asString());
+        t.setFiltered(true);
+        if (t.recordCount() >= 2) {
+            t.first();
+            t.deleteRecord();
+        } else {
+            t.edit();
+            t.fieldByName("DEB_DATA").setAsDate(date);
+            t.post();
+        }
+        t.setFiltered(false);
+        t.first();
+    }
+}
+
+}  // namespace
+
+class TestRemessa : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString folder_;
+    QString out_;
+
+private slots:
+    void init()
+    {
+        static int n = 0;
+        folder_ = dir_.filePath(QString("d%1").arg(++n));
+        testdata::makeDataFolder(folder_);
+        out_ = QDir(folder_).filePath("ARQ_PREVI_000040.txt");
+        UsuarioAtual = 1;
+    }
+
+    void normalMonth()
+    {
+        parametros(40);
+        member("Ana", "12.345-6");
+        member("Bia", "987");
+        debit(kDebitDate, 1, 12.34);
+        debit(kDebitDate, 2, 100.0);
+        int steps = 0;
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday, [&](int pos, int max) {
+            ++steps;
+            QCOMPARE(max, 2);
+            QCOMPARE(pos, steps);
+        });
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(steps, 2);
+        QCOMPARE(readAll(out_),
+                 fileLines({"0ARQ_PREVI_000040.txt05072026" + kSpaces20,
+                            "107000000000123456072026012300000000012342026070+",
+                            "107000000000000987072026012300000000100002026070+",
+                            "90000000002000000000011234" + kSpaces23}));
+        QCOMPARE(o.summary, QStringList({"Nr Total de Registros.....: 2",
+                                         "Valor total dos créditos..: 112,34",
+                                         "Mes / Ano da Remessa......:07/2026",
+                                         "Número da Remessa.........:41",
+                                         "Arquivo de Remessa........:" + out_}));
+        QCOMPARE(remittanceNumber(), 41.0);
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_DATA", "DEB_DATA_RETORNO", "DEB_ASS_ID",
+                                          "DEB_REMESSA", "DEB_VALOR", "DEB_OCORRENCIA",
+                                          "DEB_USR_ID"}),
+                 QStringList({"10/07/2026||1|41|12,34|Aguardando Retorno|1",
+                              "10/07/2026||2|41|100|Aguardando Retorno|1"}));
+    }
+
+    void otherDatesAndTwoOnTheDate()
+    {
+        parametros(40);
+        member("Ana", "1");
+        member("Bia", "2");
+        debit(QDate(2026, 5, 10), 1, 5.0);   // dropped: first of Ana's in key order
+        debit(QDate(2026, 6, 10), 1, 6.0);   // kept, re-dated
+        debit(kDebitDate, 2, 10.0);          // Bia: two on the date, both sent
+        debit(kDebitDate, 2, 20.0);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(readAll(out_),
+                 fileLines({"0ARQ_PREVI_000040.txt05072026" + kSpaces20,
+                            "107000000000000001072026012300000000006002026070+",
+                            "107000000000000002072026012300000000010002026070+",
+                            "107000000000000002072026012300000000020002026070+",
+                            "90000000003000000000003600" + kSpaces23}));
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}),
+                 QStringList({"10/07/2026|1|6", "10/07/2026|2|10", "10/07/2026|2|20"}));
+        // One row per date and member: the second debit of Bia updated the first one's row.
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_ASS_ID", "DEB_VALOR"}),
+                 QStringList({"1|6", "2|20"}));
+    }
+
+    void skippedMembersAndOddValues()
+    {
+        parametros(1234567, "123", "98765");
+        member("Ana", "   ");
+        member("Bia", QVariant());
+        member("Caio", "1/2.3-4");
+        debit(kDebitDate, 1, 10.0);
+        debit(kDebitDate, 2, 10.0);
+        debit(kDebitDate, 3, 1234.5678);
+        debit(kDebitDate, 9, 10.0);  // member missing
+        const QString path = QDir(folder_).filePath(remessa::proposedFileName(1234567));
+        QCOMPARE(remessa::namePart(path), QString("ARQ_PREVI_234567.txt"));
+        const Outcome o = GerarArquivo(path, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(readAll(path),
+                 fileLines({"0ARQ_PREVI_234567.txt05072026" + kSpaces20,
+                            "123000000000001234072026876500000001234562026070+",
+                            "90000000001000000000123456" + kSpaces23}));
+        QCOMPARE(o.summary.at(0), QString("Nr Total de Registros.....: 4"));
+        QCOMPARE(o.summary.at(3), QString("Número da Remessa.........:1234568"));
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_ASS_ID", "DEB_REMESSA"}),
+                 QStringList({"3|1234568"}));
+    }
+
+    void nobodyWithEnrolment()
+    {
+        parametros(40);
+        member("Ana", "");
+        debit(kDebitDate, 1, 10.0);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(readAll(out_), fileLines({"0ARQ_PREVI_000040.txt05072026" + kSpaces20,
+                                           "9" + QString(25, '0') + kSpaces23}));
+        QCOMPARE(remittanceNumber(), 41.0);
+    }
+
+    void generatingTwiceUpdatesRows()
+    {
+        parametros(40);
+        member("Ana", "1");
+        debit(kDebitDate, 1, 10.0);
+        QCOMPARE(int(GerarArquivo(out_, kDebitDate, kToday).kind), int(Outcome::Kind::Done));
+        db::Query::execute("Tolmare", "UPDATE RET_DEBITO SET DEB_OCORRENCIA = 'SEM SALDO', "
+                                      "DEB_DATA_RETORNO = '2026-08-01'");
+        QCOMPARE(int(GerarArquivo(out_, kDebitDate, kToday).kind), int(Outcome::Kind::Done));
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_DATA_RETORNO", "DEB_REMESSA", "DEB_OCORRENCIA"}),
+                 QStringList({"01/08/2026|42|Aguardando Retorno"}));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("20 characters") << "ABCDEFGHIJKLMNOP.txt" << int(Outcome::Kind::Done) << "";
+        QTest::newRow("21 characters") << "ABCDEFGHIJKLMNOPQ.txt" << int(Outcome::Kind::NameTooLong)
+                                       << "Nome do arquivo está fora do padrão. Verifique padrão no "
+                                          "Layout. Deve conter no máximo 20 caracteres";
+        QTest::newRow("missing folder") << "nada/ARQ.txt" << int(Outcome::Kind::CannotCreate)
+                                        << "Erro ao criar arquivo: ";
+    }
+    void refusals()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        parametros(40);
+        member("Ana", "1");
+        debit(QDate(2026, 6, 1), 1, 10.0);
+        const QString path = QDir(folder_).filePath(name);
+        const Outcome o = GerarArquivo(path, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), kind);
+        if (kind == int(Outcome::Kind::Done)) return;
+        QVERIFY(o.message.startsWith(message));
+        QCOMPARE(remittanceNumber(), 40.0);
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA"}), QStringList({"01/06/2026"}));
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void noDebitsOrNoParameters()
+    {
+        QCOMPARE(int(GerarArquivo(out_, kDebitDate, kToday).kind), int(Outcome::Kind::NoDebits));
+        debit(kDebitDate, 1, 10.0);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Failed));
+        QVERIFY(o.message.contains("PARAMETROS.DB"));
+        QVERIFY(!QFile::exists(out_));
+    }
+
+    void namePartOfPaths_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("windows") << "c:\\dados\\ARQ.txt" << "ARQ.txt";
+        QTest::newRow("unix") << "/home/x/ARQ.txt" << "ARQ.txt";
+        QTest::newRow("bare") << "ARQ.txt" << "ARQ.txt";
+    }
+    void namePartOfPaths()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        QCOMPARE(remessa::namePart(path), name);
+    }
+
+    // The one-pass date step leaves exactly the rows of the restart-from-the-first procedure.
+    void dateStepMatchesRowByRow()
+    {
+        QRandomGenerator rng(4242);
+        const QDate dates[] = {QDate(2026, 5, 10), QDate(2026, 6, 10), kDebitDate,
+                               QDate(2026, 8, 10)};
+        for (int round = 0; round < 150; ++round) {
+            QStringList tablesSeen;
+            QVector<std::tuple<QDate, int, int>> rows;
+            const int n = 1 + int(rng.bounded(9));
+            for (int i = 0; i < n; ++i) {
+                const auto r = std::make_tuple(dates[rng.bounded(4)], 1 + int(rng.bounded(3)),
+                                               1 + int(rng.bounded(3)));
+                if (!rows.contains(r)) rows << r;
+            }
+            for (int side = 0; side < 2; ++side) {
+                testdata::makeDataFolder(folder_ + QString("/r%1_%2").arg(round).arg(side));
+                for (const auto& [d, who, v] : rows) debit(d, who, double(v));
+                if (side == 0) slowDateStep(kDebitDate);
+                else remessa::levarDebitosParaData(kDebitDate);
+                tablesSeen << rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}).join(";");
+            }
+            QCOMPARE(tablesSeen[1], tablesSeen[0]);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRemessa)
+#include "tst_remessa.moc"
