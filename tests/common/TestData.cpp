@@ -55,6 +55,7 @@ int countRows(const QString& folder, const QString& fileName)
         sqlite3_close(h);
         return -1;
     }
+    store::registerCollation(h);
     const QString table = QString(fileName).section('.', 0, 0).toUpper();
     sqlite3_stmt* st = nullptr;
     int n = -1;

@@ -1,0 +1,161 @@
+#include "core/MakeDBx.h"
+
+#include "core/TableDefs.h"
+#include "core/engine/Database.h"
+#include "core/engine/EngineConfig.h"
+#include "core/engine/EngineError.h"
+
+#include <deque>
+#include <string>
+
+#include <dlfcn.h>
+
+namespace makedbx {
+
+namespace {
+
+int quietStatus(const unsigned char*) { return 1; }
+
+TblscnStatusCallback g_status = quietStatus;
+TblscnDefFn g_def = nullptr;
+
+// One record under construction: the values and the texts they point into.
+class Record {
+public:
+    Record& integer(int32_t v) { return add({TBLSCN_INT, v, nullptr, 0, nullptr}); }
+    Record& boolean(bool v) { return add({TBLSCN_BOOL, v ? 1 : 0, nullptr, 0, nullptr}); }
+    Record& shortText(const std::string& s)
+    {
+        texts_.push_back(s.substr(0, 255));
+        return add({TBLSCN_SHORTTEXT, 0, texts_.back().c_str(), int32_t(texts_.back().size()),
+                    nullptr});
+    }
+    Record& address(void* p) { return add({TBLSCN_ADDRESS, 0, nullptr, 0, p}); }
+    void send() const
+    {
+        if (g_def) g_def(values_.data(), int32_t(values_.size()) - 1);
+    }
+
+private:
+    Record& add(TblscnValue v)
+    {
+        values_.push_back(v);
+        return *this;
+    }
+    std::vector<TblscnValue> values_;
+    std::deque<std::string> texts_;
+};
+
+int typeCode(store::FieldType t) { return int(t); }
+
+// Sends one table's header, field, index and validity records.
+void sendDefinition(const char* fileName)
+{
+    const store::TableSpec* t = tables::find(fileName);
+    if (!t) return;
+    int required = 0;
+    for (const store::FieldSpec& f : t->fields) required += f.required ? 1 : 0;
+    Record().integer(1).shortText(t->fileName).shortText("").shortText("ANSII850")
+        .integer(int32_t(t->fields.size())).integer(int32_t(t->indexes.size()))
+        .integer(required).integer(0).integer(0).send();
+    for (const store::FieldSpec& f : t->fields)
+        Record().integer(2).shortText(f.name).integer(typeCode(f.type)).integer(0)
+            .integer(f.type == store::FieldType::Alpha ? f.width : 1).integer(0).send();
+    int secondary = 0;
+    for (const store::IndexSpec& idx : t->indexes) secondary += idx.name.empty() ? 0 : 1;
+    int seen = 0;
+    for (const store::IndexSpec& idx : t->indexes) {
+        const bool primary = idx.name.empty();
+        Record r;
+        r.integer(3).shortText(idx.name).shortText("").shortText("").shortText("");
+        for (int f : idx.fields) r.integer(f);
+        r.integer(-1).integer(primary ? 0 : 256 + (secondary - 1 - seen++))
+            .integer(int32_t(idx.fields.size())).integer(0).integer(2048)
+            .integer(primary ? 6 : 64).send();
+    }
+    const bool picture = t->fileName == "RET_DEBITO.DB";
+    for (size_t i = 0; i < t->fields.size(); ++i) {
+        if (!t->fields[i].required) continue;
+        Record r;
+        r.integer(4).integer(int32_t(i + 1)).integer(2);
+        for (int group = 0; group < 3; ++group) {
+            if (t->fields[i].type == store::FieldType::Date)
+                r.integer(0).integer(0).integer(0).integer(128).integer(-1);
+            else
+                r.integer(0).integer(-1);
+        }
+        r.shortText(picture ? std::string(" \0", 2) : std::string()).shortText("").integer(0).send();
+    }
+}
+
+void defASSOCIADOS() { sendDefinition("ASSOCIADOS.DB"); }
+void defDEBITO() { sendDefinition("DEBITO.DB"); }
+void defGRUPO() { sendDefinition("GRUPO.DB"); }
+void defPARAMETROS() { sendDefinition("PARAMETROS.DB"); }
+void defRET_DEBITO() { sendDefinition("RET_DEBITO.DB"); }
+
+// Loads the component: the engine's folder first, then the bare name.
+void* loadComponent(std::string& path)
+{
+    const QString folder = db::EngineConfig::dllPath();
+    path = (folder + "/" + "TBLSCN.DLL").toStdString();
+    for (;;) {
+        if (void* busy = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+            dlclose(busy);
+            throw db::EngineError("TBLSCN.DLL is busy");
+        }
+        if (void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
+        if (path == "TBLSCN.DLL") throw db::EngineError("Could not find TBLSCN.DLL");
+        path = "TBLSCN.DLL";
+    }
+}
+
+}  // namespace
+
+void setStatusCallback(TblscnStatusCallback cb) { g_status = cb ? cb : quietStatus; }
+TblscnStatusCallback statusCallback() { return g_status; }
+
+void CheckTables(const std::vector<TblscnValue>& params)
+{
+    if (params.empty() || params[0].kind != TBLSCN_BOOL)
+        throw db::EngineError("CheckTables invalid parameter");
+    std::string path;
+    void* lib = loadComponent(path);
+    auto def = reinterpret_cast<TblscnDefFn>(dlsym(lib, "DEF"));
+    if (!def) {
+        dlclose(lib);
+        throw db::EngineError(QString::fromStdString(path) + " invalid version");
+    }
+    auto get = reinterpret_cast<TblscnGetFn>(dlsym(lib, "GET"));
+    char error[256] = {};
+    QString raised;
+    g_def = def;
+    try {
+        Record().integer(4000).address(db::Session::instance().handle()).send();
+        def(params.data(), int32_t(params.size()) - 1);
+        Record().address(reinterpret_cast<void*>(defASSOCIADOS)).shortText("ASSOCIADOS.DB").send();
+        Record().address(reinterpret_cast<void*>(defDEBITO)).shortText("DEBITO.DB").send();
+        Record().address(reinterpret_cast<void*>(defGRUPO)).shortText("GRUPO.DB").send();
+        Record().address(reinterpret_cast<void*>(defPARAMETROS)).shortText("PARAMETROS.DB").send();
+        Record().address(reinterpret_cast<void*>(defRET_DEBITO)).shortText("RET_DEBITO.DB").send();
+        Record().integer(0).send();
+    } catch (const std::exception& e) {
+        raised = QString::fromUtf8(e.what());
+    }
+    g_def = nullptr;
+    if (get) get(error, 255);
+    dlclose(lib);
+    const QString text = QString::fromUtf8(error);
+    if (!text.isEmpty()) throw db::EngineError(text);
+    if (!raised.isEmpty()) throw db::EngineError(raised);
+}
+
+void checkDataFolder(const QString& folder)
+{
+    const QByteArray bytes = folder.toUtf8();
+    CheckTables({{TBLSCN_BOOL, 0, nullptr, 0, nullptr},
+                 {TBLSCN_LONGTEXT, 0, bytes.constData(), int32_t(bytes.size()), nullptr},
+                 {TBLSCN_ADDRESS, 0, nullptr, 0, reinterpret_cast<void*>(g_status)}});
+}
+
+}  // namespace makedbx

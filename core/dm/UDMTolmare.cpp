@@ -1,0 +1,30 @@
+#include "core/dm/UDMTolmare.h"
+
+#include "core/MakeDBx.h"
+
+TDMTolmare* DMTolmare = nullptr;
+
+TDMTolmare::TDMTolmare(QObject* parent) : QObject(parent)
+{
+    setObjectName("DMTolmare");
+    TParametros = dm::makeTable(this, "TParametros", "PARAMETROS.DB");
+    DB_Tolmade_Ver = new db::Database(this);
+    DB_Tolmade_Ver->setObjectName("DB_Tolmade_Ver");
+    DB_Tolmade_Ver->setAliasName("Tolmare");
+    DB_Tolmade_Ver->setDatabaseName("DB_Tolmade_Ver");
+    DMTolmare = this;
+}
+
+TDMTolmare::~TDMTolmare()
+{
+    if (DMTolmare == this) DMTolmare = nullptr;
+}
+
+void TDMTolmare::DataModuleCreate()
+{
+    DB_Tolmade_Ver->connect();
+    const QString folder = DB_Tolmade_Ver->directory();
+    makedbx::checkDataFolder(folder);
+    DB_Tolmade_Ver->disconnect();
+    TParametros->open();
+}
