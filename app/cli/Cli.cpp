@@ -1,5 +1,9 @@
 #include "app/cli/Cli.h"
 
+#include "core/MakeDBx.h"
+#include "core/engine/Database.h"
+#include "core/engine/EngineError.h"
+
 #include <QDate>
 
 namespace cli {
@@ -26,6 +30,22 @@ static QList<Command>& registry()
 
 void registerCommand(Command c) { registry().append(std::move(c)); }
 const QList<Command>& commands() { return registry(); }
+
+bool checkTables(Context& ctx)
+{
+    try {
+        db::Database data;
+        data.setAliasName("Tolmare");
+        data.setDatabaseName("DB_Tolmade_Ver");
+        data.connect();
+        makedbx::checkDataFolder(data.directory());
+        data.disconnect();
+        return true;
+    } catch (const db::EngineError& e) {
+        ctx.err << e.message() << "\n";
+        return false;
+    }
+}
 
 std::optional<QDate> parseDate(const QString& text)
 {

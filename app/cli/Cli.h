@@ -39,6 +39,10 @@ struct Registrar {
     explicit Registrar(Command c) { registerCommand(std::move(c)); }
 };
 
+// Runs the schema check quietly on the data folder; false (with the message on `err`) when
+// it fails.
+bool checkTables(Context& ctx);
+
 // Reads "dd/MM/yyyy"; nullopt when it is not a date.
 std::optional<QDate> parseDate(const QString& text);
 

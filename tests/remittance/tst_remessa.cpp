@@ -7,7 +7,11 @@
 #include "remittance/RemessaRecords.h"
 #include "tests/common/TestData.h"
 
+#include "core/engine/Database.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -285,6 +289,32 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, name);
         QCOMPARE(remessa::namePart(path), name);
+    }
+
+    void commandLine()
+    {
+        parametros(40);
+        member("Ana", "12.345-6");
+        debit(kDebitDate, 1, 12.34);
+        db::Session::instance().reset();
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                  {"--dados", folder_, "remessa", "--data", "10/07/2026", "--arquivo", out_,
+                   "--hoje", "05/07/2026"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()).split('\n').at(3),
+                 QString("Número da Remessa.........:41"));
+        QCOMPARE(readAll(out_),
+                 fileLines({"0ARQ_PREVI_000040.txt05072026" + kSpaces20,
+                            "107000000000123456072026012300000000012342026070+",
+                            "90000000001000000000001234" + kSpaces23}));
+        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                  {"--dados", folder_, "remessa", "--data", "10/07/2026", "--arquivo",
+                   QDir(folder_).filePath("nada/x.txt")});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY(cli.readAllStandardError().startsWith("Erro ao criar arquivo: "));
     }
 
     // The one-pass date step leaves exactly the rows of the restart-from-the-first procedure.

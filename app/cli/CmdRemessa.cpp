@@ -1,0 +1,38 @@
+// tolmare-cli remessa: the remittance file for a debit date.
+#include "app/cli/Cli.h"
+#include "remittance/GerarRemessa.h"
+
+namespace {
+
+int remessaCommand(cli::Context& ctx)
+{
+    const auto data = ctx.option("data");
+    const auto arquivo = ctx.option("arquivo");
+    const auto hoje = ctx.option("hoje");
+    if (!data || !arquivo || !ctx.args.isEmpty()) {
+        ctx.err << "Uso: tolmare-cli remessa --data DD/MM/AAAA --arquivo CAMINHO [--hoje DD/MM/AAAA]\n";
+        return 2;
+    }
+    const auto debitDate = cli::parseDate(*data);
+    const auto today = hoje ? cli::parseDate(*hoje) : std::optional<QDate>(QDate::currentDate());
+    if (!debitDate || !today) {
+        ctx.err << "Data inválida: " << (debitDate ? *hoje : *data) << "\n";
+        return 2;
+    }
+    if (!cli::checkTables(ctx)) return 1;
+    const remessa::Outcome o = remessa::GerarArquivo(*arquivo, *debitDate, *today);
+    if (o.kind != remessa::Outcome::Kind::Done) {
+        ctx.err << o.message << "\n";
+        return 1;
+    }
+    for (const QString& line : o.summary) ctx.out << line << "\n";
+    return 0;
+}
+
+const cli::Registrar reg({"remessa", "remessa --data DD/MM/AAAA --arquivo CAMINHO [--hoje DD/MM/AAAA]",
+                          "Gera o arquivo de remessa PREVI dos débitos para a data de débito,\n"
+                          "leva os débitos pendentes a essa data, registra cada débito enviado\n"
+                          "como \"Aguardando Retorno\" e avança o número da remessa.",
+                          remessaCommand});
+
+}  // namespace
