@@ -1,0 +1,124 @@
+// The remittance generation on 100,000 debits of 60,000 members (a third of them with debits
+// of other dates), against writing as many 49-character lines with plain stdio in the same
+// run; and the date step alone at 10k, 30k and 100k debits, to show how it grows.
+#include "core/store/StoreSchema.h"
+#include "remittance/GerarRemessa.h"
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
+#include "tests/common/TestData.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+const QDate kDate(2026, 7, 10);
+
+void fill(const QString& folder, int debits, int members)
+{
+    auto open = [&](const char* file) {
+        sqlite3* h = nullptr;
+        sqlite3_open(QDir(folder).filePath(file).toUtf8().constData(), &h);
+        store::registerCollation(h);
+        sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+        return h;
+    };
+    auto close = [](sqlite3* h) {
+        sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(h);
+    };
+    sqlite3* p = open("PARAMETROS.DB");
+    sqlite3_exec(p, "INSERT INTO PARAMETROS (EMP_NOME, EMP_COD_INT_PREVI, EMP_COD_VERBA_PREVI, "
+                    "EMP_NR_REM_PREVI) VALUES ('A', '7', '123', 40)", nullptr, nullptr, nullptr);
+    close(p);
+    sqlite3* a = open("ASSOCIADOS.DB");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(a, "INSERT INTO ASSOCIADOS (ASS_NOME, ASS_GRP_ID, ASS_MATRICULA) "
+                          "VALUES (?, 1, ?)", -1, &st, nullptr);
+    for (int i = 0; i < members; ++i) {
+        const QByteArray name = QString("Associado %1").arg(i).toUtf8();
+        const QByteArray mat = QString("%1.%2-%3").arg(i / 1000).arg(i % 1000).arg(i % 7).toUtf8();
+        sqlite3_bind_text(st, 1, name.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, mat.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    close(a);
+    sqlite3* d = open("DEBITO.DB");
+    sqlite3_prepare_v2(d, "INSERT INTO DEBITO VALUES (?, ?, ?, '2026-01-01', 1)", -1, &st, nullptr);
+    for (int i = 0; i < debits; ++i) {
+        const int member = 1 + i % members;
+        // A third of the members also have debits of other months.
+        const bool other = member % 3 == 0 && i >= members;
+        const QByteArray date = (other ? QDate(2026, 1 + i % 6, 10) : kDate).toString(Qt::ISODate).toUtf8();
+        sqlite3_bind_text(st, 1, date.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 2, member);
+        sqlite3_bind_double(st, 3, 10 + (i / members) + (i % 100) / 100.0);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    close(d);
+}
+
+double ms(QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+
+    const QString folder = dir.filePath("full");
+    testdata::makeDataFolder(folder);
+    fill(folder, 100000, 60000);
+    QElapsedTimer t;
+    t.start();
+    const remessa::Outcome o = remessa::GerarArquivo(dir.filePath("ARQ_PREVI_000040.txt"), kDate,
+                                                     QDate(2026, 7, 5));
+    const double whole = ms(t);
+    if (o.kind != remessa::Outcome::Kind::Done) {
+        std::fprintf(stderr, "generation failed: %s\n", qPrintable(o.message));
+        return 1;
+    }
+    t.restart();
+    FILE* f = std::fopen(dir.filePath("plain.txt").toUtf8().constData(), "wb");
+    char line[52];
+    for (int i = 0; i < 100000; ++i) {
+        std::snprintf(line, sizeof line, "1%02d%015d%02d%04d%04d%013d%04d%02d0+\r\n", 7, i, 7,
+                      2026, 123, i * 10, 2026, 7);
+        std::fputs(line, f);
+    }
+    std::fclose(f);
+    const double plain = ms(t);
+    std::printf("generation, 100000 debits of 60000 members: %8.1f ms; plain stdio lines %6.1f ms;"
+                " ratio %.1f\n", whole, plain, whole / plain);
+    std::printf("  %s\n", qPrintable(o.summary.join(" | ")));
+
+    for (int n : {10000, 30000, 100000}) {
+        const QString f2 = dir.filePath(QString("step%1").arg(n));
+        testdata::makeDataFolder(f2);
+        fill(f2, n, n * 6 / 10);
+        db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+        for (const char* file : {"PARAMETROS.DB", "DEBITO.DB", "ASSOCIADOS.DB", "RET_DEBITO.DB"})
+            c.attach(file);
+        t.restart();
+        {
+            db::Transaction tx(c);
+            remessa::levarDebitosParaData(kDate);
+            tx.commit();
+        }
+        const double step = ms(t);
+        std::printf("date step, %6d debits: %7.1f ms (%.2f us per debit)\n", n, step,
+                    step * 1000 / n);
+    }
+    return 0;
+}
