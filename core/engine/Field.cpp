@@ -115,16 +115,20 @@ QDateTime Field::asDateTime() const
 
 QDate Field::asDate() const { return asDateTime().date(); }
 
-QString Field::displayText() const
+QString displayOf(const FieldDef& def, const QVariant& v)
 {
-    if (isNull()) return {};
-    if (def().type == FieldType::Money && def().kind == FieldKind::Data) {
-        QString s = QString::number(asFloat(), 'f', 2);
-        s.replace('.', ',');
-        return s;
+    if (!v.isValid() || v.isNull()) return {};
+    switch (v.typeId()) {
+    case QMetaType::Double:
+        if (def.type == FieldType::Money && def.kind == FieldKind::Data)
+            return QString::number(v.toDouble(), 'f', 2).replace('.', ',');
+        return numberText(v.toDouble());
+    case QMetaType::QDate: return v.toDate().toString("dd/MM/yyyy");
+    default: return v.toString();
     }
-    return asString();
 }
+
+QString Field::displayText() const { return displayOf(def(), value()); }
 
 void Field::setValue(const QVariant& v)
 {

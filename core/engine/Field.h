@@ -35,6 +35,10 @@ struct FieldDef {
     QString resultField;
 };
 
+// What a control or a report shows for a value of the field: dates dd/MM/yyyy, money with two
+// decimals ("1234,50"), other numbers plain with a decimal comma, empty values empty.
+QString displayOf(const FieldDef& def, const QVariant& value);
+
 class Field {
 public:
     Field(Dataset* ds, int index) : ds_(ds), index_(index) {}

@@ -1,0 +1,40 @@
+// Tolmare: collects a members' association's monthly dues by debit through PREVI.
+// Start-up: the application, the main data module (which checks the tables), the main
+// window, then the message loop until the main window closes.
+#include "app/Modules.h"
+#include "core/Dialogs.h"
+#include "core/MakeDBx.h"
+#include "core/dm/UDMTolmare.h"
+#include "core/engine/EngineError.h"
+#include "core/ui/QtDialogs.h"
+#include "core/ui/Status.h"
+#include "core/ui/UTolmare.h"
+
+#include <QApplication>
+#include <QLocale>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tolmare");
+    QApplication::setApplicationDisplayName("Tolmare");
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    ui::QtDialogs qtDialogs;
+    dialogs::install(&qtDialogs);
+    makedbx::setStatusCallback(StatusCallback);
+    registerModules();
+
+    TDMTolmare dmTolmare;
+    try {
+        dmTolmare.DataModuleCreate();
+    } catch (const db::EngineError& e) {
+        closeStatusWindow();
+        dialogs::current().message(dialogs::Kind::Error, e.message());
+    }
+
+    TFTolmare main;
+    main.showMaximized();
+    const int rc = app.exec();
+    dialogs::install(nullptr);
+    return rc;
+}

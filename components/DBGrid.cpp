@@ -1,0 +1,53 @@
+#include "components/DBGrid.h"
+
+#include "core/engine/EngineError.h"
+
+#include <QHeaderView>
+
+namespace components {
+
+DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetGridModel(this))
+{
+    setModel(model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalHeader()->setDefaultSectionSize(18);
+    verticalHeader()->setFixedWidth(12);
+    connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::followDataset);
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        db::Dataset* ds = model_->dataset();
+        if (!ds || !ds->active() || moving_) return;
+        moving_ = true;
+        try {
+            ds->setRecNo(index.row() + 1);
+        } catch (const db::EngineError&) {
+        }
+        moving_ = false;
+    });
+}
+
+void DBGrid::setDataSource(db::DataSource* source)
+{
+    disconnect(current_);
+    model_->setDataSource(source);
+    if (db::Dataset* ds = model_->dataset())
+        current_ = connect(ds, &db::Dataset::currentChanged, this, &DBGrid::followDataset);
+    followDataset();
+}
+
+void DBGrid::setColumns(const QList<GridColumn>& columns)
+{
+    model_->setColumns(columns);
+    for (int i = 0; i < columns.size(); ++i) setColumnWidth(i, columns[i].width);
+}
+
+void DBGrid::followDataset()
+{
+    if (moving_) return;
+    const int row = model_->currentRow();
+    if (row >= 0) selectRow(row);
+    else clearSelection();
+}
+
+}  // namespace components

@@ -1,0 +1,27 @@
+// A read-only data grid: a table view over a DatasetGridModel that selects whole rows, keeps
+// the selection on the dataset's current row and makes the clicked row current.
+#pragma once
+
+#include "components/DatasetGridModel.h"
+
+#include <QTableView>
+
+namespace components {
+
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DBGrid(QWidget* parent = nullptr);
+
+    void setDataSource(db::DataSource* source);
+    void setColumns(const QList<GridColumn>& columns);
+    DatasetGridModel* gridModel() const { return model_; }
+
+private:
+    void followDataset();
+    DatasetGridModel* model_;
+    QMetaObject::Connection current_;
+    bool moving_ = false;
+};
+
+}  // namespace components

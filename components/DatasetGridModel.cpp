@@ -1,0 +1,101 @@
+#include "components/DatasetGridModel.h"
+
+#include "core/engine/EngineError.h"
+
+namespace components {
+
+namespace {
+constexpr int kBlock = 200;
+}
+
+DatasetGridModel::DatasetGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void DatasetGridModel::setDataSource(db::DataSource* source)
+{
+    for (const auto& c : links_) disconnect(c);
+    links_.clear();
+    source_ = source;
+    if (db::Dataset* ds = dataset()) {
+        links_ << connect(ds, &db::Dataset::dataChanged, this, &DatasetGridModel::reload)
+               << connect(ds, &db::Dataset::activeChanged, this, &DatasetGridModel::reload);
+    }
+    reload();
+}
+
+void DatasetGridModel::setColumns(const QList<GridColumn>& columns)
+{
+    beginResetModel();
+    columns_ = columns;
+    endResetModel();
+}
+
+QList<GridColumn> DatasetGridModel::effectiveColumns() const
+{
+    if (!columns_.isEmpty()) return columns_;
+    QList<GridColumn> all;
+    if (db::Dataset* ds = dataset())
+        for (const QString& n : ds->fieldNames()) all << GridColumn{n, n, 64};
+    return all;
+}
+
+void DatasetGridModel::reload()
+{
+    beginResetModel();
+    db::Dataset* ds = dataset();
+    try {
+        rows_ = ds && ds->active() ? ds->recordCount() : 0;
+    } catch (const db::EngineError&) {
+        rows_ = 0;
+    }
+    blockStart_ = -1;
+    block_.clear();
+    endResetModel();
+}
+
+int DatasetGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows_;
+}
+
+int DatasetGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(effectiveColumns().size());
+}
+
+QVariant DatasetGridModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    db::Dataset* ds = dataset();
+    if (!ds || !ds->active()) return {};
+    const int row = index.row();
+    if (blockStart_ < 0 || row < blockStart_ || row >= blockStart_ + block_.size()) {
+        blockStart_ = row - row % kBlock;
+        try {
+            block_ = ds->rowsAt(blockStart_, kBlock);
+        } catch (const db::EngineError&) {
+            block_.clear();
+        }
+    }
+    const int r = row - blockStart_;
+    if (r < 0 || r >= block_.size()) return {};
+    const QList<GridColumn> cols = effectiveColumns();
+    const int f = ds->fieldIndex(cols.value(index.column()).field);
+    if (f < 0) return {};
+    return db::displayOf(ds->fieldDef(f), block_[r].value(f));
+}
+
+QVariant DatasetGridModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (role != Qt::DisplayRole) return {};
+    if (o == Qt::Vertical) return {};
+    return effectiveColumns().value(section).title;
+}
+
+int DatasetGridModel::currentRow() const
+{
+    db::Dataset* ds = dataset();
+    if (!ds || !ds->active() || ds->isEmpty()) return -1;
+    return ds->recNo() - 1;
+}
+
+}  // namespace components

@@ -1,0 +1,38 @@
+// The remittance window: the debit date, the generate button and the progress bar.
+#pragma once
+
+#include "core/ui/UFBasico.h"
+
+class QDateEdit;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class TFRemessa_Previ : public TFBasico {
+    Q_OBJECT
+public:
+    explicit TFRemessa_Previ(QWidget* parent = nullptr);
+    ~TFRemessa_Previ() override;
+
+    QLabel* Label1;
+    QDateEdit* Data_Remessa;
+    QProgressBar* Progress;
+    QPushButton* Btn_Gerar;
+    QPushButton* SpeedButton1;
+
+    void Btn_GerarClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+};
+
+extern TFRemessa_Previ* FRemessa_Previ;
+
+// Opens the module: data module, window shown modally, both freed.
+void abrirRemessaPrevi(QWidget* parent);
