@@ -48,6 +48,7 @@ TFTolmare::TFTolmare(QWidget* parent) : TFBasico(parent)
     setWindowTitle("Tolmare");
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     resize(695, 541);
+    setMinimumSize(660, 600);
 
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -99,7 +100,7 @@ TFTolmare::TFTolmare(QWidget* parent) : TFBasico(parent)
         {&SpeedButton6, "SpeedButton6", "&Consultar Retorno Previ"},
         {&SpeedButton1, "SpeedButton1", "&Sair"},
     };
-    int y = 8;
+    int y = 0;
     for (const B& b : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(b.caption), TabSheet1);
         button->setObjectName(b.name);
