@@ -1,0 +1,217 @@
+// The return file import over real tables, with return files built by the test.
+#include "core/UVariaveis.h"
+#include "core/dm/UDMRet_Debito.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/Table.h"
+#include "remittance/Cp1252.h"
+#include "remittance/ImportarRetorno.h"
+#include "tests/common/TestData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDate kToday(2026, 8, 3);
+
+// A return line: number in 15 positions, name in 45, reason in 30.
+QString line(const QString& number, const QString& name, const QString& reason = {})
+{
+    return number.rightJustified(15, '0') + name.leftJustified(45, ' ') + reason.leftJustified(30, ' ');
+}
+
+QString writeFile(const QString& folder, const QString& name, const QStringList& lines,
+                  const QByteArray& eol = "\r\n")
+{
+    const QString path = QDir(folder).filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (const QString& l : lines) f.write(cp1252::encode(l) + eol);
+    return path;
+}
+
+void member(const QString& name, const QString& matricula, const QString& account)
+{
+    testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", name}, {"ASS_MATRICULA", matricula},
+                                       {"ASS_CONTA_CORRENTE", account}, {"ASS_GRP_ID", 1.0}});
+}
+
+void sent(const QDate& d, double who, double remessa = 7)
+{
+    testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", d}, {"DEB_ASS_ID", who},
+                                       {"DEB_REMESSA", remessa}, {"DEB_VALOR", 10.0},
+                                       {"DEB_OCORRENCIA", "Aguardando Retorno"},
+                                       {"DEB_DTA_CAD", d}, {"DEB_USR_ID", 1}});
+}
+
+QStringList retRows()
+{
+    QStringList out;
+    db::Table t;
+    t.setTableName("RET_DEBITO.DB");
+    t.open();
+    for (t.first(); !t.eof(); t.next()) {
+        QStringList c;
+        for (const char* f : {"DEB_DATA", "DEB_DATA_RETORNO", "DEB_ASS_ID", "DEB_REMESSA",
+                              "DEB_OCORRENCIA"})
+            c << t.fieldByName(f).asString();
+        out << c.join("|");
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestRetorno : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString folder_;
+
+private slots:
+    void init()
+    {
+        static int n = 0;
+        folder_ = dir_.filePath(QString("d%1").arg(++n));
+        testdata::makeDataFolder(folder_);
+        UsuarioAtual = 1;
+        member("ANA SOUZA", "1234", "900");      // 1
+        member("BIA LIMA", "12.345-6", "555");   // 2: dotted enrolment number
+        member("CAIO", "", "123456");            // 3
+        member("DORA", "77", "100");             // 4
+    }
+
+    void searchesAndOutcomes()
+    {
+        sent(QDate(2026, 7, 10), 1);
+        sent(QDate(2026, 7, 10), 3);
+        sent(QDate(2026, 6, 10), 2);  // another month: untouched
+        const QString path = writeFile(folder_, "RET0726.TXT", {
+            line("123", "ANA SOUZA", "SEM SALDO"),   // prefix of 1234
+            line("123456", "QUALQUER"),              // account 123456 -> CAIO; blank reason
+            line("999", "BIA LIMA"),                 // by name with trailing blanks
+            line("888", "NINGUEM", "CONTA ENCERRADA"),
+            "ABC not a member line",
+            "",
+            line("77", "DORA", "   "),               // reason of blanks; no row that month
+        });
+        TDMRet_Debito dm;
+        qint64 last = 0;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday,
+                                                       [&](qint64 pos, qint64) { last = pos; });
+        QCOMPARE(last, qint64(5 * 90 + 21));
+        QCOMPARE(r.resumo.mid(0, 3), QStringList({"IMPORTANTO ARQUIVO DE RETORNO",
+                                                  "MÊS: 7 Ano: 2026", ""}));
+        QCOMPARE(r.resumo.mid(3, 5),
+                 QStringList({"", "RETORNO IMPORTADO", "     NOME: " + QString("ANA SOUZA").leftJustified(45),
+                              "     MATRICULA: 123", "     MOTIVO: " + QString("SEM SALDO").leftJustified(30)}));
+        QVERIFY(r.resumo.contains(QString("ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS")));
+        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 4);
+        QCOMPARE(r.resumo.count("     MATRICULA: 77"), 1);
+        QCOMPARE(r.resumo.last(), QString("     MATRICULA: 77"));  // no MOTIVO line for blanks
+        QCOMPARE(r.novoNome, QDir(folder_).filePath("Retorno_R_7-2026.imp"));
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(retRows(), QStringList({"10/06/2026||2|7|Aguardando Retorno",
+                                         "01/07/2026|03/08/2026|2|0|",
+                                         "01/07/2026|03/08/2026|4|0|",
+                                         "10/07/2026|03/08/2026|1|7|SEM SALDO",
+                                         "10/07/2026|03/08/2026|3|7|"}));
+        // The month's range stays on the consultation's table.
+        QCOMPARE(dm.TRet_Debito->recordCount(), 4);
+    }
+
+    void dottedEnrolmentIsNotFoundByNumber()
+    {
+        const QString path = writeFile(folder_, "R.TXT", {line("123456", "X")});
+        member("ZED", "999", "0");
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        // 12.345-6 does not begin with 123456; the account 123456 of CAIO does.
+        QVERIFY(r.resumo.contains("RETORNO IMPORTADO"));
+        QCOMPARE(retRows(), QStringList({"01/07/2026|03/08/2026|3|0|"}));
+    }
+
+    void monthLimits_data()
+    {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("year");
+        QTest::addColumn<QDate>("inside");
+        QTest::addColumn<QDate>("outside");
+        QTest::newRow("leap february") << 2 << 2028 << QDate(2028, 2, 29) << QDate(2028, 3, 1);
+        QTest::newRow("common february") << 2 << 2026 << QDate(2026, 2, 28) << QDate(2026, 3, 1);
+        QTest::newRow("31 days") << 7 << 2026 << QDate(2026, 7, 31) << QDate(2026, 8, 1);
+    }
+    void monthLimits()
+    {
+        QFETCH(int, month);
+        QFETCH(int, year);
+        QFETCH(QDate, inside);
+        QFETCH(QDate, outside);
+        sent(outside, 4);
+        sent(inside, 4);
+        const QString path = writeFile(folder_, "R.TXT", {line("77", "DORA", "X")}, "\n");
+        TDMRet_Debito dm;
+        retorno::importar(dm, path, month, year, kToday);
+        const QStringList rows = retRows();
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(rows.contains(inside.toString("dd/MM/yyyy") + "|03/08/2026|4|7|X"));
+    }
+
+    void emptyFileAndTwice()
+    {
+        const QString empty = writeFile(folder_, "VAZIO.TXT", {});
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, empty, 5, 2004, kToday);
+        QCOMPARE(r.resumo, QStringList({"IMPORTANTO ARQUIVO DE RETORNO", "MÊS: 5 Ano: 2004", ""}));
+        QVERIFY(QFile::exists(QDir(folder_).filePath("Retorno_V_5-2004.imp")));
+
+        sent(QDate(2026, 7, 10), 1);
+        QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA", "A")});
+        path = retorno::importar(dm, path, 7, 2026, kToday).novoNome;
+        retorno::importar(dm, path, 7, 2026, kToday.addDays(1));
+        QCOMPARE(retRows(), QStringList({"10/07/2026|04/08/2026|1|7|A"}));
+    }
+
+    void badLinesAndMonths()
+    {
+        // A line longer than 90 positions, a short line, an accented name, a bad month.
+        const QString path = writeFile(folder_, "R.TXT", {
+            line("1234", "ANA", "MOTIVO") + "IGNORED TAIL",
+            "000000000000077DORA",
+            line("8", "JOÃO NINGUÉM"),
+        });
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 13, 2026, kToday);
+        // Found members fail at the month and leave nothing; the unknown one is listed.
+        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 0);
+        QVERIFY(r.resumo.contains(QString("     NOME: ") + QString("JOÃO NINGUÉM").leftJustified(45)));
+        QCOMPARE(retRows(), QStringList());
+        QVERIFY_THROWS_EXCEPTION(db::EngineError,
+                                 retorno::importar(dm, QDir(folder_).filePath("nada.txt"), 7, 2026, kToday));
+    }
+
+    void lineReader_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("member");
+        QTest::addColumn<qint64>("number");
+        QTest::newRow("zeros") << "000000000000042X" << true << qint64(42);
+        QTest::newRow("spaces") << "           42  X" << true << qint64(42);
+        QTest::newRow("empty") << "" << false << qint64(0);
+        QTest::newRow("letters") << "HEADER 0000001" << false << qint64(0);
+        QTest::newRow("sign") << "-00000000000042" << false << qint64(0);
+    }
+    void lineReader()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, member);
+        QFETCH(qint64, number);
+        retorno::Linha l;
+        QCOMPARE(retorno::lerLinha(text, l), member);
+        if (member) QCOMPARE(l.numero, number);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRetorno)
+#include "tst_retorno.moc"
