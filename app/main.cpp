@@ -9,6 +9,7 @@
 #include "core/ui/QtDialogs.h"
 #include "core/ui/Status.h"
 #include "core/ui/UTolmare.h"
+#include "remittance/ui/ULogImpBB.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
     }
 
     TFTolmare main;
+    TfmLogImpBB logImpBB(&main);  // created once and kept hidden
     main.showMaximized();
     const int rc = app.exec();
     dialogs::install(nullptr);

@@ -7,7 +7,11 @@
 #include "remittance/ImportarRetorno.h"
 #include "tests/common/TestData.h"
 
+#include "core/engine/Database.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -189,6 +193,28 @@ private slots:
         QCOMPARE(retRows(), QStringList());
         QVERIFY_THROWS_EXCEPTION(db::EngineError,
                                  retorno::importar(dm, QDir(folder_).filePath("nada.txt"), 7, 2026, kToday));
+    }
+
+    void commandLine()
+    {
+        const QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA SOUZA", "SEM SALDO")});
+        db::Session::instance().reset();
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                  {"--dados", folder_, "retorno", "--arquivo", path, "--mes", "07/2026",
+                   "--hoje", "03/08/2026"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QStringList out = QString::fromUtf8(cli.readAllStandardOutput()).split('\n');
+        QCOMPARE(out.mid(0, 2), QStringList({"IMPORTANTO ARQUIVO DE RETORNO", "MÊS: 7 Ano: 2026"}));
+        QVERIFY(out.contains(QString("RETORNO IMPORTADO")));
+        QCOMPARE(retRows(), QStringList({"01/07/2026|03/08/2026|1|0|SEM SALDO"}));
+        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                  {"--dados", folder_, "retorno", "--arquivo", path, "--mes", "  /    "});
+        QVERIFY(cli.waitForFinished(30000));
+        QVERIFY(cli.exitCode() != 0);
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
+                 QString("Informe o Mês / Ano do arquivo que você está importando."));
     }
 
     void lineReader_data()

@@ -1,0 +1,54 @@
+// tolmare-cli retorno: imports PREVI's return file for a month.
+#include "app/cli/Cli.h"
+#include "core/dm/UDMRet_Debito.h"
+#include "core/engine/EngineError.h"
+#include "remittance/ImportarRetorno.h"
+
+namespace {
+
+int retornoCommand(cli::Context& ctx)
+{
+    const auto arquivo = ctx.option("arquivo");
+    const auto mes = ctx.option("mes");
+    const auto hoje = ctx.option("hoje");
+    if (!arquivo || !ctx.args.isEmpty()) {
+        ctx.err << "Uso: tolmare-cli retorno --arquivo CAMINHO --mes MM/AAAA [--hoje DD/MM/AAAA]\n";
+        return 2;
+    }
+    const QString text = mes.value_or(QString()).trimmed();
+    if (text.isEmpty() || text == "/") {
+        ctx.err << "Informe o Mês / Ano do arquivo que você está importando.\n";
+        return 2;
+    }
+    bool okMonth = false, okYear = false;
+    const int month = text.section('/', 0, 0).trimmed().toInt(&okMonth);
+    const int year = text.section('/', 1).trimmed().toInt(&okYear);
+    if (!okMonth || !okYear) {
+        ctx.err << "'" << text << "' is not a valid month/year (MM/AAAA)\n";
+        return 2;
+    }
+    const auto today = hoje ? cli::parseDate(*hoje) : std::optional<QDate>(QDate::currentDate());
+    if (!today) {
+        ctx.err << "Data inválida: " << *hoje << "\n";
+        return 2;
+    }
+    if (!cli::checkTables(ctx)) return 1;
+    try {
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, *arquivo, month, year, *today);
+        for (const QString& line : r.resumo) ctx.out << line << "\n";
+        if (!r.novoNome.isEmpty()) ctx.out << "Arquivo renomeado para " << r.novoNome << "\n";
+        return 0;
+    } catch (const db::EngineError& e) {
+        ctx.err << e.message() << "\n";
+        return 1;
+    }
+}
+
+const cli::Registrar reg({"retorno", "retorno --arquivo CAMINHO --mes MM/AAAA [--hoje DD/MM/AAAA]",
+                          "Importa o arquivo de retorno PREVI do mês: cada associado encontrado\n"
+                          "tem o retorno registrado no seu débito do mês; o resumo sai na saída\n"
+                          "padrão e o arquivo é renomeado para Retorno_<letra>_<mês>-<ano>.imp.",
+                          retornoCommand});
+
+}  // namespace
