@@ -1,0 +1,14 @@
+// The archive attribute, which file systems here do not have: a file "has" it until a backup
+// clears it, and again after any later change of the file. What a backup cleared is kept as
+// the file's size and modification time in nanoseconds, in a state file of the user's data
+// folder (`TOLMARE_ARCHIVE_STATE` names another one), keyed by the file's absolute path.
+#pragma once
+
+#include <QString>
+
+namespace archiveflag {
+
+bool has(const QString& path);
+void clear(const QString& path);
+
+}  // namespace archiveflag

@@ -1,0 +1,111 @@
+// TBackupFile: writes and reads the backup archives. Backs a list of file specifications up
+// into one archive or a series of volumes, lists an archive's title, totals and file
+// information, and restores its files into a folder by one of five restore modes.
+#pragma once
+
+#include <QIODevice>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+class TBackupFile : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Version READ Version WRITE setVersion)
+    Q_PROPERTY(QString BackupTitle MEMBER BackupTitle)
+    Q_PROPERTY(TBackupMode BackupMode READ backupMode WRITE setBackupMode)
+    Q_PROPERTY(TCompressionLevel CompressionLevel MEMBER CompressionLevel)
+    Q_PROPERTY(TRestoreMode RestoreMode MEMBER RestoreMode)
+    Q_PROPERTY(qint32 MaxSize MEMBER MaxSize)
+    Q_PROPERTY(bool SetArchiveFlag MEMBER SetArchiveFlag)
+    Q_PROPERTY(bool RestoreFullPath MEMBER RestoreFullPath)
+    Q_PROPERTY(bool SaveFileID MEMBER SaveFileID)
+
+public:
+    enum TBackupMode { bmAll, bmIncremental };
+    Q_ENUM(TBackupMode)
+    enum TRestoreMode { rmAll, rmNoOverwrite, rmNewer, rmExisting, rmExistingNewer };
+    Q_ENUM(TRestoreMode)
+    enum TCompressionLevel { clFastest, clNone, clDefault, clMax };
+    Q_ENUM(TCompressionLevel)
+
+    using TProgressEvent = std::function<void(TBackupFile* sender, const QString& fileName,
+                                              int percent, bool& cont)>;
+    using TNeedDiskEvent = std::function<void(TBackupFile* sender, quint16 diskId, bool& cont)>;
+    using TRestoreFileEvent = std::function<void(TBackupFile* sender, QString& fileName,
+                                                 qint32 fa, bool& doRestore)>;
+    using TBackupErrorEvent = std::function<void(TBackupFile* sender, qint32 error,
+                                                 const QString& errString)>;
+
+    explicit TBackupFile(QObject* owner = nullptr);
+    ~TBackupFile() override;
+
+    QString Version() const { return "3.00"; }
+    void setVersion(const QString&) {}
+    TBackupMode backupMode() const { return BackupMode; }
+    void setBackupMode(TBackupMode m);
+
+    // Published properties (also reachable as Qt properties, in this order).
+    QString BackupTitle;
+    TBackupMode BackupMode = bmAll;
+    TCompressionLevel CompressionLevel = clFastest;
+    TRestoreMode RestoreMode = rmAll;
+    qint32 MaxSize = 0;
+    bool SetArchiveFlag = false;
+    TProgressEvent OnProgress;
+    TNeedDiskEvent OnNeedDisk;
+    TRestoreFileEvent OnRestoreFile;
+    TBackupErrorEvent OnError;
+    bool RestoreFullPath = false;
+    bool SaveFileID = false;
+
+    // Public state.
+    qint32 FileCount = 0;
+    qint32 FilesDone = 0;
+    qint32 TotalSize = 0;
+    bool Busy() const { return busy_; }
+    QPointer<QIODevice> BackupStream;   // the target when the archive name is ":STREAM"
+    QPointer<QIODevice> RestoreStream;  // the source when the archive name is ":STREAM"
+
+    bool Backup(const QStringList& files, const QString& archiveName);
+    bool Restore(const QString& archiveName, const QString& destFolder);
+    void GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title);
+    qint32 CompressionRate() const;
+    void Abort() { continue_ = false; }
+
+    // The error messages by code (1 to 7).
+    static QString errorMessage(int code);
+    // The percentage of OnProgress, formed in 64 bits.
+    static int percent(qint64 processed, qint64 total);
+    // The file name of volume `n` (2 and up) of an archive.
+    static QString volumeName(const QString& archiveName, int n);
+
+private:
+    friend class ArchiveWriter;
+    friend class ArchiveReader;
+    QStringList buildList(const QStringList& files, const QString& archiveName) const;
+    void progress(const QString& fileName, qint64 processed);
+    bool needDisk(int volume);
+    void report();
+
+    bool busy_ = false;
+    bool continue_ = true;
+    int error_ = 0;
+    qint64 processedSize_ = 0;
+    qint64 writtenSize_ = 0;
+    qint64 totalForProgress_ = 0;
+    QString currentFile_;
+};
+
+// The exceptions that leave Backup and Restore ("Cannot read archive", "Invalid archive
+// type", a stream's own read error).
+class BackupException : public std::runtime_error {
+public:
+    explicit BackupException(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
