@@ -1,0 +1,152 @@
+// tolmare-cli backup, restaurar, conteudo: the backup engine without windows.
+#include "app/cli/Cli.h"
+#include "backup/EventPump.h"
+#include "backup/backup.h"
+
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+bool terminal(int fd) { return ::isatty(fd) == 1; }
+
+// A text progress bar on standard error when it is a terminal.
+void progressBar(const QString& file, int percent)
+{
+    if (!terminal(STDERR_FILENO)) return;
+    const int filled = std::clamp(percent, 0, 100) / 5;
+    QTextStream err(stderr);
+    err << "\r[" << QString(filled, '#') << QString(20 - filled, ' ') << "] "
+        << QString::number(percent).rightJustified(3) << "% " << file.right(50).leftJustified(50);
+    err.flush();
+}
+
+// The next volume: go on when its file is there, ask on a terminal, stop otherwise.
+bool nextVolume(const QString& archive, int volume, bool creating)
+{
+    if (creating || QFile::exists(TBackupFile::volumeName(archive, volume))) return true;
+    if (!terminal(STDIN_FILENO)) return false;
+    QTextStream(stderr) << "\nInsira o disco " << volume << " e tecle Enter para continuar "
+                        << "(ou digite c para cancelar): " << Qt::flush;
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, stdin)) return false;
+    return line[0] != 'c' && line[0] != 'C';
+}
+
+void wire(TBackupFile& b, const QString& archive, bool creating, QTextStream& err)
+{
+    b.OnProgress = [](TBackupFile*, const QString& f, int p, bool&) { progressBar(f, p); };
+    b.OnNeedDisk = [archive, creating](TBackupFile*, quint16 disk, bool& cont) {
+        cont = nextVolume(archive, disk, creating);
+    };
+    b.OnError = [&err](TBackupFile*, qint32 code, const QString& msg) {
+        err << "\nErro " << code << ": " << msg << "\n";
+    };
+}
+
+int backupCommand(cli::Context& ctx)
+{
+    TBackupFile b;
+    b.BackupTitle = ctx.option("titulo").value_or(QString());
+    if (ctx.flag("incremental")) b.setBackupMode(TBackupFile::bmIncremental);
+    b.SaveFileID = ctx.flag("ids");
+    const QString level = ctx.option("nivel").value_or("rapido");
+    const QStringList levels{"rapido", "nenhuma", "padrao", "maxima"};
+    if (!levels.contains(level)) {
+        ctx.err << "Nível desconhecido: " << level << " (rapido, nenhuma, padrao, maxima)\n";
+        return 2;
+    }
+    b.CompressionLevel = TBackupFile::TCompressionLevel(levels.indexOf(level));
+    b.MaxSize = ctx.option("volume").value_or("0").toInt();
+    if (ctx.args.size() < 2) {
+        ctx.err << "Uso: tolmare-cli backup ARQUIVO ESPECIFICACAO... [opções]\n";
+        return 2;
+    }
+    const QString archive = ctx.args.takeFirst();
+    wire(b, archive, true, ctx.err);
+    try {
+        const bool ok = b.Backup(ctx.args, archive);
+        progressBar(QString(), 100);
+        ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s), "
+                << b.TotalSize << " bytes, compressão " << b.CompressionRate() << "%\n";
+        return ok ? 0 : 1;
+    } catch (const BackupException& e) {
+        ctx.err << e.message() << "\n";
+        return 1;
+    }
+}
+
+int restaurarCommand(cli::Context& ctx)
+{
+    TBackupFile b;
+    const QString mode = ctx.option("modo").value_or("todos");
+    const QStringList modes{"todos", "sem-sobrescrever", "mais-novos", "existentes",
+                            "existentes-mais-novos"};
+    if (!modes.contains(mode)) {
+        ctx.err << "Modo desconhecido: " << mode << "\n";
+        return 2;
+    }
+    b.RestoreMode = TBackupFile::TRestoreMode(modes.indexOf(mode));
+    b.RestoreFullPath = ctx.flag("caminho-completo");
+    if (ctx.args.size() != 2) {
+        ctx.err << "Uso: tolmare-cli restaurar ARQUIVO PASTA [--modo M] [--caminho-completo]\n";
+        return 2;
+    }
+    const QString archive = ctx.args[0];
+    if (!QFile::exists(archive)) {
+        ctx.err << "Arquivo não encontrado: " << archive << "\n";
+        return 1;
+    }
+    wire(b, archive, false, ctx.err);
+    try {
+        const bool ok = b.Restore(archive, ctx.args[1]);
+        ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s) restaurado(s)\n";
+        return ok ? 0 : 1;
+    } catch (const BackupException& e) {
+        ctx.err << e.message() << "\n";
+        return 1;
+    }
+}
+
+int conteudoCommand(cli::Context& ctx)
+{
+    if (ctx.args.size() != 1) {
+        ctx.err << "Uso: tolmare-cli conteudo ARQUIVO\n";
+        return 2;
+    }
+    TBackupFile b;
+    int failed = 0;
+    b.OnError = [&](TBackupFile*, qint32 code, const QString& msg) {
+        failed = code;
+        ctx.err << "Erro " << code << ": " << msg << "\n";
+    };
+    QStringList list;
+    QString title;
+    b.GetArchiveInfo(ctx.args[0], &list, title);
+    if (failed) return 1;
+    ctx.out << "Título: " << title << "\nArquivos: " << b.FileCount << "\nTamanho total: "
+            << b.TotalSize << " bytes\n";
+    for (const QString& line : list) ctx.out << line << "\n";
+    return 0;
+}
+
+const cli::Registrar regBackup({"backup",
+    "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]",
+    "Copia os arquivos das especificações (curingas; \" /s\" no fim entra nas pastas)\n"
+    "para o arquivo de backup. --nivel: rapido, nenhuma, padrao ou maxima. --volume divide\n"
+    "o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a lista dos arquivos.",
+    backupCommand});
+const cli::Registrar regRestaurar({"restaurar",
+    "restaurar ARQUIVO PASTA [--modo M] [--caminho-completo]",
+    "Restaura os arquivos do backup na PASTA. --modo: todos, sem-sobrescrever, mais-novos,\n"
+    "existentes ou existentes-mais-novos. Os volumes seguintes são lidos quando existem;\n"
+    "sem eles, pergunta no terminal (ou para, quando a entrada não é um terminal).",
+    restaurarCommand});
+const cli::Registrar regConteudo({"conteudo", "conteudo ARQUIVO",
+    "Mostra o título, os totais e a lista de arquivos (quando gravada) de um backup.",
+    conteudoCommand});
+
+}  // namespace
