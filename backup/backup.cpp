@@ -427,7 +427,8 @@ public:
 private:
     void ec2(QIODevice* out, bool progressFile)
     {
-        QByteArray area(kChunk, '\0');
+        // Fixed areas for the payload and the inflated chunk: nothing grows with the file.
+        QByteArray payload(kChunk, '\0'), area(kChunk, '\0');
         while (b_.continue_) {
             const qint32 length = takeInt(dev_);
             if (length == 0) break;
@@ -438,33 +439,33 @@ private:
                 backupui::pumpEvents();
                 continue;
             }
-            const QByteArray payload = take(dev_, size);
-            QByteArray bytes;
+            if (dev_->read(payload.data(), size) != size)
+                throw BackupException("Unexpected end of archive");
+            const char* bytes = payload.constData();
+            qint64 count = size;
             if (length > 0) {
                 z_stream zs{};
                 if (inflateInit2(&zs, 15) != Z_OK) {
                     fail(6);
                     break;
                 }
-                zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.constData()));
-                zs.avail_in = uInt(payload.size());
+                zs.next_in = reinterpret_cast<Bytef*>(payload.data());
+                zs.avail_in = uInt(size);
                 zs.next_out = reinterpret_cast<Bytef*>(area.data());
                 zs.avail_out = kChunk;
                 const int rc = inflate(&zs, Z_NO_FLUSH);
-                const qint64 produced = kChunk - zs.avail_out;
+                count = kChunk - zs.avail_out;
                 inflateEnd(&zs);
                 if (rc < 0 && rc != Z_BUF_ERROR) {
                     fail(6);
                     break;
                 }
-                bytes = area.left(produced);
-            } else {
-                bytes = payload;
+                bytes = area.constData();
             }
-            if (out->write(bytes) != bytes.size()) throw BackupException(TBackupFile::errorMessage(1));
+            if (out->write(bytes, count) != count) throw BackupException(TBackupFile::errorMessage(1));
             backupui::pumpEvents();
             if (progressFile) {
-                b_.processedSize_ += bytes.size();
+                b_.processedSize_ += count;
                 b_.progress(b_.currentFile_, b_.processedSize_);
             }
         }

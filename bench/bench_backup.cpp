@@ -1,0 +1,134 @@
+// The backup engine against bare zlib loops on the same data in the same run: backup against
+// deflating the same 16,384-byte chunks into memory, restore against inflating them. Data: a
+// mix of database-like pages, text and 10% random bytes (256 MB, or the MB given).
+#include "backup/backup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kChunk = 16384;
+
+QByteArray mixChunk(QRandomGenerator& rng, int i)
+{
+    QByteArray b(kChunk, '\0');
+    if (i % 10 == 9) {
+        for (int k = 0; k < kChunk; ++k) b[k] = char(rng.bounded(256));
+    } else if (i % 3 == 0) {
+        QByteArray line = QString("Associado %1;Grupo %2;Conta %3;Valor %4,00\r\n")
+                              .arg(i).arg(i % 20).arg(100000 + i).arg(i % 97).toLatin1();
+        for (int k = 0; k < kChunk; ++k) b[k] = line[k % line.size()];
+    } else {
+        for (int k = 0; k < kChunk; k += 64) {
+            const quint32 v = rng.bounded(1000u);
+            memcpy(b.data() + k, &v, 4);
+            memcpy(b.data() + k + 8, "ASSOCIADO", 9);
+        }
+    }
+    return b;
+}
+
+long maxRssKb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int mb = argc > 1 ? std::max(1, atoi(argv[1])) : 256;
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("src"));
+    QRandomGenerator rng(1);
+    const int chunks = mb * 64;
+    const int perFile = chunks / 8;
+    for (int f = 0; f < 8; ++f) {
+        QFile out(dir.filePath(QString("src/f%1.db").arg(f)));
+        out.open(QIODevice::WriteOnly);
+        for (int i = 0; i < perFile; ++i) out.write(mixChunk(rng, f * perFile + i));
+    }
+    const qint64 total = qint64(perFile) * 8 * kChunk;
+    const long rssStart = maxRssKb();
+
+    // Bare loops over the same files.
+    QElapsedTimer t;
+    t.start();
+    QByteArray in(kChunk, '\0'), out(kChunk, '\0');
+    double bareInflate = 0;
+    QVector<QByteArray> streams;
+    streams.reserve(chunks);
+    for (int f = 0; f < 8; ++f) {
+        QFile src(dir.filePath(QString("src/f%1.db").arg(f)));
+        src.open(QIODevice::ReadOnly);
+        qint64 n;
+        while ((n = src.read(in.data(), kChunk)) > 0) {
+            z_stream zs{};
+            deflateInit2(&zs, 1, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
+            zs.next_in = reinterpret_cast<Bytef*>(in.data());
+            zs.avail_in = uInt(n);
+            zs.next_out = reinterpret_cast<Bytef*>(out.data());
+            zs.avail_out = kChunk;
+            const int rc = deflate(&zs, Z_FINISH);
+            streams << (rc == Z_STREAM_END ? out.left(kChunk - zs.avail_out) : QByteArray());
+            deflateEnd(&zs);
+        }
+    }
+    const double bareDeflate = t.nsecsElapsed() / 1e6;
+    double bareInflateToFile = 0;
+    for (bool toFile : {false, true}) {
+    QFile sink(dir.filePath("sink.bin"));
+    if (toFile) sink.open(QIODevice::WriteOnly);
+    t.restart();
+    for (const QByteArray& s : streams) {
+        if (s.isEmpty()) continue;
+        z_stream zs{};
+        inflateInit2(&zs, 15);
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(s.constData()));
+        zs.avail_in = uInt(s.size());
+        zs.next_out = reinterpret_cast<Bytef*>(out.data());
+        zs.avail_out = kChunk;
+        inflate(&zs, Z_NO_FLUSH);
+        inflateEnd(&zs);
+        if (toFile) sink.write(out.constData(), kChunk - zs.avail_out);
+    }
+    if (toFile) sink.close();
+    (toFile ? bareInflateToFile : bareInflate) = t.nsecsElapsed() / 1e6;
+    }
+    streams.clear();
+
+    TBackupFile b;
+    t.restart();
+    const bool ok = b.Backup({dir.filePath("src/*.db")}, dir.filePath("a.bck"));
+    const double backup = t.nsecsElapsed() / 1e6;
+    t.restart();
+    const bool restored = b.Restore(dir.filePath("a.bck"), dir.filePath("dst"));
+    const double restore = t.nsecsElapsed() / 1e6;
+    if (!ok || !restored) {
+        std::fprintf(stderr, "backup or restore failed\n");
+        return 1;
+    }
+    const double mbs = total / 1048576.0;
+    std::printf("data %.0f MB, compression rate %d%%\n", mbs, b.CompressionRate());
+    std::printf("backup : engine %7.0f ms (%5.1f MB/s)  bare deflate %7.0f ms  ratio %.2f\n", backup,
+                mbs / backup * 1000, bareDeflate, bareDeflate / backup);
+    std::printf("restore: engine %7.0f ms (%5.1f MB/s)  bare inflate %7.0f ms  ratio %.2f\n", restore,
+                mbs / restore * 1000, bareInflate, bareInflate / restore);
+    std::printf("restore: bare inflate writing its output to a file %7.0f ms  ratio %.2f\n",
+                bareInflateToFile, bareInflateToFile / restore);
+    std::printf("max resident memory: %ld kB at start, %ld kB at the end\n", rssStart, maxRssKb());
+    return 0;
+}
