@@ -56,8 +56,9 @@ QByteArray take(QIODevice* d, qint64 n)
 
 qint32 takeInt(QIODevice* d)
 {
-    const QByteArray b = take(d, 4);
-    const auto* p = reinterpret_cast<const uchar*>(b.constData());
+    char b[4];
+    if (d->read(b, 4) != 4) throw BackupException("Unexpected end of archive");
+    const auto* p = reinterpret_cast<const uchar*>(b);
     return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
 }
 
