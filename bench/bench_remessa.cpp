@@ -52,12 +52,14 @@ void fill(const QString& folder, int debits, int members)
     sqlite3_finalize(st);
     close(a);
     sqlite3* d = open("DEBITO.DB");
-    sqlite3_prepare_v2(d, "INSERT INTO DEBITO VALUES (?, ?, ?, '2026-01-01', 1)", -1, &st, nullptr);
+    sqlite3_prepare_v2(d, "INSERT INTO DEBITO VALUES (?, ?, ?, '2026-01-01', 1)", -1, &st,
+                       nullptr);
     for (int i = 0; i < debits; ++i) {
         const int member = 1 + i % members;
         // A third of the members also have debits of other months.
         const bool other = member % 3 == 0 && i >= members;
-        const QByteArray date = (other ? QDate(2026, 1 + i % 6, 10) : kDate).toString(Qt::ISODate).toUtf8();
+        const QDate when = other ? QDate(2026, 1 + i % 6, 10) : kDate;
+        const QByteArray date = when.toString(Qt::ISODate).toUtf8();
         sqlite3_bind_text(st, 1, date.constData(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_double(st, 2, member);
         sqlite3_bind_double(st, 3, 10 + (i / members) + (i % 100) / 100.0);

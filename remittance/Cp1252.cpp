@@ -37,7 +37,8 @@ QString decode(const QByteArray& bytes)
     out.reserve(bytes.size());
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b >= 0x80 && b < 0xA0) out.append(kHigh[b - 0x80] ? QChar(kHigh[b - 0x80]) : QChar(0xFFFD));
+        if (b >= 0x80 && b < 0xA0)
+            out.append(kHigh[b - 0x80] ? QChar(kHigh[b - 0x80]) : QChar(0xFFFD));
         else out.append(QChar(b));
     }
     return out;

@@ -14,7 +14,9 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace remessa {
 
@@ -109,6 +111,47 @@ qint64 countDebits(db::Connection& c)
     return sqlite3_column_int64(st.get(), 0);
 }
 
+// The first debit that would go into the file without a value it can carry: an empty or
+// non-numeric value, or one too large for the 13 positions of the detail record. Only the
+// debits of members with an enrolment number count, as only they are written. Empty when
+// every such debit is fine.
+QString valueProblem(db::Connection& c)
+{
+    Stmt st(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_MATRICULA "
+               "FROM DEBITO.DEBITO d JOIN ASSOCIADOS.ASSOCIADOS a ON a.ASS_ID = d.DEB_ASS_ID "
+               "WHERE typeof(d.DEB_VALOR) NOT IN ('real', 'integer') "
+               "OR abs(d.DEB_VALOR) >= 1e10 "
+               "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
+    while (st.row()) {
+        sqlite3_stmt* r = st.get();
+        if (trimControls(columnValue(r, 3).toString()).isEmpty()) continue;
+        const QString when =
+            QDate::fromString(columnValue(r, 0).toString(), Qt::ISODate).toString("dd/MM/yyyy");
+        const QString who = QString::number(sqlite3_column_double(r, 1), 'f', 0);
+        const int type = sqlite3_column_type(r, 2);
+        if (type != SQLITE_FLOAT && type != SQLITE_INTEGER)
+            return "O débito do associado " + who + " de " + when + " está sem valor em "
+                   "DEBITO.DB: informe o valor antes de gerar a remessa.";
+        const double v = sqlite3_column_double(r, 2);
+        if (!std::isfinite(v) || std::fabs(v) >= 9e14
+            || FormataValor(toCurrency(v)).size() > 13)
+            return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who
+                   + " de " + when + " (DEBITO.DB) não cabe nas 13 posições do valor na "
+                   "remessa: corrija-o antes de gerar a remessa.";
+    }
+    return {};
+}
+
+// The error of a file that could not be written to the end; it is not left at its path.
+QString writeFailure(const QString& path, const QSaveFile& file)
+{
+    const int err = errno;
+    QString why = file.errorString();
+    if (why.isEmpty() || why == "Unknown error") why = QString::fromLocal8Bit(std::strerror(err));
+    return "Erro ao gravar o arquivo " + path + " (" + why + "; o disco pode estar cheio). "
+           "A remessa não foi gravada.";
+}
+
 QString money(double v)
 {
     return QString::number(v, 'f', 2).replace('.', ',');
@@ -136,7 +179,8 @@ public:
     {
     }
 
-    void record(const QVariant& date, const QVariant& member, double remessa, const QVariant& value)
+    void record(const QVariant& date, const QVariant& member, double remessa,
+                const QVariant& value)
     {
         save_.bind({}).run();
         try {
@@ -245,6 +289,13 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             return out;
         }
 
+        const QString badValue = valueProblem(c);
+        if (!badValue.isEmpty()) {
+            out.kind = Outcome::Kind::Failed;
+            out.message = badValue;
+            return out;
+        }
+
         // Written under a temporary name beside the target and renamed when complete.
         QSaveFile file(path);
         file.setDirectWriteFallback(false);
@@ -256,7 +307,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         auto writeLine = [&](const QString& record) {
             const QByteArray bytes = cp1252::encode(record) + "\r\n";
             if (file.write(bytes) != bytes.size())
-                throw EngineError("Erro ao gravar o arquivo " + path + ": " + file.errorString());
+                throw EngineError(writeFailure(path, file));
         };
 
         db::Transaction tx(c);
@@ -287,12 +338,18 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                                        toCurrency(value.toDouble())));
                 ret.record(date, columnValue(st, 3), remessa, value);
             }
+            if (!std::isfinite(total) || std::fabs(total) >= 9e14
+                || FormataValor(toCurrency(total)).size() > 15)
+                throw EngineError("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
+                                  "posições do total no trailer; o arquivo " + path
+                                  + " não foi gravado.");
             writeLine(trailerRecord(written, toCurrency(total)));
             if (!file.commit())
-                throw EngineError("Erro ao gravar o arquivo " + path + ": " + file.errorString());
+                throw EngineError(writeFailure(path, file));
 
             const qint64 advanced = std::llround(par.number) + 1;
-            Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE rowid = ?");
+            Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? "
+                            "WHERE rowid = ?");
             advance.bind({double(advanced), par.rowid}).run();
             const qint64 remaining = countDebits(c);
             tx.commit();

@@ -4,13 +4,15 @@
 
 namespace {
 
+const char* const kUsage = "remessa --data DD/MM/AAAA --arquivo CAMINHO [--hoje DD/MM/AAAA]";
+
 int remessaCommand(cli::Context& ctx)
 {
     const auto data = ctx.option("data");
     const auto arquivo = ctx.option("arquivo");
     const auto hoje = ctx.option("hoje");
     if (!data || !arquivo || !ctx.args.isEmpty()) {
-        ctx.err << "Uso: tolmare-cli remessa --data DD/MM/AAAA --arquivo CAMINHO [--hoje DD/MM/AAAA]\n";
+        ctx.err << "Uso: tolmare-cli " << kUsage << "\n";
         return 2;
     }
     const auto debitDate = cli::parseDate(*data);
@@ -29,7 +31,7 @@ int remessaCommand(cli::Context& ctx)
     return 0;
 }
 
-const cli::Registrar reg({"remessa", "remessa --data DD/MM/AAAA --arquivo CAMINHO [--hoje DD/MM/AAAA]",
+const cli::Registrar reg({"remessa", kUsage,
                           "Gera o arquivo de remessa PREVI dos débitos para a data de débito,\n"
                           "leva os débitos pendentes a essa data, registra cada débito enviado\n"
                           "como \"Aguardando Retorno\" e avança o número da remessa.",

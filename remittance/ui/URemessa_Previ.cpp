@@ -108,7 +108,8 @@ void TFRemessa_Previ::Btn_GerarClick()
     Progress->setValue(0);
     qint64 number = 0;
     if (DMRemessa_Previ && DMRemessa_Previ->TParametros->active())
-        number = std::llround(DMRemessa_Previ->TParametros->fieldByName("EMP_NR_REM_PREVI").asFloat());
+        number = std::llround(
+            DMRemessa_Previ->TParametros->fieldByName("EMP_NR_REM_PREVI").asFloat());
     const QString path = dialogs::current().saveFileName("Onde Salvar a Remessa ?",
                                                          remessa::proposedFileName(number));
     if (path.isEmpty()) return;
@@ -118,7 +119,8 @@ void TFRemessa_Previ::Btn_GerarClick()
         path, Data_Remessa->date(), QDate::currentDate(), [&](int position, int maximum) {
             if (Progress->maximum() != maximum) Progress->setMaximum(maximum);
             Progress->setValue(position);
-            if (++shown % 64 == 0) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            if (++shown % 64 == 0)
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
     switch (o.kind) {
     case remessa::Outcome::Kind::Done:

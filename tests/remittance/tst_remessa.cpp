@@ -7,6 +7,7 @@
 #include "remittance/RemessaRecords.h"
 #include "tests/common/TestData.h"
 
+#include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
+#include <csignal>
+#include <unistd.h>
 
 using remessa::GerarArquivo;
 using remessa::Outcome;
@@ -72,6 +77,15 @@ QStringList rowsOf(const QString& fileName, const QStringList& fields)
         out << cells.join("|");
     }
     out.sort();
+    return out;
+}
+
+// What lies in a data folder besides the table files.
+QStringList otherFiles(const QString& folder)
+{
+    QStringList out;
+    for (const QString& f : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        if (!f.endsWith(".DB")) out << f;
     return out;
 }
 
@@ -210,6 +224,172 @@ private slots:
                  QStringList({"3|1234568"}));
     }
 
+    // A value goes through money (nearest ten-thousandth) before its hundredths are cut, so
+    // 0.99999 is sent as 1.00 and 7.12999 as 7.13, while 3.4567 keeps 3.45.
+    void valuesRoundedToMoneyThenCut()
+    {
+        parametros(40);
+        member("Ana", "1");
+        member("Bia", "2");
+        member("Caio", "3");
+        debit(kDebitDate, 1, 0.99999);
+        debit(kDebitDate, 2, 7.12999);
+        debit(kDebitDate, 3, 3.4567);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(readAll(out_),
+                 fileLines({"0ARQ_PREVI_000040.txt05072026" + kSpaces20,
+                            "107000000000000001072026012300000000001002026070+",
+                            "107000000000000002072026012300000000007132026070+",
+                            "107000000000000003072026012300000000003452026070+",
+                            "90000000003000000000001158" + kSpaces23}));
+        QCOMPARE(o.summary.at(1), QString("Valor total dos créditos..: 11,59"));
+    }
+
+    // Debits the file cannot carry stop the generation before anything changes.
+    void unsendableValuesChangeNothing_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QVariant() << "O débito do associado 1 de 10/06/2026 está sem "
+                                                "valor em DEBITO.DB";
+        QTest::newRow("over 13 digits") << QVariant(100000000000.0)
+                                        << "O valor 100000000000.00 do débito do associado 1 de "
+                                           "10/06/2026 (DEBITO.DB) não cabe";
+    }
+    void unsendableValuesChangeNothing()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, message);
+        parametros(40);
+        member("Ana", "1");
+        debit(QDate(2026, 6, 10), 1, value);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Failed));
+        QVERIFY2(o.message.startsWith(message), qPrintable(o.message));
+        QCOMPARE(remittanceNumber(), 40.0);
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA"}), QStringList({"10/06/2026"}));
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
+        QVERIFY(!QFile::exists(out_));
+    }
+
+    // An empty value of a member who is never sent does not stop the others.
+    void emptyValueOfSkippedMemberIsIgnored()
+    {
+        parametros(40);
+        member("Ana", "");
+        member("Bia", "2");
+        debit(kDebitDate, 1, QVariant());
+        debit(kDebitDate, 2, 5.0);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(o.summary.at(0), QString("Nr Total de Registros.....: 2"));
+    }
+
+    void emptyPreviCodes_data()
+    {
+        QTest::addColumn<QString>("codInt");
+        QTest::addColumn<QString>("codVerba");
+        QTest::newRow("interface") << "  " << "123";
+        QTest::newRow("item") << "7" << "";
+    }
+    void emptyPreviCodes()
+    {
+        QFETCH(QString, codInt);
+        QFETCH(QString, codVerba);
+        parametros(40, codInt, codVerba);
+        member("Ana", "1");
+        debit(kDebitDate, 1, 10.0);
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Failed));
+        QVERIFY(o.message.contains("PARAMETROS.DB"));
+        QVERIFY(!QFile::exists(out_));
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
+    }
+
+    // A file already at the path is replaced; nothing else is left in the folder.
+    void replacesAnEarlierFile()
+    {
+        parametros(40);
+        member("Ana", "1");
+        debit(kDebitDate, 1, 10.0);
+        {
+            QFile old(out_);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write(QByteArray(5000, 'x'));
+        }
+        QCOMPARE(int(GerarArquivo(out_, kDebitDate, kToday).kind), int(Outcome::Kind::Done));
+        QCOMPARE(readAll(out_).size(), 3 * 51);
+        QCOMPARE(otherFiles(folder_), QStringList({"ARQ_PREVI_000040.txt"}));
+    }
+
+    void readOnlyPlaces_data()
+    {
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::newRow("read-only folder") << true;
+        QTest::newRow("read-only file") << false;
+    }
+    void readOnlyPlaces()
+    {
+        QFETCH(bool, folderReadOnly);
+        if (::geteuid() == 0) QSKIP("permissions do not bind the super-user");
+        parametros(40);
+        member("Ana", "1");
+        debit(QDate(2026, 6, 1), 1, 10.0);
+        const QString place = QDir(folder_).filePath("saida");
+        QDir().mkpath(place);
+        const QString path = QDir(place).filePath("ARQ.txt");
+        if (folderReadOnly) {
+            QFile::setPermissions(place, QFile::ReadOwner | QFile::ExeOwner);
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("anterior");
+            f.close();
+            QFile::setPermissions(path, QFile::ReadOwner);
+        }
+        const Outcome o = GerarArquivo(path, kDebitDate, kToday);
+        QFile::setPermissions(place, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::CannotCreate));
+        QCOMPARE(o.message, "Erro ao criar arquivo: " + path);
+        QCOMPARE(remittanceNumber(), 40.0);
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA"}), QStringList({"01/06/2026"}));
+        QCOMPARE(QDir(place).entryList(QDir::Files).size(), folderReadOnly ? 0 : 1);
+    }
+
+    // The disk fills while the file is written (a file-size limit on the command-line run):
+    // the operator gets an error naming the file, no part of a file is left in the folder and
+    // the remittance number stays; the RET_DEBITO row recorded before the failure stays.
+    void diskFullLeavesNoFile()
+    {
+        parametros(40);
+        member("Ana", "1");
+        // 1,500 debits of the debit date: about 76 kB of records.
+        db::Query::execute("Tolmare",
+                           "INSERT INTO DEBITO (DEB_DATA, DEB_ASS_ID, DEB_VALOR, DEB_DTA_CAD, "
+                           "DEB_USR_ID) SELECT '2026-07-10', 1, 2 + n, '2026-07-01', 1 FROM "
+                           "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                           "WHERE n < 1500) SELECT n FROM c)");
+        db::Session::instance().reset();
+        QProcess cli;
+        cli.setChildProcessModifier([] {
+            const rlimit limit{32 * 1024, 32 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, SIG_IGN);
+        });
+        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                  {"--dados", folder_, "remessa", "--data", "10/07/2026", "--arquivo", out_});
+        QVERIFY(cli.waitForFinished(30000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY2(err.contains(out_), qPrintable(err));
+        QCOMPARE(otherFiles(folder_), QStringList());
+        QCOMPARE(remittanceNumber(), 40.0);
+        QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 1500);
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_ASS_ID", "DEB_REMESSA", "DEB_OCORRENCIA"}),
+                 QStringList({"1|41|Aguardando Retorno"}));
+    }
+
     void nobodyWithEnrolment()
     {
         parametros(40);
@@ -241,9 +421,10 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("message");
         QTest::newRow("20 characters") << "ABCDEFGHIJKLMNOP.txt" << int(Outcome::Kind::Done) << "";
-        QTest::newRow("21 characters") << "ABCDEFGHIJKLMNOPQ.txt" << int(Outcome::Kind::NameTooLong)
-                                       << "Nome do arquivo está fora do padrão. Verifique padrão no "
-                                          "Layout. Deve conter no máximo 20 caracteres";
+        QTest::newRow("21 characters") << "ABCDEFGHIJKLMNOPQ.txt"
+                                       << int(Outcome::Kind::NameTooLong)
+                                       << "Nome do arquivo está fora do padrão. Verifique padrão "
+                                          "no Layout. Deve conter no máximo 20 caracteres";
         QTest::newRow("missing folder") << "nada/ARQ.txt" << int(Outcome::Kind::CannotCreate)
                                         << "Erro ao criar arquivo: ";
     }
@@ -322,22 +503,29 @@ private slots:
     {
         QRandomGenerator rng(4242);
         const QDate dates[] = {QDate(2026, 5, 10), QDate(2026, 6, 10), kDebitDate,
-                               QDate(2026, 8, 10)};
-        for (int round = 0; round < 150; ++round) {
-            QStringList tablesSeen;
+                               QDate(2026, 7, 11), QDate(2026, 8, 10)};
+        // Each side runs in a transaction that is rolled back: both start from the empty table
+        // and nothing waits on the disk.
+        db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+        for (const char* f : {"PARAMETROS.DB", "DEBITO.DB", "ASSOCIADOS.DB", "RET_DEBITO.DB"})
+            c.attach(QString::fromLatin1(f));
+        for (int round = 0; round < 400; ++round) {
+            // Rows in random insertion order, so that file order differs from key order.
             QVector<std::tuple<QDate, int, int>> rows;
-            const int n = 1 + int(rng.bounded(9));
+            const int n = 1 + int(rng.bounded(12));
             for (int i = 0; i < n; ++i) {
-                const auto r = std::make_tuple(dates[rng.bounded(4)], 1 + int(rng.bounded(3)),
-                                               1 + int(rng.bounded(3)));
+                const auto r = std::make_tuple(dates[rng.bounded(5)], 1 + int(rng.bounded(4)),
+                                               1 + int(rng.bounded(4)));
                 if (!rows.contains(r)) rows << r;
             }
+            QStringList tablesSeen;
             for (int side = 0; side < 2; ++side) {
-                testdata::makeDataFolder(folder_ + QString("/r%1_%2").arg(round).arg(side));
+                db::Transaction tx(c);
                 for (const auto& [d, who, v] : rows) debit(d, who, double(v));
                 if (side == 0) slowDateStep(kDebitDate);
                 else remessa::levarDebitosParaData(kDebitDate);
-                tablesSeen << rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}).join(";");
+                tablesSeen
+                    << rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}).join(";");
             }
             QCOMPARE(tablesSeen[1], tablesSeen[0]);
         }
