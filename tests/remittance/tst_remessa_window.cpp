@@ -5,11 +5,28 @@
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
 
+#include <QApplication>
 #include <QDateEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+
+// Scripted dialogs that also keep the kind of each message box.
+struct KindDialogs : testdata::ScriptedDialogs {
+    QList<dialogs::Kind> kinds;
+    void message(dialogs::Kind kind, const QString& text, const QString& title) override
+    {
+        kinds << kind;
+        ScriptedDialogs::message(kind, text, title);
+    }
+};
+
+}  // namespace
 
 class TestRemessaWindow : public QObject {
     Q_OBJECT
@@ -58,6 +75,70 @@ private slots:
         QVERIFY(QFile::exists(dialogs.fileName));
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown.first().contains("Número da Remessa.........:42"));
+    }
+
+    // Whatever the outcome, once a path was chosen the window closes with one message.
+    void closesAfterEveryOutcome_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("done") << "ARQ_PREVI_000041.txt" << int(dialogs::Kind::Information)
+                              << "Nr Total de Registros.....: 1";
+        QTest::newRow("name too long") << "ARQ_PREVI_0000041.txt" << int(dialogs::Kind::Error)
+                                       << "Nome do arquivo está fora do padrão.";
+        QTest::newRow("cannot create") << "nada/ARQ.txt" << int(dialogs::Kind::Plain)
+                                       << "Erro ao criar arquivo: ";
+    }
+    void closesAfterEveryOutcome()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(QString, start);
+        KindDialogs dialogs;
+        dialogs.fileName = QDir(folder_).filePath(name);
+        TDMRemessa_Previ dm;
+        TFRemessa_Previ w;
+        w.show();
+        w.Btn_GerarClick();
+        QVERIFY(!w.isVisible());
+        QVERIFY(!w.Btn_Gerar->isEnabled());
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY2(dialogs.shown.first().startsWith(start), qPrintable(dialogs.shown.first()));
+        QCOMPARE(int(dialogs.kinds.first()), kind);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Repeated RET_DEBITO rows go before the save dialog is even shown.
+    void duplicatesRemovedFirst()
+    {
+        for (double remessa : {3.0, 4.0})
+            testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", QDate(2026, 5, 10)},
+                                               {"DEB_ASS_ID", 1.0}, {"DEB_REMESSA", remessa},
+                                               {"DEB_VALOR", 10.0},
+                                               {"DEB_DTA_CAD", QDate(2026, 5, 1)},
+                                               {"DEB_USR_ID", 1}});
+        testdata::ScriptedDialogs dialogs;
+        TDMRemessa_Previ dm;
+        TFRemessa_Previ w;
+        w.show();
+        w.Btn_GerarClick();
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 1);
+        QVERIFY(w.isVisible());
+    }
+
+    void dateIsTodayEachTimeShown()
+    {
+        TDMRemessa_Previ dm;
+        TFRemessa_Previ w;
+        w.show();
+        w.Data_Remessa->setDate(QDate(2020, 1, 1));
+        w.Progress->setValue(50);
+        w.hide();
+        w.show();
+        QCOMPARE(w.Data_Remessa->date(), QDate::currentDate());
+        QCOMPARE(w.Progress->value(), 0);
+        QCOMPARE(w.windowTitle(), QString("Remessa Previ"));
     }
 };
 
