@@ -177,6 +177,26 @@ private slots:
         QCOMPARE(retRows(), QStringList({"10/07/2026|04/08/2026|1|7|A"}));
     }
 
+    void renameBlockedAndRowOrder()
+    {
+        // Two rows of one member in the month: the first in key order (empty return date
+        // first) gets the first line; once dated, the other one comes first.
+        sent(QDate(2026, 7, 10), 1, 7);
+        testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", QDate(2026, 7, 10)}, {"DEB_ASS_ID", 1.0},
+                                           {"DEB_DATA_RETORNO", QDate(2026, 7, 30)},
+                                           {"DEB_REMESSA", 6.0}, {"DEB_OCORRENCIA", "X"},
+                                           {"DEB_DTA_CAD", kToday}, {"DEB_USR_ID", 1}});
+        const QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA", "A"),
+                                                           line("1234", "ANA", "B")});
+        writeFile(folder_, "Retorno_R_7-2026.imp", {});
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        QVERIFY(r.novoNome.isEmpty());
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(retRows(), QStringList({"10/07/2026|03/08/2026|1|6|B",
+                                         "10/07/2026|03/08/2026|1|7|A"}));
+    }
+
     void badLinesAndMonths()
     {
         // A line longer than 90 positions, a short line, an accented name, a bad month.

@@ -1,0 +1,74 @@
+#include "remittance/MemberIndex.h"
+
+#include "core/engine/Connection.h"
+#include "core/engine/SqlValue.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace retorno {
+
+MemberIndex::MemberIndex(db::Connection& c)
+{
+    c.attach("ASSOCIADOS.DB");
+    db::StmtGuard st(db::prepare(
+        c.handle(),
+        "SELECT ASS_ID, ASS_MATRICULA, ASS_CONTA_CORRENTE, ASS_NOME FROM ASSOCIADOS.ASSOCIADOS "
+        "ORDER BY ASS_CONTA_CORRENTE, ASS_NOME, ASS_ID",
+        "ASSOCIADOS.DB"));
+    QVector<QString> values[3];
+    while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        ids_ << sqlite3_column_int64(st.get(), 0);
+        for (int f = 0; f < 3; ++f) {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), f + 1));
+            values[f] << (p ? QString::fromUtf8(p) : QString());
+        }
+    }
+    for (int f = 0; f < 3; ++f) {
+        QVector<int> order(ids_.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return values[f][a] < values[f][b]; });
+        for (int i : order) {
+            fields_[f].keys << values[f][i];
+            fields_[f].ranks << i;
+        }
+        fields_[f].build();
+    }
+}
+
+void MemberIndex::Sorted::build()
+{
+    sparse = {ranks};
+    for (int k = 1; (1 << k) <= ranks.size(); ++k) {
+        const QVector<int>& prev = sparse.last();
+        QVector<int> next(ranks.size() - (1 << k) + 1);
+        for (int i = 0; i < next.size(); ++i)
+            next[i] = std::min(prev[i], prev[i + (1 << (k - 1))]);
+        sparse << next;
+    }
+}
+
+int MemberIndex::Sorted::minRank(int from, int to) const
+{
+    int k = 0;
+    while ((2 << k) <= to - from) ++k;
+    return std::min(sparse[k][from], sparse[k][to - (1 << k)]);
+}
+
+qint64 MemberIndex::find(Field field, const QString& prefix) const
+{
+    if (prefix.isEmpty()) return -1;
+    const Sorted& s = fields_[field];
+    const auto lo = std::lower_bound(s.keys.cbegin(), s.keys.cend(), prefix);
+    auto hi = lo;
+    // The keys that begin with the prefix follow one another in code-unit order.
+    hi = std::partition_point(lo, s.keys.cend(),
+                              [&](const QString& k) { return k.startsWith(prefix); });
+    if (lo == hi) return -1;
+    return ids_[s.minRank(int(lo - s.keys.cbegin()), int(hi - s.keys.cbegin()))];
+}
+
+}  // namespace retorno
