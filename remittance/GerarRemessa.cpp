@@ -353,6 +353,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             advance.bind({double(advanced), par.rowid}).run();
             const qint64 remaining = countDebits(c);
             tx.commit();
+            c.bump();  // open datasets re-read the rows changed here
 
             out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
                         << "Valor total dos créditos..: " + money(total)
@@ -364,6 +365,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         } catch (...) {
             // What was changed in the tables stays; the file never appears half written.
             file.cancelWriting();
+            c.bump();
             tx.commit();
             throw;
         }
