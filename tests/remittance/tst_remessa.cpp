@@ -498,6 +498,38 @@ private slots:
         QVERIFY(cli.readAllStandardError().startsWith("Erro ao criar arquivo: "));
     }
 
+    // Worked by hand from the row-by-row procedure: rows written as member:month:value.
+    void dateStepCases_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("a later debit pushes out the one on the date")
+            << QStringList{"1:7:5", "1:8:7"} << QStringList{"10/07/2026|1|7"};
+        QTest::newRow("earlier debit goes, two on the date stay")
+            << QStringList{"1:5:1", "1:7:2", "1:7:3"}
+            << QStringList{"10/07/2026|1|2", "10/07/2026|1|3"};
+        QTest::newRow("before and after the date")
+            << QStringList{"1:5:1", "1:7:2", "1:8:3"} << QStringList{"10/07/2026|1|3"};
+        QTest::newRow("three other dates") << QStringList{"1:5:1", "1:6:2", "1:8:3"}
+                                           << QStringList{"10/07/2026|1|3"};
+        QTest::newRow("one other date, lower value first")
+            << QStringList{"1:5:2", "1:5:1"} << QStringList{"10/07/2026|1|2"};
+        QTest::newRow("two members interleaved")
+            << QStringList{"1:5:1", "2:5:1", "1:7:4"}
+            << QStringList{"10/07/2026|1|4", "10/07/2026|2|1"};
+    }
+    void dateStepCases()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        for (const QString& r : before) {
+            const QStringList p = r.split(':');
+            debit(QDate(2026, p[1].toInt(), 10), p[0].toDouble(), p[2].toDouble());
+        }
+        remessa::levarDebitosParaData(kDebitDate);
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}), after);
+    }
+
     // The one-pass date step leaves exactly the rows of the restart-from-the-first procedure.
     void dateStepMatchesRowByRow()
     {
