@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <sys/stat.h>
 
 namespace tblscn {
@@ -162,6 +164,61 @@ bool copyRows(const std::string& path, const store::TableSpec* old, const store:
     return true;
 }
 
+// The integrity check reads every page of a file. A file found sound is remembered by its
+// size, modification time and inode in the hidden file ".tblscn-verified" of its folder, and
+// is checked again only once it has changed, so a start-up does not grow with the row count.
+std::string stamp(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "."
+           + std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ino);
+}
+
+std::string folderOf(const std::string& path)
+{
+    const size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::map<std::string, std::string> loadVerified(const std::string& folder)
+{
+    std::map<std::string, std::string> out;
+    std::ifstream in(folder + "/.tblscn-verified");
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos) out[line.substr(tab + 1)] = line.substr(0, tab);
+    }
+    return out;
+}
+
+bool knownSound(const std::string& path)
+{
+    const std::string now = stamp(path);
+    return !now.empty() && loadVerified(folderOf(path))[baseName(path)] == now;
+}
+
+void rememberSound(const std::string& path)
+{
+    const std::string folder = folderOf(path);
+    std::map<std::string, std::string> all = loadVerified(folder);
+    all[baseName(path)] = stamp(path);
+    const std::string tmp = folder + "/.tblscn-verified.tmp";
+    {
+        std::ofstream out(tmp, std::ios::trunc);
+        for (const auto& [name, st] : all) out << st << '\t' << name << '\n';
+        if (!out) return;
+    }
+    std::rename(tmp.c_str(), (folder + "/.tblscn-verified").c_str());
+}
+
 }  // namespace
 
 bool fileExists(const std::string& path)
@@ -190,11 +247,12 @@ Result bringToDefinition(const std::string& path, const store::TableSpec& spec)
             return r;
         }
         std::string err;
-        sound = integrityOk(in.h);
+        sound = knownSound(path) || integrityOk(in.h);
         readable = store::readSpec(in.h, "main", spec.fileName, current, err);
     }
     current.fileName = spec.fileName;
     if (sound && readable && current == spec) {
+        rememberSound(path);
         r.text = "Estrutura conferida";
         return r;
     }
