@@ -7,6 +7,7 @@
 #include "core/store/StoreSchema.h"
 #include "tests/common/TestData.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <QTest>
 
 #include <sqlite3.h>
+
+#include <dlfcn.h>
 
 namespace {
 
@@ -184,6 +187,33 @@ private slots:
         }
         QCOMPARE(g_notes.last().state, int(TBLSCN_END));
         QCOMPARE(QDir(folder_).entryList(QDir::Files).size(), 0);
+    }
+
+    void loadOrderAndBusy()
+    {
+        // From the engine's folder when DLLPath names one.
+        const QString own = dir_.filePath("engine");
+        QDir().mkpath(own);
+        QFile::remove(own + "/TBLSCN.DLL");
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/TBLSCN.DLL", own + "/TBLSCN.DLL"));
+        QFile ini(dir_.filePath("own.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QString("DLLPath=%1\n").arg(own).toUtf8());
+        ini.close();
+        qputenv("TOLMARE_ENGINE_CONFIG", dir_.filePath("own.ini").toUtf8());
+        makedbx::checkDataFolder(folder_);
+        QCOMPARE(QDir(folder_).entryList(QDir::Files).size(), 5);
+        // Already loaded in the process: busy.
+        void* held = dlopen((own + "/TBLSCN.DLL").toUtf8().constData(), RTLD_NOW);
+        QVERIFY(held);
+        try {
+            makedbx::checkDataFolder(folder_);
+            QFAIL("a loaded component was not reported busy");
+        } catch (const db::EngineError& e) {
+            QCOMPARE(e.message(), QString("TBLSCN.DLL is busy"));
+        }
+        dlclose(held);
+        makedbx::checkDataFolder(folder_);  // and usable again once released
     }
 
     void loadingErrors()
