@@ -34,7 +34,9 @@ int remessaCommand(cli::Context& ctx)
 const cli::Registrar reg({"remessa", kUsage,
                           "Gera o arquivo de remessa PREVI dos débitos para a data de débito,\n"
                           "leva os débitos pendentes a essa data, registra cada débito enviado\n"
-                          "como \"Aguardando Retorno\" e avança o número da remessa.",
+                          "como \"Aguardando Retorno\" e avança o número da remessa.\n"
+                          "Mostra o resumo; um erro vai para a saída de erro (código 1).\n"
+                          "--hoje: a data do cabeçalho e do resumo (padrão: hoje).",
                           remessaCommand});
 
 }  // namespace
