@@ -17,7 +17,8 @@ struct Outcome {
         NameTooLong,   // error box
         NoDebits,      // information box
         CannotCreate,  // plain message box
-        Failed         // error box: a table or the file failed after the generation began
+        Failed         // error box: parameters or a debit unfit to send (nothing changed),
+                       // or a table or the file failed once the generation began
     };
     Kind kind = Kind::Done;
     QString message;      // the text to show (the summary lines joined by "\r" when Done)
