@@ -6,6 +6,10 @@
 #include <fstream>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 
 namespace tblscn {
 
@@ -165,8 +169,10 @@ bool copyRows(const std::string& path, const store::TableSpec* old, const store:
 }
 
 // The integrity check reads every page of a file. A file found sound is remembered by its
-// size, modification time and inode in the hidden file ".tblscn-verified" of its folder, and
-// is checked again only once it has changed, so a start-up does not grow with the row count.
+// size, modification time and inode in a state file of the user's data folder
+// ($XDG_DATA_HOME or ~/.local/share, "Tolmare/tblscn-verified.txt"; TOLMARE_TBLSCN_STATE names
+// another), and is checked again only once it has changed, so a start-up does not grow with the
+// row count. Nothing is added to the data folder.
 std::string stamp(const std::string& path)
 {
     struct stat st {};
@@ -175,22 +181,31 @@ std::string stamp(const std::string& path)
            + std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ino);
 }
 
-std::string folderOf(const std::string& path)
+std::string stateFile()
 {
-    const size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+    if (const char* env = std::getenv("TOLMARE_TBLSCN_STATE"); env && *env) return env;
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.local/share";
+    else return {};
+    const std::string folder = base + "/Tolmare";
+    for (size_t at = 1; at <= folder.size(); ++at)
+        if (at == folder.size() || folder[at] == '/') ::mkdir(folder.substr(0, at).c_str(), 0755);
+    return folder + "/tblscn-verified.txt";
 }
 
-std::string baseName(const std::string& path)
+std::string absolute(const std::string& path)
 {
-    const size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
+    char buf[PATH_MAX];
+    return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
 }
 
-std::map<std::string, std::string> loadVerified(const std::string& folder)
+std::map<std::string, std::string> loadVerified()
 {
     std::map<std::string, std::string> out;
-    std::ifstream in(folder + "/.tblscn-verified");
+    const std::string file = stateFile();
+    if (file.empty()) return out;
+    std::ifstream in(file);
     std::string line;
     while (std::getline(in, line)) {
         const size_t tab = line.find('\t');
@@ -202,21 +217,25 @@ std::map<std::string, std::string> loadVerified(const std::string& folder)
 bool knownSound(const std::string& path)
 {
     const std::string now = stamp(path);
-    return !now.empty() && loadVerified(folderOf(path))[baseName(path)] == now;
+    return !now.empty() && loadVerified()[absolute(path)] == now;
 }
 
 void rememberSound(const std::string& path)
 {
-    const std::string folder = folderOf(path);
-    std::map<std::string, std::string> all = loadVerified(folder);
-    all[baseName(path)] = stamp(path);
-    const std::string tmp = folder + "/.tblscn-verified.tmp";
+    const std::string file = stateFile();
+    if (file.empty()) return;
+    std::map<std::string, std::string> all = loadVerified();
+    if (all[absolute(path)] == stamp(path)) return;
+    all[absolute(path)] = stamp(path);
+    for (auto it = all.begin(); it != all.end();)  // files that are gone
+        it = stamp(it->first).empty() ? all.erase(it) : std::next(it);
+    const std::string tmp = file + "." + std::to_string(::getpid());
     {
         std::ofstream out(tmp, std::ios::trunc);
         for (const auto& [name, st] : all) out << st << '\t' << name << '\n';
         if (!out) return;
     }
-    std::rename(tmp.c_str(), (folder + "/.tblscn-verified").c_str());
+    std::rename(tmp.c_str(), file.c_str());
 }
 
 }  // namespace

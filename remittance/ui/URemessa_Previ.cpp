@@ -4,6 +4,7 @@
 #include "core/MainRoutines.h"
 #include "core/dm/UDMRemessa_Previ.h"
 #include "core/engine/EngineError.h"
+#include "core/ui/ModuleOpener.h"
 #include "remittance/GerarRemessa.h"
 #include "remittance/RemessaRecords.h"
 
@@ -140,18 +141,4 @@ void TFRemessa_Previ::Btn_GerarClick()
     close();
 }
 
-void abrirRemessaPrevi(QWidget* parent)
-{
-    auto* dm = new TDMRemessa_Previ;
-    TFRemessa_Previ* window = nullptr;
-    try {
-        window = new TFRemessa_Previ(parent);
-        window->exec();
-    } catch (...) {
-        delete dm;
-        delete window;
-        throw;
-    }
-    delete dm;
-    delete window;
-}
+void abrirRemessaPrevi(QWidget* parent) { openModule<TDMRemessa_Previ, TFRemessa_Previ>(parent); }

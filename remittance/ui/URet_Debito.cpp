@@ -5,6 +5,7 @@
 #include "core/MainRoutines.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
+#include "core/ui/ModuleOpener.h"
 #include "remittance/ui/UImpRetorno.h"
 
 #include <QCloseEvent>
@@ -88,18 +89,4 @@ void TFRet_Debito::closeEvent(QCloseEvent* event)
     TFBasico::closeEvent(event);
 }
 
-void abrirRetDebito(QWidget* parent)
-{
-    auto* dm = new TDMRet_Debito;
-    TFRet_Debito* window = nullptr;
-    try {
-        window = new TFRet_Debito(parent);
-        window->exec();
-    } catch (...) {
-        delete dm;
-        delete window;
-        throw;
-    }
-    delete dm;
-    delete window;
-}
+void abrirRetDebito(QWidget* parent) { openModule<TDMRet_Debito, TFRet_Debito>(parent); }

@@ -36,6 +36,15 @@ void makeDataFolder(const QString& folder)
     db::EngineConfig::overrideAlias("Tolmare", folder);
 }
 
+QString nextDataFolder(const QTemporaryDir& dir, bool withTables)
+{
+    static int n = 0;
+    const QString folder = dir.filePath(QString("d%1").arg(++n));
+    if (withTables) makeDataFolder(folder);
+    else QDir().mkpath(folder);
+    return folder;
+}
+
 void addRow(const QString& fileName, const QVariantMap& values)
 {
     db::Table t;

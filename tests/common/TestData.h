@@ -12,6 +12,10 @@ namespace testdata {
 // alias "Tolmare" there and drops every engine connection made before.
 void makeDataFolder(const QString& folder);
 
+// A new folder "d<n>" inside `dir`, different at every call, made a data folder as above
+// (or only created, with `withTables` false). Returns its path.
+QString nextDataFolder(const QTemporaryDir& dir, bool withTables = true);
+
 // Appends one row to a table file of the alias "Tolmare" through the engine; fields by name.
 void addRow(const QString& fileName, const QVariantMap& values);
 

@@ -116,8 +116,7 @@ private slots:
     {
         QFETCH(QString, rows);
         QFETCH(QString, expected);
-        static int n = 0;
-        testdata::makeDataFolder(dir_.filePath(QString("d%1").arg(++n)));
+        testdata::nextDataFolder(dir_);
         for (const QString& r : rows.split(';')) {
             const QStringList c = r.split(',');
             testdata::addRow("RET_DEBITO.DB",

@@ -36,9 +36,7 @@ class TestDataModules : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        testdata::makeDataFolder(folder_);
+        folder_ = testdata::nextDataFolder(dir_);
         UsuarioAtual = 1;
     }
 

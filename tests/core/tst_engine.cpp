@@ -59,9 +59,7 @@ class TestEngine : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        testdata::makeDataFolder(folder_);
+        folder_ = testdata::nextDataFolder(dir_);
     }
 
     void keyViolation_data()

@@ -48,8 +48,7 @@ class TestWindows : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        testdata::makeDataFolder(dir_.filePath(QString("d%1").arg(++n)));
+        testdata::nextDataFolder(dir_);
     }
 
     void mainWindowLayout()

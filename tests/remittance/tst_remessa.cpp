@@ -136,9 +136,7 @@ class TestRemessa : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        testdata::makeDataFolder(folder_);
+        folder_ = testdata::nextDataFolder(dir_);
         out_ = QDir(folder_).filePath("ARQ_PREVI_000040.txt");
         UsuarioAtual = 1;
     }

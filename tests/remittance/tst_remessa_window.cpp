@@ -36,9 +36,7 @@ class TestRemessaWindow : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        testdata::makeDataFolder(folder_);
+        folder_ = testdata::nextDataFolder(dir_);
         testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}, {"EMP_COD_INT_PREVI", "7"},
                                            {"EMP_COD_VERBA_PREVI", "123"},
                                            {"EMP_NR_REM_PREVI", 41.0}});

@@ -76,9 +76,7 @@ class TestRetorno : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        testdata::makeDataFolder(folder_);
+        folder_ = testdata::nextDataFolder(dir_);
         UsuarioAtual = 1;
         member("ANA SOUZA", "1234", "900");      // 1
         member("BIA LIMA", "12.345-6", "555");   // 2: dotted enrolment number

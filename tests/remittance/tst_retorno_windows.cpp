@@ -29,9 +29,7 @@ class TestRetornoWindows : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        testdata::makeDataFolder(folder_);
+        folder_ = testdata::nextDataFolder(dir_);
         testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "ANA"}, {"ASS_MATRICULA", "42"},
                                            {"ASS_AGENCIA", "1234-5"}});
         testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", QDate(2026, 7, 10)}, {"DEB_ASS_ID", 1.0},

@@ -85,9 +85,7 @@ class TestTblscn : public QObject {
 private slots:
     void init()
     {
-        static int n = 0;
-        folder_ = dir_.filePath(QString("d%1").arg(++n));
-        QDir().mkpath(folder_);
+        folder_ = testdata::nextDataFolder(dir_, false);
         qputenv("TOLMARE_ENGINE_CONFIG", dir_.filePath("none.ini").toUtf8());
         g_notes.clear();
         g_stopAt = -1;
