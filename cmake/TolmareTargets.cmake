@@ -25,6 +25,6 @@ function(tolmare_test name)
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TOLMARE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TOLMARE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;TOLMARE_TBLSCN_STATE=${CMAKE_BINARY_DIR}/tblscn-state.txt;TOLMARE_ARCHIVE_STATE=${CMAKE_BINARY_DIR}/archive-state.txt"
     TIMEOUT 600)
 endfunction()
