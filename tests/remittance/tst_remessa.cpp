@@ -80,13 +80,10 @@ QStringList rowsOf(const QString& fileName, const QStringList& fields)
     return out;
 }
 
-// What lies in a data folder besides the table files.
-QStringList otherFiles(const QString& folder)
+// The remittance files of a folder, finished or not (a file being written carries a suffix).
+QStringList remittanceFiles(const QString& folder)
 {
-    QStringList out;
-    for (const QString& f : QDir(folder).entryList(QDir::Files | QDir::Hidden))
-        if (!f.endsWith(".DB")) out << f;
-    return out;
+    return QDir(folder).entryList({"ARQ_PREVI_*"}, QDir::Files | QDir::Hidden);
 }
 
 double remittanceNumber()
@@ -318,7 +315,7 @@ private slots:
         }
         QCOMPARE(int(GerarArquivo(out_, kDebitDate, kToday).kind), int(Outcome::Kind::Done));
         QCOMPARE(readAll(out_).size(), 3 * 51);
-        QCOMPARE(otherFiles(folder_), QStringList({"ARQ_PREVI_000040.txt"}));
+        QCOMPARE(remittanceFiles(folder_), QStringList({"ARQ_PREVI_000040.txt"}));
     }
 
     void readOnlyPlaces_data()
@@ -381,7 +378,7 @@ private slots:
         const QString err = QString::fromUtf8(cli.readAllStandardError());
         QCOMPARE(cli.exitCode(), 1);
         QVERIFY2(err.contains(out_), qPrintable(err));
-        QCOMPARE(otherFiles(folder_), QStringList());
+        QCOMPARE(remittanceFiles(folder_), QStringList());
         QCOMPARE(remittanceNumber(), 40.0);
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 1500);
         QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_ASS_ID", "DEB_REMESSA", "DEB_OCORRENCIA"}),
