@@ -1,6 +1,7 @@
 #include "backup/backup.h"
 
 #include "backup/ArchiveFlag.h"
+#include "backup/BlockCompressor.h"
 #include "backup/DosDate.h"
 #include "backup/EventPump.h"
 #include "backup/LZRW1KH.h"
@@ -233,45 +234,30 @@ public:
     // One file's data: segments of blocks, cut into volumes when MaxSize is set.
     void writeData(QFile& in)
     {
-        QByteArray chunk(kChunk, '\0'), out(kChunk, '\0');
+        backupfmt::BlockQueue blocks(in, zlibLevel(b_.CompressionLevel));
         for (;;) {
             if (!write(QByteArray("EC2\0", 4))) return;
             b_.writtenSize_ += 4;
-            while (!in.atEnd() && b_.continue_) {
+            while (!blocks.atEnd() && b_.continue_) {
                 if (b_.MaxSize != 0 && dev_->pos() >= qint64(b_.MaxSize) - 16484) break;
-                const qint64 n = in.read(chunk.data(), kChunk);
-                if (n <= 0) {
-                    fail(1);
-                    return;
+                backupfmt::Block block;
+                bool readError = false;
+                if (!blocks.next(block, readError)) {
+                    if (readError) fail(1);
+                    break;
                 }
-                b_.processedSize_ += n;
-                z_stream zs{};
-                if (deflateInit2(&zs, zlibLevel(b_.CompressionLevel), Z_DEFLATED, 15, 8,
-                                 Z_DEFAULT_STRATEGY) != Z_OK) {
+                b_.processedSize_ += block.raw;
+                if (block.failed) {
                     fail(6);
                     return;
                 }
-                zs.next_in = reinterpret_cast<Bytef*>(chunk.data());
-                zs.avail_in = uInt(n);
-                zs.next_out = reinterpret_cast<Bytef*>(out.data());
-                zs.avail_out = kChunk;
-                const int rc = deflate(&zs, Z_FINISH);
-                const qint64 produced = kChunk - zs.avail_out;
-                deflateEnd(&zs);
-                QByteArray block;
-                if (rc == Z_STREAM_END) block = int32le(qint32(produced)) + out.left(produced);
-                else if (rc == Z_OK || rc == Z_BUF_ERROR) block = int32le(qint32(-n)) + chunk.left(n);
-                else {
-                    fail(6);
-                    return;
-                }
-                if (!write(block)) return;
-                b_.writtenSize_ += block.size();
+                if (!write(block.bytes)) return;
+                b_.writtenSize_ += block.bytes.size();
                 backupui::pumpEvents();
                 b_.progress(b_.currentFile_, b_.processedSize_);
             }
             if (!write(int32le(0))) return;
-            if (in.atEnd() || !b_.continue_) return;
+            if (blocks.atEnd() || !b_.continue_) return;
             // The volume is full: continue in the next one.
             ++volume_;
             const QByteArray digits = ("00" + QByteArray::number(volume_)).right(3);
@@ -445,18 +431,26 @@ private:
             const char* bytes = payload.constData();
             qint64 count = size;
             if (length > 0) {
-                z_stream zs{};
-                if (inflateInit2(&zs, 15) != Z_OK) {
+                // One inflate stream for the segment, reset for every block: each block is
+                // still decoded as a stream of its own.
+                if (!inflater_.ready) {
+                    inflater_.zs = z_stream{};
+                    if (inflateInit2(&inflater_.zs, 15) != Z_OK) {
+                        fail(6);
+                        break;
+                    }
+                    inflater_.ready = true;
+                } else if (inflateReset(&inflater_.zs) != Z_OK) {
                     fail(6);
                     break;
                 }
+                z_stream& zs = inflater_.zs;
                 zs.next_in = reinterpret_cast<Bytef*>(payload.data());
                 zs.avail_in = uInt(size);
                 zs.next_out = reinterpret_cast<Bytef*>(area.data());
                 zs.avail_out = kChunk;
                 const int rc = inflate(&zs, Z_NO_FLUSH);
                 count = kChunk - zs.avail_out;
-                inflateEnd(&zs);
                 if (rc < 0 && rc != Z_BUF_ERROR) {
                     fail(6);
                     break;
@@ -504,8 +498,18 @@ private:
         b_.continue_ = false;
     }
 
+    struct Inflater {
+        z_stream zs{};
+        bool ready = false;
+        ~Inflater()
+        {
+            if (ready) inflateEnd(&zs);
+        }
+    };
+
     TBackupFile& b_;
     QIODevice* dev_;
+    Inflater inflater_;
 };
 
 void TBackupFile::GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title)

@@ -1,5 +1,6 @@
 // The backup engine against archives written out by hand from the format's tables, and round
 // trips through real files.
+#include "backup/BlockCompressor.h"
 #include "backup/DosDate.h"
 #include "backup/LZRW1KH.h"
 #include "backup/backup.h"
@@ -184,6 +185,29 @@ private slots:
         for (auto it = files.cbegin(); it != files.cend(); ++it)
             QCOMPARE(readFile(work_ + "/dst/" + it.key()), it.value());
         QVERIFY(errors_.isEmpty());
+    }
+
+    void compressingAheadWritesTheSameBytes()
+    {
+        QByteArray data;
+        for (int i = 0; i < 12; ++i) data += i % 3 ? randomBytes(10000, quint32(i)) : QByteArray(30000, char('a' + i));
+        writeFile(work_ + "/m.bin", data);
+        TBackupFile b;
+        engine(b);
+        b.MaxSize = 60000;
+        b.OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
+        QList<QByteArray> archives;
+        for (int threads : {0, 2}) {
+            backupfmt::setCompressionThreads(threads);
+            const QString dirName = work_ + QString("/t%1").arg(threads);
+            QDir().mkpath(dirName);
+            QVERIFY(b.Backup({work_ + "/m.bin"}, dirName + "/a.bck"));
+            QByteArray all;
+            for (const QString& f : QDir(dirName).entryList(QDir::Files, QDir::Name)) all += readFile(dirName + "/" + f);
+            archives << all;
+        }
+        backupfmt::setCompressionThreads(-1);
+        QCOMPARE(archives[1], archives[0]);
     }
 
     void incompressibleBlocksAreStored()

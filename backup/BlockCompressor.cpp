@@ -1,0 +1,136 @@
+#include "backup/BlockCompressor.h"
+
+#include <QThreadPool>
+
+#include <zlib.h>
+
+#include <memory>
+
+namespace backupfmt {
+
+namespace {
+
+QByteArray int32le(qint32 v)
+{
+    const quint32 u = quint32(v);
+    const char b[4] = {char(u & 0xFF), char((u >> 8) & 0xFF), char((u >> 16) & 0xFF), char(u >> 24)};
+    return QByteArray(b, 4);
+}
+
+QThreadPool& pool()
+{
+    static QThreadPool p;
+    static const bool init = [] {
+        p.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        p.setExpiryTimeout(5000);
+        return true;
+    }();
+    (void)init;
+    return p;
+}
+
+int g_threads = -1;  // -1: one per core
+
+}  // namespace
+
+// One deflate stream per thread, reset for every block: a reset stream writes exactly what a
+// fresh one would, without allocating and clearing its quarter megabyte of state per block.
+struct Deflater {
+    z_stream zs{};
+    int level = 0;
+    bool ready = false;
+    ~Deflater()
+    {
+        if (ready) deflateEnd(&zs);
+    }
+    z_stream* get(int wanted)
+    {
+        if (ready && level == wanted) {
+            if (deflateReset(&zs) == Z_OK) return &zs;
+            deflateEnd(&zs);
+            ready = false;
+        } else if (ready) {
+            deflateEnd(&zs);
+            ready = false;
+        }
+        zs = z_stream{};
+        if (deflateInit2(&zs, wanted, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
+        level = wanted;
+        ready = true;
+        return &zs;
+    }
+};
+
+Block compressChunk(const QByteArray& chunk, int zlibLevel)
+{
+    Block b;
+    b.raw = chunk.size();
+    thread_local Deflater deflater;
+    thread_local QByteArray out(kChunk, '\0');
+    z_stream* zs = deflater.get(zlibLevel);
+    if (!zs) {
+        b.failed = true;
+        return b;
+    }
+    zs->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.constData()));
+    zs->avail_in = uInt(chunk.size());
+    zs->next_out = reinterpret_cast<Bytef*>(out.data());
+    zs->avail_out = kChunk;
+    const int rc = deflate(zs, Z_FINISH);
+    const qint64 produced = kChunk - zs->avail_out;
+    // A stream that does not end inside the area is stored instead.
+    if (rc == Z_STREAM_END) b.bytes = int32le(qint32(produced)) + out.left(produced);
+    else if (rc == Z_OK || rc == Z_BUF_ERROR) b.bytes = int32le(qint32(-chunk.size())) + chunk;
+    else b.failed = true;
+    return b;
+}
+
+void setCompressionThreads(int n) { g_threads = n; }
+
+int compressionThreads()
+{
+    return g_threads >= 0 ? g_threads : (QThread::idealThreadCount() > 1 ? QThread::idealThreadCount() : 0);
+}
+
+BlockQueue::BlockQueue(QFile& in, int zlibLevel) : in_(in), level_(zlibLevel) {}
+
+BlockQueue::~BlockQueue()
+{
+    for (auto& f : pending_) f.wait();
+}
+
+void BlockQueue::refill()
+{
+    const int threads = compressionThreads();
+    const size_t depth = threads > 0 ? size_t(threads) * 3 : 1;
+    while (pending_.size() < depth && !readError_ && !in_.atEnd()) {
+        const QByteArray chunk = in_.read(kChunk);
+        if (chunk.isEmpty()) {
+            readError_ = true;
+            break;
+        }
+        if (threads == 0) {
+            std::promise<Block> ready;
+            ready.set_value(compressChunk(chunk, level_));
+            pending_.push_back(ready.get_future());
+            continue;
+        }
+        auto task = std::make_shared<std::packaged_task<Block()>>(
+            [chunk, level = level_] { return compressChunk(chunk, level); });
+        pending_.push_back(task->get_future());
+        pool().start([task] { (*task)(); });
+    }
+}
+
+bool BlockQueue::next(Block& out, bool& readError)
+{
+    refill();
+    readError = readError_;
+    if (pending_.empty()) return false;
+    out = pending_.front().get();
+    pending_.pop_front();
+    refill();
+    return true;
+}
+
+}  // namespace backupfmt
