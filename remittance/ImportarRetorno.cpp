@@ -21,6 +21,8 @@ namespace retorno {
 
 namespace {
 
+constexpr qint64 kLineLimit = 4096;
+
 QString withoutTrailingBlanks(const QString& s)
 {
     qsizetype n = s.size();
@@ -178,13 +180,28 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     qint64 done = 0;
     try {
         while (!file.atEnd()) {
-            QByteArray raw = file.readLine();
+            // Only the first 90 positions count: a longer line is read in pieces and the rest
+            // passed over, so that a file without line ends cannot fill the memory.
+            QByteArray raw = file.readLine(kLineLimit);
             if (raw.isEmpty() && file.error() != QFileDevice::NoError)
                 throw db::EngineError(
                     QString("Erro ao ler o arquivo %1: %2").arg(path, file.errorString()));
-            if (raw.endsWith('\n')) raw.chop(1);
-            if (raw.endsWith('\r')) raw.chop(1);
-            done += raw.size();
+            qint64 length = raw.size();
+            while (!raw.endsWith('\n') && !file.atEnd()) {
+                const QByteArray rest = file.readLine(kLineLimit);
+                if (rest.isEmpty()) break;
+                length += rest.size();
+                if (rest.endsWith('\n')) raw += "\n";
+            }
+            if (raw.endsWith('\n')) {
+                raw.chop(1);
+                --length;
+            }
+            if (raw.endsWith('\r')) {
+                raw.chop(1);
+                --length;
+            }
+            done += length;
             if (progress) progress(done, size);
             Linha l;
             try {

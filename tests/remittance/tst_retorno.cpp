@@ -235,6 +235,20 @@ private slots:
                  QString("Informe o Mês / Ano do arquivo que você está importando."));
     }
 
+    void endlessLineAndNulBytes()
+    {
+        const QString path = QDir(folder_).filePath("BIN.TXT");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("000000000001234ANA") + QByteArray(200000, 'x'));  // no line end
+        f.write(QByteArray("\r\n\0\0\0binary\xff\xfe\r\n", 14));
+        f.close();
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 1);
+        QCOMPARE(retRows(), QStringList({"01/07/2026|03/08/2026|1|0|" + QString(30, 'x')}));
+    }
+
     void lineReader_data()
     {
         QTest::addColumn<QString>("text");
