@@ -2,6 +2,7 @@
 // pointed at it, and small helpers to fill tables.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariantMap>
@@ -21,5 +22,18 @@ void addRow(const QString& fileName, const QVariantMap& values);
 
 // The number of rows of a table file (plain SQLite, no engine).
 int countRows(const QString& folder, const QString& fileName);
+
+}  // namespace testdata
+
+namespace testdata {
+
+// The base of test classes that work in a fresh data folder per test function: call
+// freshFolder() from init().
+class DataFolderTest : public QObject {
+protected:
+    void freshFolder(bool withTables = true) { folder_ = nextDataFolder(dir_, withTables); }
+    QTemporaryDir dir_;
+    QString folder_;
+};
 
 }  // namespace testdata

@@ -28,15 +28,13 @@ void debit(const QDate& d, double who, double value)
 
 }  // namespace
 
-class TestDataModules : public QObject {
+class TestDataModules : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_);
+        freshFolder();
         UsuarioAtual = 1;
     }
 

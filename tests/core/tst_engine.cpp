@@ -51,15 +51,13 @@ void addDebit(const QDate& date, double member, const QVariant& value)
 
 }  // namespace
 
-class TestEngine : public QObject {
+class TestEngine : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_);
+        freshFolder();
     }
 
     void keyViolation_data()

@@ -124,16 +124,14 @@ void slowDateStep(const QDate& date)
 
 }  // namespace
 
-class TestRemessa : public QObject {
+class TestRemessa : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
     QString out_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_);
+        freshFolder();
         out_ = QDir(folder_).filePath("ARQ_PREVI_000040.txt");
         UsuarioAtual = 1;
     }

@@ -28,15 +28,13 @@ struct KindDialogs : testdata::ScriptedDialogs {
 
 }  // namespace
 
-class TestRemessaWindow : public QObject {
+class TestRemessaWindow : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_);
+        freshFolder();
         testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}, {"EMP_COD_INT_PREVI", "7"},
                                            {"EMP_COD_VERBA_PREVI", "123"},
                                            {"EMP_NR_REM_PREVI", 41.0}});

@@ -68,15 +68,13 @@ QStringList retRows()
 
 }  // namespace
 
-class TestRetorno : public QObject {
+class TestRetorno : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_);
+        freshFolder();
         UsuarioAtual = 1;
         member("ANA SOUZA", "1234", "900");      // 1
         member("BIA LIMA", "12.345-6", "555");   // 2: dotted enrolment number

@@ -21,15 +21,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestRetornoWindows : public QObject {
+class TestRetornoWindows : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_);
+        freshFolder();
         testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "ANA"}, {"ASS_MATRICULA", "42"},
                                            {"ASS_AGENCIA", "1234-5"}});
         testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", QDate(2026, 7, 10)}, {"DEB_ASS_ID", 1.0},

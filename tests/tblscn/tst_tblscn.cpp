@@ -77,15 +77,13 @@ void exec(const QString& path, const QStringList& sql, bool reversedCollation = 
 
 }  // namespace
 
-class TestTblscn : public QObject {
+class TestTblscn : public testdata::DataFolderTest {
     Q_OBJECT
-    QTemporaryDir dir_;
-    QString folder_;
 
 private slots:
     void init()
     {
-        folder_ = testdata::nextDataFolder(dir_, false);
+        freshFolder(false);
         qputenv("TOLMARE_ENGINE_CONFIG", dir_.filePath("none.ini").toUtf8());
         g_notes.clear();
         g_stopAt = -1;
