@@ -42,7 +42,10 @@ TFormStatus::TFormStatus(QWidget* parent) : QDialog(parent)
     setObjectName("FormStatus");
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                    | Qt::WindowTitleHint);
-    setFont(QFont("MS Sans Serif"));
+    // The labels stand at fixed places: a font as small as the original's keeps them apart.
+    QFont small("MS Sans Serif");
+    small.setPixelSize(10);
+    setFont(small);
     setFixedSize(401, 118);
     ImageIcon = new QLabel(this);
     ImageIcon->setGeometry(6, 24, 41, 45);

@@ -52,10 +52,10 @@ TFRet_Debito::TFRet_Debito(QWidget* parent) : TFBasico(parent)
     DBGridDebito->setDataSource(DMRet_Debito->DsTRet_Debito);
     DBGridDebito->setColumns({{"DEB_REMESSA", "Remessa", 80},
                               {"Nome_Associado", "Nome Debitado", 240},
-                              {"DEB_DATA", "Dt. Rem", 64},
-                              {"DEB_DATA_RETORNO", "Data Ret", 64},
+                              {"DEB_DATA", "Dt. Rem", 80},
+                              {"DEB_DATA_RETORNO", "Data Ret", 80},
                               {"DEB_OCORRENCIA", "Ocorrência", 120},
-                              {"DEB_VALOR", "Valor", 64},
+                              {"DEB_VALOR", "Valor", 80},
                               {"Agencia_Associado", "Agência", 50},
                               {"CC_Associado", "Conta", 90},
                               {"Indent_Associado", "Indentificador", 100}});
