@@ -101,22 +101,33 @@ BlockQueue::~BlockQueue()
 
 void BlockQueue::refill()
 {
+    constexpr int kBatch = 4;
     const int threads = compressionThreads();
-    const size_t depth = threads > 0 ? size_t(threads) * 3 : 1;
+    const size_t depth = threads > 0 ? size_t(threads) * 2 : 1;
     while (pending_.size() < depth && !readError_ && !in_.atEnd()) {
-        const QByteArray chunk = in_.read(kChunk);
-        if (chunk.isEmpty()) {
-            readError_ = true;
-            break;
+        std::vector<QByteArray> chunks;
+        while (int(chunks.size()) < (threads > 0 ? kBatch : 1) && !in_.atEnd()) {
+            QByteArray chunk = in_.read(kChunk);
+            if (chunk.isEmpty()) {
+                readError_ = true;
+                break;
+            }
+            chunks.push_back(std::move(chunk));
         }
+        if (chunks.empty()) break;
+        auto work = [chunks = std::move(chunks), level = level_] {
+            std::vector<Block> blocks;
+            blocks.reserve(chunks.size());
+            for (const QByteArray& c : chunks) blocks.push_back(compressChunk(c, level));
+            return blocks;
+        };
         if (threads == 0) {
-            std::promise<Block> ready;
-            ready.set_value(compressChunk(chunk, level_));
+            std::promise<std::vector<Block>> ready;
+            ready.set_value(work());
             pending_.push_back(ready.get_future());
             continue;
         }
-        auto task = std::make_shared<std::packaged_task<Block()>>(
-            [chunk, level = level_] { return compressChunk(chunk, level); });
+        auto task = std::make_shared<std::packaged_task<std::vector<Block>()>>(std::move(work));
         pending_.push_back(task->get_future());
         pool().start([task] { (*task)(); });
     }
@@ -124,12 +135,18 @@ void BlockQueue::refill()
 
 bool BlockQueue::next(Block& out, bool& readError)
 {
-    refill();
-    readError = readError_;
-    if (pending_.empty()) return false;
-    out = pending_.front().get();
-    pending_.pop_front();
-    refill();
+    if (taken_ >= current_.size()) {
+        refill();
+        readError = readError_;
+        if (pending_.empty()) return false;
+        current_ = pending_.front().get();
+        pending_.pop_front();
+        taken_ = 0;
+        refill();
+        if (current_.empty()) return false;
+    }
+    out = std::move(current_[taken_++]);
+    readError = false;
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <future>
+#include <vector>
 
 namespace backupfmt {
 
@@ -36,14 +37,20 @@ public:
 
     // The next block; false at the end of the file. `readError` tells a failed read.
     bool next(Block& out, bool& readError);
-    bool atEnd() const { return pending_.empty() && (in_.atEnd() || readError_); }
+    bool atEnd() const
+    {
+        return taken_ >= current_.size() && pending_.empty() && (in_.atEnd() || readError_);
+    }
 
 private:
     void refill();
     QFile& in_;
     int level_;
     bool readError_ = false;
-    std::deque<std::future<Block>> pending_;
+    // Chunks go to the pool in batches, so that handing work over costs little per block.
+    std::deque<std::future<std::vector<Block>>> pending_;
+    std::vector<Block> current_;
+    size_t taken_ = 0;
 };
 
 }  // namespace backupfmt
