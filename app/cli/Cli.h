@@ -17,6 +17,8 @@ struct Context {
     QStringList args;
     QTextStream& out;
     QTextStream& err;
+    bool folderGiven = false;    // --dados named the data folder
+    bool createFolder = false;   // --criar-pasta: a new data folder may be started there
 
     // The value after `--name`, taken out of args; nullopt when absent.
     std::optional<QString> option(const QString& name);
@@ -40,7 +42,7 @@ struct Registrar {
 };
 
 // Runs the schema check quietly on the data folder; false (with the message on `err`) when
-// it fails.
+// it fails or had to replace a table whose file could not be read.
 bool checkTables(Context& ctx);
 
 // Reads "dd/MM/yyyy"; nullopt when it is not a date.

@@ -1,4 +1,4 @@
-// tolmare-cli [--dados PASTA] COMMAND [ARGS]: runs one command of the program without windows.
+// tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program without windows.
 #include "app/cli/Cli.h"
 #include "core/engine/EngineConfig.h"
 
@@ -12,8 +12,10 @@ namespace {
 
 void printHelp(QTextStream& out)
 {
-    out << "Uso: tolmare-cli [--dados PASTA] COMANDO [ARGUMENTOS]\n\n"
-        << "  --dados PASTA   usa PASTA como pasta de dados (alias \"Tolmare\") nesta execução\n"
+    out << "Uso: tolmare-cli [--dados PASTA [--criar-pasta]] COMANDO [ARGUMENTOS]\n\n"
+        << "  --dados PASTA   usa PASTA como pasta de dados (alias \"Tolmare\") nesta execução;\n"
+        << "                  ela precisa existir e ter as tabelas\n"
+        << "  --criar-pasta   com --dados, começa uma pasta de dados nova em PASTA\n"
         << "  --help          mostra esta ajuda\n\nComandos:\n";
     QList<cli::Command> list = cli::commands();
     std::sort(list.begin(), list.end(),
@@ -34,6 +36,7 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     QStringList args = app.arguments().mid(1);
 
+    const bool createFolder = args.removeAll("--criar-pasta") > 0;
     const int dados = args.indexOf("--dados");
     if (dados >= 0) {
         if (dados + 1 >= args.size()) {
@@ -50,7 +53,7 @@ int main(int argc, char** argv)
     const QString name = args.takeFirst();
     for (const cli::Command& c : cli::commands()) {
         if (c.name != name) continue;
-        cli::Context ctx{args, out, err};
+        cli::Context ctx{args, out, err, dados >= 0, createFolder};
         if (ctx.flag("help")) {
             out << "Uso: tolmare-cli " << c.usage << "\n" << c.help << "\n";
             return 0;
