@@ -406,6 +406,44 @@ private slots:
         QVERIFY(QDir(folder_).entryList({"*.damaged*", "*.tblscn-new"}).isEmpty());
     }
 
+    void killDuringRestructureLeavesBeforeOrAfter_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::newRow("before the write") << 0;
+        QTest::newRow("in the write transaction") << 150;
+        QTest::newRow("later in it") << 300;
+        QTest::newRow("after the commit") << 3000;
+    }
+
+    void killDuringRestructureLeavesBeforeOrAfter()
+    {
+        QFETCH(int, delayMs);
+        const int rows = 60000;
+        const store::TableSpec& def = *tables::find("DEBITO.DB");
+        const store::TableSpec old = olderForm(def);
+        const QString path = QDir(folder_).filePath("DEBITO.DB");
+        writeTable(path, old, 0);
+        exec(path, {QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                            "WHERE x < %1) INSERT INTO DEBITO SELECT '2026-01-01', x, x * 1.5, "
+                            "'2026-01-02' FROM n").arg(rows)});
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--check", folder_});
+        QVERIFY(child.waitForReadyRead(20000));  // the component is at DEBITO.DB
+        QTest::qWait(delayMs);
+        if (child.state() != QProcess::NotRunning) {
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+        }
+        // Whatever the moment: the old structure or the new one, never fewer rows.
+        const store::TableSpec now = specOf(path, "DEBITO.DB");
+        QVERIFY(now == old || now == def);
+
+        QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), rows);
+        makedbx::checkDataFolder(folder_);
+        QVERIFY(specOf(path, "DEBITO.DB") == def);
+        QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), rows);
+    }
+
     void foreignColumnIsDroppedRowsKept_data()
     {
         QTest::addColumn<QString>("column");
@@ -598,6 +636,19 @@ int main(int argc, char** argv)
         return 0;
     }
     QCoreApplication app(argc, argv);
+    // Helper mode: run the schema check on a folder, saying when it reaches DEBITO.DB.
+    if (argc == 3 && QByteArray(argv[1]) == "--check") {
+        makedbx::setStatusCallback([](const unsigned char* rec) {
+            const QByteArray table(reinterpret_cast<const char*>(rec + 10), rec[9]);
+            if (rec[0] == TBLSCN_VERIFYING && table == "DEBITO.DB") {
+                printf("at DEBITO.DB\n");
+                fflush(stdout);
+            }
+            return 1;
+        });
+        makedbx::checkDataFolder(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
     TestTblscn t;
     return QTest::qExec(&t, argc, argv);
 }
