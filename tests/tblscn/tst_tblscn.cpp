@@ -22,6 +22,7 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -558,6 +559,48 @@ private slots:
         ::umask(old);
         for (const store::TableSpec& t : tables::all())
             QCOMPARE(modeOf(QDir(folder_).filePath(QString::fromStdString(t.fileName))), 0600);
+    }
+
+    void fullDiskChangesNothingHalfway()
+    {
+        if (::geteuid() != 0) QSKIP("mounting a small file system needs root");
+        const QString small = dir_.filePath("small");
+        QDir().mkpath(small);
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0)
+            QSKIP("cannot mount a small file system here");
+        struct Unmount {
+            QString at;
+            ~Unmount() { QProcess::execute("umount", {at}); }
+        } unmount{small};
+        // Filling: the tables created before the disk is full are whole, the rest are missing.
+        QString error;
+        try {
+            makedbx::checkDataFolder(small);
+        } catch (const db::EngineError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains("Disco cheio"), qPrintable(error));
+        QVERIFY(QDir(small).entryList({"*.tblscn-new", "*-journal"}, QDir::Files).isEmpty());
+        for (const QString& f : QDir(small).entryList(QDir::Files))
+            QVERIFY2(specOf(QDir(small).filePath(f), f.toStdString())
+                         == *tables::find(f.toStdString()), qPrintable(f));
+        // A restructure that runs out of room is rolled back: the table stays as it was.
+        QCOMPARE(QProcess::execute("mount", {"-o", "remount,size=256k", small}), 0);
+        makedbx::checkDataFolder(small);
+        const QString debito = small + "/DEBITO.DB";
+        writeTable(debito, olderForm(*tables::find("DEBITO.DB")), 0);
+        exec(debito, {"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 1500) "
+                      "INSERT INTO DEBITO SELECT '2026-01-01', x, x * 1.5, '2026-01-02' FROM n"});
+        const QByteArray before = hashOf(debito);
+        error.clear();
+        try {
+            makedbx::checkDataFolder(small);
+        } catch (const db::EngineError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains("Disco cheio") && error.contains("DEBITO.DB"), qPrintable(error));
+        QCOMPARE(hashOf(debito), before);
+        QCOMPARE(testdata::countRows(small, "DEBITO.DB"), 1500);
     }
 
     void commandLineNeverStartsAMistypedFolder_data()
