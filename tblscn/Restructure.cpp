@@ -1,17 +1,13 @@
 #include "tblscn/Restructure.h"
 
 #include "tblscn/FileOps.h"
+#include "tblscn/NewTableFile.h"
 #include "tblscn/SoundFiles.h"
-
-#include <sqlite3.h>
-
-#include <cerrno>
-#include <cstdio>
+#include "tblscn/TableDb.h"
 
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tblscn {
 
@@ -19,152 +15,11 @@ namespace {
 
 using store::FieldType;
 
-// What an SQLite failure means for the table: another program holds it, the file is not a
-// sound database, or something else went wrong (permissions, a full disk).
-enum class Fault { None, Busy, Damaged, Other };
-
-Fault classify(int rc)
-{
-    switch (rc & 0xff) {
-    case SQLITE_OK:
-    case SQLITE_ROW:
-    case SQLITE_DONE: return Fault::None;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED: return Fault::Busy;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return Fault::Damaged;
-    default: return Fault::Other;
-    }
-}
-
-struct Db {
-    sqlite3* h = nullptr;
-    int rc = SQLITE_OK;  // the last failure
-    std::string msg;
-
-    ~Db() { sqlite3_close_v2(h); }  // an open transaction is rolled back
-    bool open(const std::string& path, int flags)
-    {
-        rc = sqlite3_open_v2(path.c_str(), &h, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            msg = h ? sqlite3_errmsg(h) : "out of memory";
-            return false;
-        }
-        sqlite3_extended_result_codes(h, 1);
-        store::registerCollation(h);
-        sqlite3_busy_timeout(h, kBusyWaitMs);
-        return true;
-    }
-    bool failed(int code)
-    {
-        rc = code;
-        msg = sqlite3_errmsg(h);
-        return false;
-    }
-    bool exec(const std::string& sql)
-    {
-        char* m = nullptr;
-        const int code = sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &m);
-        if (code == SQLITE_OK) return true;
-        rc = code;
-        msg = m ? m : sqlite3_errmsg(h);
-        sqlite3_free(m);
-        return false;
-    }
-    // The first column of the first row as text; false on failure.
-    bool text(const std::string& sql, std::string& out)
-    {
-        sqlite3_stmt* st = nullptr;
-        int code = sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr);
-        if (code != SQLITE_OK) return failed(code);
-        code = sqlite3_step(st);
-        out.clear();
-        if (code == SQLITE_ROW && sqlite3_column_text(st, 0))
-            out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        sqlite3_finalize(st);
-        if (code != SQLITE_ROW && code != SQLITE_DONE) return failed(code);
-        return true;
-    }
-    Fault fault() const { return classify(rc); }
-};
-
-std::string busyText(const std::string& fileName, bool writing)
-{
-    return "Tabela " + fileName + " bloqueada por outro programa ("
-           + (writing ? "trava de escrita" : "trava exclusiva") + ") por mais de "
-           + std::to_string(kBusyWaitMs / 1000)
-           + " s: nada foi alterado. Espere o outro programa terminar e abra de novo.";
-}
-
-std::string sqliteText(const Db& db, const std::string& fileName)
-{
-    switch (db.rc & 0xff) {
-    case SQLITE_READONLY:
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_AUTH: return errnoText(EACCES, fileName);
-    case SQLITE_FULL: return errnoText(ENOSPC, fileName);
-    default: return fileName + ": " + db.msg;
-    }
-}
-
-// The operator's message for a failure that is not damage.
-std::string failureText(const Db& db, const std::string& fileName, bool writing)
-{
-    return db.fault() == Fault::Busy ? busyText(fileName, writing) : sqliteText(db, fileName);
-}
-
-// The expression that turns the old column `name` of type `from` into a value of `to`.
-std::string convert(const std::string& name, FieldType from, const store::FieldSpec& to)
-{
-    const std::string col = store::quoted(name);
-    switch (to.type) {
-    case FieldType::Alpha:
-        return "substr(CAST(" + col + " AS TEXT), 1, " + std::to_string(to.width) + ")";
-    case FieldType::Number:
-    case FieldType::Money:
-        if (from == FieldType::Date) return "NULL";
-        return "CAST(" + col + " AS REAL)";
-    case FieldType::Date:
-        return from == FieldType::Date || from == FieldType::Alpha
-                   ? "CASE WHEN " + col + " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' "
-                     "THEN " + col + " END"
-                   : std::string("NULL");
-    case FieldType::Autoincrement:
-        return from == FieldType::Date || from == FieldType::Alpha ? "NULL"
-                                                                  : "CAST(" + col + " AS INTEGER)";
-    }
-    return "NULL";
-}
-
-// The column list of `spec` and, in the same order, the expressions reading each from a table
-// described by `old` (columns of unknown type are read as text).
-void copyLists(const store::TableSpec& old, const std::vector<std::string>& foreign,
-               const store::TableSpec& spec, std::string& cols, std::string& exprs)
-{
-    for (const store::FieldSpec& f : spec.fields) {
-        std::string expr = "NULL";
-        for (const store::FieldSpec& o : old.fields)
-            if (o.name == f.name) expr = convert(f.name, o.type, f);
-        for (const std::string& o : foreign)
-            if (o == f.name) expr = convert(f.name, FieldType::Alpha, f);
-        cols += (cols.empty() ? "" : ", ") + store::quoted(f.name);
-        exprs += (exprs.empty() ? "" : ", ") + expr;
-    }
-}
-
 bool hasAutoincrement(const store::TableSpec& spec)
 {
     for (const store::FieldSpec& f : spec.fields)
         if (f.type == FieldType::Autoincrement) return true;
     return false;
-}
-
-std::string countText(long copied, long lost)
-{
-    std::string t = std::to_string(copied) + " registro(s)";
-    if (lost) t += ", " + std::to_string(lost) + " perdido(s)";
-    return t;
 }
 
 // What the file holds: whether the table is there, its description and its foreign columns.
@@ -264,142 +119,6 @@ Result modifyInPlace(Db& db, const std::string& path, const store::TableSpec& sp
     r.text = found.exists ? "Estrutura alterada, " + countText(copied, total - copied)
                                 + " mantido(s)"
                           : "Tabela criada";
-    return r;
-}
-
-// A new file beside the table's, created private and holding the empty table.
-bool newTableFile(const std::string& tmp, const store::TableSpec& spec, Db& out, Result& r)
-{
-    ::unlink(tmp.c_str());  // left by an interrupted run
-    if (const int e = createPrivateFile(tmp)) {
-        r.error = errnoText(e, spec.fileName);
-        return false;
-    }
-    bool ok = out.open(tmp, SQLITE_OPEN_READWRITE) && out.exec("BEGIN");
-    for (const std::string& sql : store::createStatements(spec, "main")) ok = ok && out.exec(sql);
-    if (!ok) {
-        r.error = sqliteText(out, spec.fileName);
-        ::unlink(tmp.c_str());
-    }
-    return ok;
-}
-
-Result create(const std::string& path, const store::TableSpec& spec)
-{
-    Result r;
-    r.action = Action::Created;
-    const std::string tmp = path + ".tblscn-new";
-    {
-        Db out;
-        if (!newTableFile(tmp, spec, out, r)) return r;
-        if (!out.exec("COMMIT")) {
-            r.error = sqliteText(out, spec.fileName);
-            ::unlink(tmp.c_str());
-            return r;
-        }
-    }
-    // Placed complete, and never over a file another program created meanwhile.
-    if (const int e = renameNoReplace(tmp, path)) {
-        ::unlink(tmp.c_str());
-        if (e != EEXIST) r.error = errnoText(e, spec.fileName);
-        else return bringToDefinition(folderOf(path), spec);
-        return r;
-    }
-    syncFolder(folderOf(path));
-    r.text = "Tabela criada";
-    return r;
-}
-
-// Copies every row that can still be read from the damaged file at `path` into a new file,
-// keeps the damaged one beside it under a new name and puts the new one in its place.
-Result salvage(const std::string& path, const store::TableSpec& spec)
-{
-    Result r;
-    r.action = Action::Rebuilt;
-    // Writers stay out while the rows are read, when the file can be locked at all.
-    Db lock;
-    if (lock.open(path, SQLITE_OPEN_READWRITE) && !lock.exec("BEGIN IMMEDIATE")
-        && lock.fault() == Fault::Busy) {
-        r.error = busyText(spec.fileName, true);
-        return r;
-    }
-    const std::string tmp = path + ".tblscn-new";
-    long copied = 0, lost = 0;
-    {
-        Db out;
-        if (!newTableFile(tmp, spec, out, r)) return r;
-        sqlite3_stmt* attach = nullptr;
-        sqlite3_prepare_v2(out.h, "ATTACH DATABASE ? AS old", -1, &attach, nullptr);
-        sqlite3_bind_text(attach, 1, path.c_str(), -1, SQLITE_TRANSIENT);
-        const bool attached = sqlite3_step(attach) == SQLITE_DONE;
-        sqlite3_finalize(attach);
-        store::TableSpec old;
-        std::vector<std::string> foreign;
-        std::string err;
-        if (attached && store::readSpec(out.h, "old", spec.fileName, old, err, &foreign)) {
-            std::string cols, exprs;
-            copyLists(old, foreign, spec, cols, exprs);
-            // Row by row, so that a damaged page loses only the rows on it.
-            sqlite3_stmt* rd = nullptr;
-            sqlite3_stmt* wr = nullptr;
-            std::string marks;
-            for (size_t i = 0; i < spec.fields.size(); ++i) marks += i ? ", ?" : "?";
-            const std::string read = "SELECT rowid, " + exprs + " FROM old."
-                                     + store::quoted(spec.tableName())
-                                     + " WHERE rowid > ? ORDER BY rowid";
-            const std::string write = "INSERT OR IGNORE INTO main."
-                                      + store::quoted(spec.tableName()) + " (" + cols
-                                      + ") VALUES (" + marks + ")";
-            if (sqlite3_prepare_v2(out.h, read.c_str(), -1, &rd, nullptr) == SQLITE_OK
-                && sqlite3_prepare_v2(out.h, write.c_str(), -1, &wr, nullptr) == SQLITE_OK) {
-                sqlite3_int64 last = -1;
-                for (int skips = 0;;) {
-                    sqlite3_bind_int64(rd, 1, last);
-                    int rc = 0;
-                    while ((rc = sqlite3_step(rd)) == SQLITE_ROW) {
-                        last = sqlite3_column_int64(rd, 0);
-                        for (int i = 0; i < int(spec.fields.size()); ++i)
-                            sqlite3_bind_value(wr, i + 1, sqlite3_column_value(rd, i + 1));
-                        const bool put = sqlite3_step(wr) == SQLITE_DONE
-                                         && sqlite3_changes(out.h) > 0;
-                        ++(put ? copied : lost);
-                        sqlite3_reset(wr);
-                    }
-                    sqlite3_reset(rd);
-                    if (rc == SQLITE_DONE || ++skips > 1000) break;
-                    ++last;  // a damaged row: step over it
-                    ++lost;
-                }
-            }
-            sqlite3_finalize(rd);
-            sqlite3_finalize(wr);
-        }
-        if (!out.exec("COMMIT")) {
-            r.error = sqliteText(out, spec.fileName);
-            ::unlink(tmp.c_str());
-            return r;
-        }
-    }
-    // The damaged file is kept under the first free name "<file>.damaged", ".damaged.2", ...
-    std::string kept;
-    int e = EEXIST;
-    for (int n = 1; e == EEXIST && n < 1000; ++n) {
-        kept = path + ".damaged" + (n > 1 ? "." + std::to_string(n) : "");
-        e = ::link(path.c_str(), kept.c_str()) == 0 ? 0 : errno;
-        if (e && e != EEXIST) e = renameNoReplace(path, kept);
-    }
-    if (e || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        r.error = errnoText(e ? e : errno, spec.fileName);
-        ::unlink(tmp.c_str());
-        return r;
-    }
-    // A journal left beside the damaged file belongs to it, never to the new one.
-    const std::string journal = path + "-journal";
-    if (::access(journal.c_str(), F_OK) == 0) std::rename(journal.c_str(), (kept + "-journal").c_str());
-    syncFolder(folderOf(path));
-    rememberSound(path);
-    r.text = "Tabela refeita com " + countText(copied, lost) + "; o arquivo anterior foi "
-             "guardado como " + kept.substr(kept.rfind('/') + 1);
     return r;
 }
 
@@ -510,3 +229,4 @@ Result bringToDefinition(const std::string& folder, const store::TableSpec& spec
 }
 
 }  // namespace tblscn
+

@@ -29,9 +29,6 @@ struct Result {
     std::string error;  // empty on success; the operator's message otherwise
 };
 
-// How long a locked table is waited for before the check gives up on it.
-constexpr int kBusyWaitMs = 5000;
-
 // The file that serves `fileName` in `folder`: the exact name when it exists, else the single
 // file differing only in case; empty when there is none. `others` gets every further
 // candidate (case variants beside the chosen one, or all of them when they are several).

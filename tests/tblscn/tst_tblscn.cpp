@@ -80,6 +80,17 @@ void exec(const QString& path, const QStringList& sql, bool reversedCollation = 
     sqlite3_close(h);
 }
 
+// Runs the schema check on `folder`; the error it raised, empty when none.
+QString checkError(const QString& folder)
+{
+    try {
+        makedbx::checkDataFolder(folder);
+    } catch (const db::EngineError& e) {
+        return e.message();
+    }
+    return {};
+}
+
 // A second process holding a lock on a table file ("write": a write transaction begun,
 // "exclusive": the exclusive lock) until the test lets it go.
 class LockHolder {
@@ -342,12 +353,7 @@ private slots:
         {
             LockHolder holder;
             QVERIFY(holder.start(path, lock));
-            QString error;
-            try {
-                makedbx::checkDataFolder(folder_);
-            } catch (const db::EngineError& e) {
-                error = e.message();
-            }
+            QString error = checkError(folder_);
             if (message.isEmpty()) {
                 QCOMPARE(error, QString());
             } else {
@@ -522,12 +528,7 @@ private slots:
         QFETCH(QStringList, after);
         for (int i = 0; i < files.size(); ++i)
             writeTable(QDir(folder_).filePath(files[i]), *tables::find("GRUPO.DB"), i + 1);
-        QString error;
-        try {
-            makedbx::checkDataFolder(folder_);
-        } catch (const db::EngineError& e) {
-            error = e.message();
-        }
+        QString error = checkError(folder_);
         QStringList grupo = QDir(folder_).entryList({"grupo.db"}, QDir::Files);
         grupo.sort();
         after.sort();
@@ -573,12 +574,7 @@ private slots:
             ~Unmount() { QProcess::execute("umount", {at}); }
         } unmount{small};
         // Filling: the tables created before the disk is full are whole, the rest are missing.
-        QString error;
-        try {
-            makedbx::checkDataFolder(small);
-        } catch (const db::EngineError& e) {
-            error = e.message();
-        }
+        QString error = checkError(small);
         QVERIFY2(error.contains("Disco cheio"), qPrintable(error));
         QVERIFY(QDir(small).entryList({"*.tblscn-new", "*-journal"}, QDir::Files).isEmpty());
         for (const QString& f : QDir(small).entryList(QDir::Files))
@@ -592,12 +588,7 @@ private slots:
         exec(debito, {"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 1500) "
                       "INSERT INTO DEBITO SELECT '2026-01-01', x, x * 1.5, '2026-01-02' FROM n"});
         const QByteArray before = hashOf(debito);
-        error.clear();
-        try {
-            makedbx::checkDataFolder(small);
-        } catch (const db::EngineError& e) {
-            error = e.message();
-        }
+        error = checkError(small);
         QVERIFY2(error.contains("Disco cheio") && error.contains("DEBITO.DB"), qPrintable(error));
         QCOMPARE(hashOf(debito), before);
         QCOMPARE(testdata::countRows(small, "DEBITO.DB"), 1500);
