@@ -13,6 +13,13 @@ namespace tblscn {
 
 namespace {
 
+// The name of the new file beside the table's: one per process, so that two checks running at
+// once never write into each other's file.
+std::string newFileName(const std::string& path)
+{
+    return path + ".tblscn-new." + std::to_string(::getpid());
+}
+
 // A new file beside the table's, created private and holding the empty table.
 bool newTableFile(const std::string& tmp, const store::TableSpec& spec, Db& out, Result& r)
 {
@@ -36,7 +43,7 @@ Result create(const std::string& path, const store::TableSpec& spec)
 {
     Result r;
     r.action = Action::Created;
-    const std::string tmp = path + ".tblscn-new";
+    const std::string tmp = newFileName(path);
     {
         Db out;
         if (!newTableFile(tmp, spec, out, r)) return r;
@@ -69,7 +76,7 @@ Result salvage(const std::string& path, const store::TableSpec& spec)
         r.error = busyText(spec.fileName, true);
         return r;
     }
-    const std::string tmp = path + ".tblscn-new";
+    const std::string tmp = newFileName(path);
     long copied = 0, lost = 0;
     {
         Db out;
@@ -141,7 +148,8 @@ Result salvage(const std::string& path, const store::TableSpec& spec)
     }
     // A journal left beside the damaged file belongs to it, never to the new one.
     const std::string journal = path + "-journal";
-    if (::access(journal.c_str(), F_OK) == 0) std::rename(journal.c_str(), (kept + "-journal").c_str());
+    if (::access(journal.c_str(), F_OK) == 0)
+        std::rename(journal.c_str(), (kept + "-journal").c_str());
     syncFolder(folderOf(path));
     rememberSound(path);
     r.text = "Tabela refeita com " + countText(copied, lost) + "; o arquivo anterior foi "

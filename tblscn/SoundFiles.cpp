@@ -25,7 +25,8 @@ std::string stateFile()
     if (const char* env = std::getenv("TOLMARE_TBLSCN_STATE"); env && *env) return env;
     std::string base;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.local/share";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/share";
     else return {};
     const std::string folder = base + "/Tolmare";
     for (size_t at = 1; at <= folder.size(); ++at)

@@ -48,16 +48,19 @@ private slots:
         QTest::newRow("semicolon") << QByteArray("[Aliases]\nTolmare=/dados/a;b\n") << "/dados/a;b"
                                    << "";
         QTest::newRow("single backslashes")
-            << QByteArray("[Aliases]\r\nTolmare=C:\\Tolmare\\Dados\r\n") << "C:/Tolmare/Dados" << "";
+            << QByteArray("[Aliases]\r\nTolmare=C:\\Tolmare\\Dados\r\n") << "C:/Tolmare/Dados"
+            << "";
         QTest::newRow("doubled backslashes")
-            << QByteArray("[Aliases]\nTolmare=C:\\\\Tolmare\\\\Dados\n") << "C:/Tolmare/Dados" << "";
+            << QByteArray("[Aliases]\nTolmare=C:\\\\Tolmare\\\\Dados\n") << "C:/Tolmare/Dados"
+            << "";
         QTest::newRow("quoted, spaces, any case")
             << QByteArray("[aliases]\n  tolmare = \"/dados/x, y\"  \n") << "/dados/x, y" << "";
         QTest::newRow("key of another section")
             << QByteArray("[Outra]\nTolmare=/errada\n[Aliases]\n; comentario\nTolmare=/certa\n")
             << "/certa" << "";
         QTest::newRow("DLLPath at the top, with a comma")
-            << QByteArray("DLLPath=/opt/motor,2\n[Aliases]\nTolmare=/d\n") << "/d" << "/opt/motor,2";
+            << QByteArray("DLLPath=/opt/motor,2\n[Aliases]\nTolmare=/d\n") << "/d"
+            << "/opt/motor,2";
         QTest::newRow("DLLPath under [General]")
             << QByteArray("[General]\nDLLPath=C:\\Motor\n") << "" << "C:/Motor";
     }

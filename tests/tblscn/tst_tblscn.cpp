@@ -151,13 +151,16 @@ void writeTable(const QString& path, const store::TableSpec& spec, int rows)
 {
     QFile::remove(path);
     QStringList sql;
-    for (const std::string& s : store::createStatements(spec, "main")) sql << QString::fromStdString(s);
+    for (const std::string& s : store::createStatements(spec, "main"))
+        sql << QString::fromStdString(s);
     for (int n = 1; n <= rows; ++n) {
         QStringList values;
         for (const store::FieldSpec& f : spec.fields) {
             switch (f.type) {
             case store::FieldType::Alpha: values << QString("'v%1'").arg(n); break;
-            case store::FieldType::Date: values << QString("'2026-01-%1'").arg(n, 2, 10, QChar('0')); break;
+            case store::FieldType::Date:
+                values << QString("'2026-01-%1'").arg(n, 2, 10, QChar('0'));
+                break;
             default: values << QString::number(n);
             }
         }
@@ -403,14 +406,15 @@ private slots:
         QCOMPARE(tableSql(path, QString("SELECT min(rowid) FROM %1").arg(def.tableName().c_str()))
                      .isEmpty(), false);
         bool modified = false;
-        for (const Note& n : g_notes) modified = modified || (n.state == TBLSCN_MODIFYING && n.table == file);
+        for (const Note& n : g_notes)
+            modified = modified || (n.state == TBLSCN_MODIFYING && n.table == file);
         QVERIFY(modified);
         if (def.rowidKey()) {  // the counter survives: 2 is never given again
             QCOMPARE(tableSql(path, QString("SELECT seq FROM sqlite_sequence WHERE name = '%1'")
                                         .arg(def.tableName().c_str())),
                      QString("2"));
         }
-        QVERIFY(QDir(folder_).entryList({"*.damaged*", "*.tblscn-new"}).isEmpty());
+        QVERIFY(QDir(folder_).entryList({"*.damaged*", "*.tblscn-new*"}).isEmpty());
     }
 
     void killDuringRestructureLeavesBeforeOrAfter_data()
@@ -449,6 +453,24 @@ private slots:
         makedbx::checkDataFolder(folder_);
         QVERIFY(specOf(path, "DEBITO.DB") == def);
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), rows);
+    }
+
+    void twoChecksAtOnceAgree()
+    {
+        const QString path = QDir(folder_).filePath("DEBITO.DB");
+        writeTable(path, olderForm(*tables::find("DEBITO.DB")), 500);
+        QProcess a, b;
+        a.start(QCoreApplication::applicationFilePath(), {"--check", folder_});
+        b.start(QCoreApplication::applicationFilePath(), {"--check", folder_});
+        QVERIFY(a.waitForFinished(60000) && b.waitForFinished(60000));
+        QCOMPARE(a.exitCode(), 0);
+        QCOMPARE(b.exitCode(), 0);
+        for (const store::TableSpec& t : tables::all()) {
+            const QString file = QDir(folder_).filePath(QString::fromStdString(t.fileName));
+            QVERIFY(specOf(file, t.fileName) == t);
+        }
+        QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 500);
+        QCOMPARE(QDir(folder_).entryList(QDir::Files).size(), 5);
     }
 
     void foreignColumnIsDroppedRowsKept_data()
@@ -576,7 +598,7 @@ private slots:
         // Filling: the tables created before the disk is full are whole, the rest are missing.
         QString error = checkError(small);
         QVERIFY2(error.contains("Disco cheio"), qPrintable(error));
-        QVERIFY(QDir(small).entryList({"*.tblscn-new", "*-journal"}, QDir::Files).isEmpty());
+        QVERIFY(QDir(small).entryList({"*.tblscn-new*", "*-journal"}, QDir::Files).isEmpty());
         for (const QString& f : QDir(small).entryList(QDir::Files))
             QVERIFY2(specOf(QDir(small).filePath(f), f.toStdString())
                          == *tables::find(f.toStdString()), qPrintable(f));
@@ -585,13 +607,33 @@ private slots:
         makedbx::checkDataFolder(small);
         const QString debito = small + "/DEBITO.DB";
         writeTable(debito, olderForm(*tables::find("DEBITO.DB")), 0);
-        exec(debito, {"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 1500) "
+        exec(debito, {"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                      "WHERE x < 1500) "
                       "INSERT INTO DEBITO SELECT '2026-01-01', x, x * 1.5, '2026-01-02' FROM n"});
         const QByteArray before = hashOf(debito);
         error = checkError(small);
         QVERIFY2(error.contains("Disco cheio") && error.contains("DEBITO.DB"), qPrintable(error));
         QCOMPARE(hashOf(debito), before);
         QCOMPARE(testdata::countRows(small, "DEBITO.DB"), 1500);
+    }
+
+    void folderWithoutWritePermissionIsSaidPlainly()
+    {
+        if (::geteuid() != 0) QSKIP("needs root to run the check as another user");
+        // A folder the other user may read but not write, holding no table yet.
+        QVERIFY(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner
+                                                       | QFile::ExeOwner | QFile::ReadOther
+                                                       | QFile::ExeOther));
+        QProcess child;
+        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                QCoreApplication::applicationFilePath(), "--check", folder_});
+        QVERIFY(child.waitForFinished(30000));
+        if (child.exitCode() == 127) QSKIP("cannot run as another user here");
+        const QString err = QString::fromUtf8(child.readAllStandardError());
+        QCOMPARE(child.exitCode(), 1);
+        QVERIFY2(err.contains("Sem permissão de escrita") && err.contains("ASSOCIADOS.DB"),
+                 qPrintable(err));
+        QVERIFY(QDir(folder_).entryList(QDir::Files).isEmpty());
     }
 
     void commandLineNeverStartsAMistypedFolder_data()
@@ -659,7 +701,8 @@ int main(int argc, char** argv)
     if (argc == 4 && QByteArray(argv[1]) == "--hold") {
         sqlite3* h = nullptr;
         if (sqlite3_open_v2(argv[2], &h, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return 1;
-        const char* begin = QByteArray(argv[3]) == "exclusive" ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE";
+        const char* begin =
+            QByteArray(argv[3]) == "exclusive" ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE";
         if (sqlite3_exec(h, begin, nullptr, nullptr, nullptr) != SQLITE_OK) return 1;
         printf("ready\n");
         fflush(stdout);
@@ -680,7 +723,12 @@ int main(int argc, char** argv)
             }
             return 1;
         });
-        makedbx::checkDataFolder(QString::fromLocal8Bit(argv[2]));
+        try {
+            makedbx::checkDataFolder(QString::fromLocal8Bit(argv[2]));
+        } catch (const db::EngineError& e) {
+            fprintf(stderr, "%s\n", e.message().toUtf8().constData());
+            return 1;
+        }
         return 0;
     }
     TestTblscn t;
