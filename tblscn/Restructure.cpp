@@ -203,7 +203,7 @@ Result bringToDefinition(const std::string& folder, const store::TableSpec& spec
         std::string names;
         for (const std::string& o : others) names += (names.empty() ? "" : ", ") + o;
         r.error = "Há mais de um arquivo para a tabela " + spec.fileName + " (" + names
-                  + "): deixe só um, com o nome " + spec.fileName + ", e abra de novo.";
+                  + "): deixe só um, com o nome " + spec.fileName + ", e tente de novo.";
         return r;
     }
     if (file.empty()) return create(path, spec);

@@ -22,14 +22,12 @@ Fault classify(int rc)
     }
 }
 
-
-
 std::string busyText(const std::string& fileName, bool writing)
 {
     return "Tabela " + fileName + " bloqueada por outro programa ("
            + (writing ? "trava de escrita" : "trava exclusiva") + ") por mais de "
            + std::to_string(kBusyWaitMs / 1000)
-           + " s: nada foi alterado. Espere o outro programa terminar e abra de novo.";
+           + " s: nada foi alterado. Espere o outro programa terminar e tente de novo.";
 }
 
 std::string sqliteText(const Db& db, const std::string& fileName)

@@ -98,6 +98,12 @@ bool validSpec(const store::TableSpec& s, std::string& why)
         why = "no fields";
         return false;
     }
+    // A table file lives in the data folder itself, never elsewhere.
+    if (s.fileName.empty() || s.fileName.find('/') != std::string::npos
+        || s.fileName.find('\\') != std::string::npos || s.fileName[0] == '.') {
+        why = "the file name " + s.fileName + " is not a name in the data folder";
+        return false;
+    }
     for (const store::FieldSpec& f : s.fields) {
         const int t = int(f.type);
         if (t != 257 && t != 258 && t != 259 && t != 260 && t != 271) {
