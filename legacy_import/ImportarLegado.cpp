@@ -7,6 +7,7 @@
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
+#include "core/store/StoreSchema.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -277,6 +278,28 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
                                      const QDateTime& hoje)
 {
     grupos_.clear();
+    db::Connection& conn = *TAssociados.connection();
+    const QString schema = conn.attach("ASSOCIADOS.DB");
+    // The members are written with one prepared statement, a row at a time: each INSERT is
+    // whole or nothing on its own. Values are brought to the fields' widths and types as a
+    // post through the table would.
+    const store::TableSpec& spec = conn.spec(schema);
+    auto field = [&](const char* name) -> const store::FieldSpec& {
+        for (const store::FieldSpec& f : spec.fields)
+            if (f.name == name) return f;
+        throw db::EngineError(QString("Field '%1' not found").arg(name));
+    };
+    auto cut = [&](const char* name, const QString& text) {
+        const int width = field(name).width;
+        return width > 0 ? text.left(width) : text;
+    };
+    auto orNull = [](const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); };
+    const bool nomeObrigatorio = field("ASS_NOME").required;
+    db::StmtGuard insert(db::prepare(conn.handle(),
+        "INSERT INTO " + db::sqlName(schema) + ".ASSOCIADOS (ASS_NOME, ASS_GRP_ID, ASS_AGENCIA, "
+        "ASS_CONTA_CORRENTE, ASS_IDENTIFICADOR, ASS_DTA_CAD, ASS_USR_ID, ASS_MATRICULA) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?)", "ASSOCIADOS.DB"));
+
     const int total = TAssociados_OR.recordCount();
     if (progress) progress(Fase::Associados, 0, total);
     const DbfTable& t = TAssociados_OR;
@@ -288,40 +311,36 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
             ++r.associadosIgnorados;
             continue;
         }
+        // The codes are compared as the fields keep them.
         const Codigos c = codigos(texto(t, i, ass_.agencia), texto(t, i, ass_.conta));
-        const QString nome = maiusculas(texto(t, i, ass_.nome));
-        const QString ie = texto(t, i, ass_.ie);
+        const QString agencia = cut("ASS_AGENCIA", c.agencia);
+        const QString conta = cut("ASS_CONTA_CORRENTE", c.conta);
+        const QString matricula = cut("ASS_MATRICULA", c.matricula);
         if (escrita_->antes()) chaves_->atualizar();
-        QString campo = "AGENCIA";
-        try {
-            // The codes are compared as the fields keep them (cut to their widths).
-            TAssociados.insert();
-            TAssociados.fieldByName("ASS_AGENCIA").setAsString(c.agencia);
-            campo = "CONTA";
-            TAssociados.fieldByName("ASS_CONTA_CORRENTE").setAsString(c.conta);
-            TAssociados.fieldByName("ASS_MATRICULA").setAsString(c.matricula);
-            const QString agencia = TAssociados.fieldByName("ASS_AGENCIA").asString();
-            const QString conta = TAssociados.fieldByName("ASS_CONTA_CORRENTE").asString();
-            const QString matricula = TAssociados.fieldByName("ASS_MATRICULA").asString();
-            if (chaves_->contem(agencia, conta, matricula)) {
-                TAssociados.cancel();
-                ++r.associadosIgnorados;
-                continue;
-            }
-            campo = "NOME";
-            TAssociados.fieldByName("ASS_NOME").setAsString(nome);
-            TAssociados.fieldByName("ASS_GRP_ID").setAsInteger(g);
-            campo = "IE";
-            TAssociados.fieldByName("ASS_IDENTIFICADOR").setAsString(ie);
-            campo.clear();
-            TAssociados.fieldByName("ASS_DTA_CAD").setAsDateTime(hoje);
-            TAssociados.fieldByName("ASS_USR_ID").setAsInteger(UsuarioAtual);
-            if (nome.isEmpty()) campo = "NOME";
-            TAssociados.post();
-            chaves_->acrescentar(agencia, conta, matricula);
-        } catch (const db::EngineError& e) {
-            falha(t, i, campo, e.message());
+        if (chaves_->contem(agencia, conta, matricula)) {
+            ++r.associadosIgnorados;
+            continue;
         }
+        const QString nome = cut("ASS_NOME", maiusculas(texto(t, i, ass_.nome)));
+        if (nome.isEmpty() && nomeObrigatorio)
+            falha(t, i, "NOME", "Field 'ASS_NOME' must have a value");
+        QVariant ie;
+        try {
+            ie = db::normalized(orNull(texto(t, i, ass_.ie).trimmed()), store::FieldType::Number,
+                                "ASS_IDENTIFICADOR");
+        } catch (const db::EngineError& e) {
+            falha(t, i, "IE", e.message());
+        }
+        sqlite3_reset(insert.get());
+        db::bindAll(insert.get(), {orNull(nome), double(g), orNull(agencia), orNull(conta), ie,
+                                   hoje.date(), double(UsuarioAtual), orNull(matricula)});
+        if (sqlite3_step(insert.get()) != SQLITE_DONE) {
+            const QString why = QString::fromUtf8(sqlite3_errmsg(conn.handle()));
+            sqlite3_reset(insert.get());
+            falha(t, i, {}, why);
+        }
+        conn.bump();
+        chaves_->acrescentar(agencia, conta, matricula);
         ++r.associadosImportados;
         escrita_->depois(r);  // TAssociadosAfterPost
     }

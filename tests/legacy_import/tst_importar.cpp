@@ -262,7 +262,7 @@ private slots:
         QTest::newRow("identifier not a number")
             << QStringList{"1", "1", "30", "Caio", "12A"}
             << "Importação interrompida em Reccli.dbf, registro 3, campo IE: '12A' is not a "
-               "valid floating point value for field 'ASS_IDENTIFICADOR'";
+               "valid value for field 'ASS_IDENTIFICADOR'";
     }
     void failingRecord()
     {
