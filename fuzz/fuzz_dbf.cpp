@@ -27,14 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const char* field : {"GRUPO", "DESCRI", "AGENCIA", "CONTA", "NOME", "IE"}) {
             try {
                 t.fieldIndex(field);
-            } catch (const legado::DbfError&) {
+            } catch (const db::EngineError&) {
             }
         }
         for (int r = 0; r < t.recordCount(); ++r) {
             t.isDeleted(r);
-            for (int i = 0;; ++i) t.text(r, i);  // ends with DbfError past the last field
+            for (int i = 0;; ++i) t.text(r, i);  // ends with an error past the last field
         }
-    } catch (const legado::DbfError&) {
+    } catch (const db::EngineError&) {
     }
     return 0;
 }

@@ -41,7 +41,7 @@ void DbfTable::open(const QString& folder, const QString& fileName)
 {
     const QString path = findFile(folder, fileName);
     if (path.isEmpty())
-        throw DbfError(QString("A tabela %1 não foi encontrada na pasta %2.")
+        throw db::EngineError(QString("A tabela %1 não foi encontrada na pasta %2.")
                            .arg(fileName, QDir::toNativeSeparators(folder)));
     openPath(path);
 }
@@ -50,15 +50,15 @@ void DbfTable::openPath(const QString& path)
 {
     close();
     const QString name = QFileInfo(path).fileName();
-    auto corrupt = [&](const QString& why) {
-        return DbfError(QString("A tabela %1 está danificada: %2.").arg(name, why));
+    auto corrupt = [&](const QString& why) -> db::EngineError {
+        return db::EngineError(QString("A tabela %1 está danificada: %2.").arg(name, why));
     };
 
     // The header's counts are checked against the file before shapelib reads it: a truncated
     // table is refused whole rather than read up to where it breaks.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw DbfError(QString("Não foi possível abrir a tabela %1: %2")
+        throw db::EngineError(QString("Não foi possível abrir a tabela %1: %2")
                            .arg(name, file.errorString()));
     const QByteArray head = file.read(32);
     const qint64 size = file.size();
@@ -105,7 +105,7 @@ int DbfTable::fieldIndex(const QString& name) const
 {
     const int i = handle_ ? DBFGetFieldIndex(dbf(handle_), name.toLatin1().constData()) : -1;
     if (i < 0)
-        throw DbfError(QString("A tabela %1 não tem o campo %2.").arg(fileName_, name));
+        throw db::EngineError(QString("A tabela %1 não tem o campo %2.").arg(fileName_, name));
     return i;
 }
 
@@ -115,7 +115,7 @@ const char* DbfTable::tuple(int record) const
                         ? DBFReadTuple(dbf(handle_), record)
                         : nullptr;
     if (!t)
-        throw DbfError(QString("Não foi possível ler o registro %1 da tabela %2.")
+        throw db::EngineError(QString("Não foi possível ler o registro %1 da tabela %2.")
                            .arg(record + 1)
                            .arg(fileName_));
     return t;
@@ -128,7 +128,7 @@ QByteArray DbfTable::text(int record, int field) const
     const char* t = tuple(record);
     const DBFHandle d = dbf(handle_);
     if (field < 0 || field >= d->nFields)
-        throw DbfError(QString("A tabela %1 não tem o campo nº %2.").arg(fileName_).arg(field + 1));
+        throw db::EngineError(QString("A tabela %1 não tem o campo nº %2.").arg(fileName_).arg(field + 1));
     const char* p = t + d->panFieldOffset[field];
     int n = d->panFieldSize[field];
     // A field ends at its first NUL, as in the program that wrote it.

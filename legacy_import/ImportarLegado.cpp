@@ -160,16 +160,12 @@ TImportacao::TImportacao(const QString& pastaImp)
     TGrupos.open();
     TAssociados.open();
     const QString pasta = pastaImp.isEmpty() ? db::EngineConfig::aliasFolder("Imp") : pastaImp;
-    try {
-        TGrupos_OR.open(pasta, "Recgrp.dbf");
-        grp_ = {TGrupos_OR.fieldIndex("GRUPO"), TGrupos_OR.fieldIndex("DESCRI")};
-        TAssociados_OR.open(pasta, "Reccli.dbf");
-        ass_ = {TAssociados_OR.fieldIndex("GRUPO"), TAssociados_OR.fieldIndex("AGENCIA"),
-                TAssociados_OR.fieldIndex("CONTA"), TAssociados_OR.fieldIndex("NOME"),
-                TAssociados_OR.fieldIndex("IE")};
-    } catch (const DbfError& e) {
-        throw db::EngineError(e.message());
-    }
+    TGrupos_OR.open(pasta, "Recgrp.dbf");
+    grp_ = {TGrupos_OR.fieldIndex("GRUPO"), TGrupos_OR.fieldIndex("DESCRI")};
+    TAssociados_OR.open(pasta, "Reccli.dbf");
+    ass_ = {TAssociados_OR.fieldIndex("GRUPO"), TAssociados_OR.fieldIndex("AGENCIA"),
+            TAssociados_OR.fieldIndex("CONTA"), TAssociados_OR.fieldIndex("NOME"),
+            TAssociados_OR.fieldIndex("IE")};
 }
 
 TImportacao::~TImportacao()
@@ -225,8 +221,6 @@ Resultado TImportacao::executar(const Progress& progress, const QDateTime& hoje)
         const Resultado gravado = escrita_->gravado;
         escrita_.reset();
         return gravado;
-    } catch (const DbfError& e) {
-        r.erro = e.message();
     } catch (const db::EngineError& e) {
         r.erro = e.message();
     }

@@ -16,19 +16,6 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-struct KindDialogs : testdata::ScriptedDialogs {
-    QList<dialogs::Kind> kinds;
-    void message(dialogs::Kind kind, const QString& text, const QString& title) override
-    {
-        kinds << kind;
-        ScriptedDialogs::message(kind, text, title);
-    }
-};
-
-}  // namespace
-
 class TestImportWindow : public testdata::DataFolderTest {
     Q_OBJECT
 
@@ -49,7 +36,7 @@ private slots:
 
     void importFromTheButton()
     {
-        KindDialogs dialogs;
+        testdata::ScriptedDialogs dialogs;
         TFImport w;
         QCOMPARE(w.windowTitle(), QString("Importar Dados"));
         QCOMPARE(w.size(), QSize(455, 214));
@@ -70,6 +57,11 @@ private slots:
         QVERIFY(w.isVisible());
         QCOMPARE(testdata::countRows(folder_, "GRUPO.DB"), 1);
         QCOMPARE(testdata::countRows(folder_, "ASSOCIADOS.DB"), 2);
+        // Pressed again: nothing new to take over.
+        QTest::mouseClick(run, Qt::LeftButton);
+        QCOMPARE(dialogs.shown, QStringList({"Processo Concluido", "Processo Concluido"}));
+        QCOMPARE(testdata::countRows(folder_, "GRUPO.DB"), 1);
+        QCOMPARE(testdata::countRows(folder_, "ASSOCIADOS.DB"), 2);
         QTest::mouseClick(w.findChild<QPushButton*>("SpeedButton2"), Qt::LeftButton);
         QVERIFY(!w.isVisible());
     }
@@ -77,7 +69,7 @@ private slots:
     void failingRecordShowsError()
     {
         QVERIFY(testdata::writeMembers(imp_, {{"1", "1", "30", "Caio", "3"}, {"1", "1", "40", "", "4"}}));
-        KindDialogs dialogs;
+        testdata::ScriptedDialogs dialogs;
         TFImport w;
         w.show();
         w.SpeedButton1Click();
@@ -91,7 +83,7 @@ private slots:
     void mainWindowButton()
     {
         TFTolmare::setOpener("SpeedButton7", abrirImport);
-        KindDialogs dialogs;
+        testdata::ScriptedDialogs dialogs;
         TFTolmare main;
         QVERIFY(main.SpeedButton7->isEnabled());
         QCOMPARE(main.SpeedButton7->text(), QString("&Importar Dados"));
