@@ -226,7 +226,6 @@ Resultado TImportacao::executar(const Progress& progress, const QDateTime& hoje)
     }
     // What was posted before the failing record is kept; the failing one never was.
     if (ativo(TGrupos)) TGrupos.cancel();
-    if (ativo(TAssociados)) TAssociados.cancel();
     try {
         escrita_->gravar(r);
     } catch (const db::EngineError& e) {
