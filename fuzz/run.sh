@@ -7,10 +7,10 @@ seconds="${FUZZ_SECONDS:-20}"
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}" CCACHE_BASEDIR="$PWD"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTOLMARE_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz --target fuzz_archive fuzz_lzrw1kh
+cmake --build build-fuzz --target fuzz_archive fuzz_lzrw1kh fuzz_dbf
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-for target in archive lzrw1kh; do
+for target in archive lzrw1kh dbf; do
   mkdir -p "$work/$target"
   cp fuzz/corpus/"$target"/* "$work/$target/"
   echo "fuzzing $target for ${seconds}s"
