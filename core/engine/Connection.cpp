@@ -12,11 +12,7 @@ namespace db {
 
 void throwSqlite(sqlite3* db, const QString& what)
 {
-    const int code = sqlite3_extended_errcode(db) & 0xff;
-    QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        msg = "Table is locked by another program (" + msg + ")";
-    throw EngineError(what.isEmpty() ? msg : what + ": " + msg);
+    throw sqliteError(db, what);
 }
 
 Connection::Connection(const QString& folder) : folder_(folder)
@@ -117,10 +113,7 @@ void Connection::exec(const QString& sql)
     if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString msg = QString::fromUtf8(err ? err : "unknown error");
         sqlite3_free(err);
-        const int code = sqlite3_extended_errcode(db_) & 0xff;
-        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-            throw EngineError("Table is locked by another program (" + msg + ")");
-        throw EngineError(msg);
+        throw sqliteError(sqlite3_extended_errcode(db_), msg, {}, folder_);
     }
 }
 
