@@ -5,6 +5,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -150,23 +151,78 @@ struct Table::Cursor {
         return out;
     }
 
-    // The row next to `key` in one direction; false when there is none. One statement: the
-    // arms, nearest first, each limited to its first row (SQLite runs UNION ALL in order and
-    // stops at the first row taken).
+    // Rows read ahead in one direction, and what they stay valid for: served only while the
+    // table steps on from `aheadAfter` in that direction, within kAheadMs of their reading and
+    // before any write through this connection. A walk thus reads a batch per transaction; a
+    // step after the operator's pause reads afresh.
+    static constexpr int kAhead = 64;
+    static constexpr qint64 kAheadMs = 50;
+    QVector<QVector<QVariant>> ahead;
+    QVector<qint64> aheadIds;
+    int aheadPos = 0;
+    bool aheadForward = true;
+    qint64 aheadAfter = -1;
+    quint64 aheadGen = 0;
+    QElapsedTimer aheadAge;
+
+    void dropAhead()
+    {
+        ahead.clear();
+        aheadIds.clear();
+        aheadPos = 0;
+    }
+
+    // The row next to `key` (the row `id` stands on) in one direction; false when there is
+    // none. A batch is one statement: the arms, nearest first, each limited to the batch
+    // (SQLite runs UNION ALL in order), stepped to the batch's end and reset.
     bool neighbour(const QVector<QVariant>& key, bool forward, QVector<QVariant>& row,
                    qint64& id)
     {
-        const QVector<Sql> arms = armsFrom(key, forward);
-        if (arms.isEmpty()) return false;
-        if (arms.size() == 1) return fetchOne(select(arms[0], forward, " LIMIT 1"),
-                                              params(arms[0]), row, id);
-        QStringList parts;
-        QVector<QVariant> ps;
-        for (const Sql& a : arms) {
-            parts << "SELECT * FROM (" + select(a, forward, " LIMIT 1") + ")";
-            ps += params(a);
+        const bool valid = aheadPos < ahead.size() && aheadForward == forward
+                           && aheadAfter == id && aheadGen == conn->generation()
+                           && aheadAge.elapsed() < kAheadMs;
+        if (!valid) {
+            dropAhead();
+            const QVector<Sql> arms = armsFrom(key, forward);
+            if (arms.isEmpty()) return false;
+            const QString limit = QString(" LIMIT %1").arg(kAhead);
+            QString sql;
+            QVector<QVariant> ps;
+            if (arms.size() == 1) {
+                sql = select(arms[0], forward, limit);
+                ps = params(arms[0]);
+            } else {
+                QStringList parts;
+                for (const Sql& a : arms) {
+                    parts << "SELECT * FROM (" + select(a, forward, limit) + ")";
+                    ps += params(a);
+                }
+                sql = parts.join(" UNION ALL ") + limit;
+            }
+            sqlite3_stmt* st = statement(sql);
+            const Reset done{st};
+            bindAll(st, ps);
+            aheadGen = conn->generation();
+            aheadAge.start();
+            aheadForward = forward;
+            int rc = SQLITE_ROW;
+            while (ahead.size() < kAhead && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+                qint64 rid = 0;
+                readRow(st, row, rid);
+                ahead << row;
+                aheadIds << rid;
+            }
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+                dropAhead();
+                throwSqlite(conn->handle(), fileName);
+            }
+            if (ahead.isEmpty()) return false;
         }
-        return fetchOne(parts.join(" UNION ALL "), ps, row, id);
+        row = ahead[aheadPos];
+        id = aheadIds[aheadPos];
+        ++aheadPos;
+        aheadAfter = id;
+        return true;
     }
 
     bool edge(bool first, QVector<QVariant>& row, qint64& id)
@@ -449,6 +505,7 @@ void Table::buildConditions()
         if (!v.isValid() || v.isNull()) c.base.add(Sql{"0", {}});
         else c.base.add(Sql{c.col(f) + " = ?", {normalized(v, c.typeOf(f), detailField_)}});
     }
+    c.dropAhead();
 }
 
 void Table::doOpen()
@@ -546,7 +603,7 @@ void Table::doLast()
 bool Table::doNext()
 {
     QVector<QVariant> row;
-    qint64 id = 0;
+    qint64 id = currentId_;
     if (!cur_->neighbour(cur_->keyOf(row_, currentId_), true, row, id)) return false;
     setCurrent(row, id);
     return true;
@@ -555,7 +612,7 @@ bool Table::doNext()
 bool Table::doPrior()
 {
     QVector<QVariant> row;
-    qint64 id = 0;
+    qint64 id = currentId_;
     if (!cur_->neighbour(cur_->keyOf(row_, currentId_), false, row, id)) return false;
     setCurrent(row, id);
     return true;
@@ -869,7 +926,7 @@ void Table::doDelete()
     if (sqlite3_step(g.get()) != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
     conn_->bump();
     QVector<QVariant> row;
-    qint64 id = 0;
+    qint64 id = currentId_;
     if (c.neighbour(key, true, row, id)) {
         setCurrent(row, id);
         eof_ = false;

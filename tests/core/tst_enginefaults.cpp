@@ -145,6 +145,36 @@ private slots:
         QVERIFY(t.locate("DEB_ASS_ID", {99}));
     }
 
+    // A step after a pause sees a row another program put right after the current one; a step
+    // back sees a row it removed as gone.
+    void stepAfterPauseSeesOtherPrograms()
+    {
+        for (int i = 1; i <= 40; i += 2) addDebit(i, 10);
+        Table t;
+        t.setTableName("DEBITO.DB");
+        t.setIndexFieldNames("DEB_DATA;DEB_ASS_ID");
+        t.open();
+        t.next();
+        t.next();
+        QCOMPARE(t.fieldByName("DEB_ASS_ID").asInteger(), 5);
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("DEBITO.DB").toUtf8().constData(), &other),
+                 SQLITE_OK);
+        store::registerCollation(other);
+        QCOMPARE(sqlite3_exec(other, "INSERT INTO DEBITO (DEB_DATA, DEB_ASS_ID, DEB_VALOR, "
+                                     "DEB_DTA_CAD, DEB_USR_ID) VALUES ('2026-05-01', 6, 1, "
+                                     "'2026-05-01', 1); DELETE FROM DEBITO WHERE DEB_ASS_ID = 3",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(other);
+        QTest::qWait(120);
+        t.next();
+        QCOMPARE(t.fieldByName("DEB_ASS_ID").asInteger(), 6);
+        t.prior();
+        t.prior();
+        QCOMPARE(t.fieldByName("DEB_ASS_ID").asInteger(), 1);
+    }
+
     // An unprivileged user on a folder or table file without write permission.
     void readOnlyFolderSaysWhatToDo_data()
     {
