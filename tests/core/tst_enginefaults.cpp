@@ -272,12 +272,27 @@ private slots:
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), posted);
     }
 
+    void notATableSaysRestore_data()
+    {
+        QTest::addColumn<bool>("sqliteFile");
+        QTest::newRow("garbage") << false;
+        QTest::newRow("another program's database") << true;
+    }
     void notATableSaysRestore()
     {
-        QFile f(QDir(folder_).filePath("GRUPO.DB"));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(QByteArray(4096, 'x'));
-        f.close();
+        QFETCH(bool, sqliteFile);
+        const QString path = QDir(folder_).filePath("GRUPO.DB");
+        QFile::remove(path);
+        if (sqliteFile) {
+            sqlite3* h = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &h), SQLITE_OK);
+            sqlite3_exec(h, "CREATE TABLE notas (x)", nullptr, nullptr, nullptr);
+            sqlite3_close(h);
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        }
         Table t;
         t.setTableName("GRUPO.DB");
         try {
