@@ -261,8 +261,9 @@ private slots:
                                        "NOME: Field 'ASS_NOME' must have a value";
         QTest::newRow("identifier not a number")
             << QStringList{"1", "1", "30", "Caio", "12A"}
-            << "Importação interrompida em Reccli.dbf, registro 3, campo IE: '12A' is not a "
-               "valid value for field 'ASS_IDENTIFICADOR'";
+            << "Importação interrompida em Reccli.dbf, registro 3, campo IE: '12A' não é um "
+               "número válido para o campo ASS_IDENTIFICADOR. Digite um número, com vírgula "
+               "antes dos centavos (por exemplo 1234,50).";
     }
     void failingRecord()
     {
