@@ -49,6 +49,13 @@ void skip(QIODevice* d, qint64 n)
     if (n < 0 || d->skip(n) != n) throw BackupException("Unexpected end of archive");
 }
 
+bool commitWhole(QSaveFile& f)
+{
+    const bool flushed = f.flush();
+    if (!flushed) f.cancelWriting();
+    return f.commit() && flushed;
+}
+
 QByteArray toCp1252(const QString& s, bool* fits)
 {
     QByteArray out;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QSaveFile>
 #include <QString>
 
 namespace backupfmt {
@@ -32,5 +33,9 @@ QByteArray encodeText(const QString& s);
 QString decodeText(const QByteArray& bytes);
 // Windows-1252 only; characters that do not fit become "?".
 QByteArray toCp1252(const QString& s, bool* fits = nullptr);
+
+// Puts a file written beside its place there, when every byte reached the disk; else drops it.
+// (The buffer flushed inside QSaveFile::commit does not report a full disk: flushed first.)
+bool commitWhole(QSaveFile& f);
 
 }  // namespace backupfmt

@@ -117,7 +117,7 @@ bool ArchiveWriter::cutVolume()
     ++volume_;
     const QByteArray digits = ("00" + QByteArray::number(volume_)).right(3);
     if (!write(backupfmt::int32le(12) + "NEXT:DISK" + digits)) return false;
-    if (!file_ || !file_->commit()) {
+    if (!file_ || !backupfmt::commitWhole(*file_)) {
         fail(4);
         return false;
     }
@@ -137,7 +137,7 @@ bool ArchiveWriter::cutVolume()
 bool ArchiveWriter::finish()
 {
     if (!write(backupfmt::int32le(0))) return false;
-    if (file_ && !file_->commit()) {
+    if (file_ && !backupfmt::commitWhole(*file_)) {
         fail(4);
         return false;
     }

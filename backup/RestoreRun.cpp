@@ -217,7 +217,7 @@ void RestoreRun::finishPending()
     if (!pending_) return;
     const std::unique_ptr<Target> t = std::move(pending_);
     const QString target = t->file.fileName();
-    if (!t->file.commit()) {
+    if (!backupfmt::commitWhole(t->file)) {
         b_.setError(1, target);
         return;
     }
