@@ -274,7 +274,7 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
         const qint32 titleLength = backupfmt::takeInt(dev);
         if (titleLength < 0 || titleLength > backupfmt::kMaxTitle)
             throw BackupException("Invalid archive type");
-        title = backupfmt::decodeText(backupfmt::take(dev, titleLength));
+        title = backupfmt::fromCp1252(backupfmt::take(dev, titleLength));
         TotalSize = backupfmt::takeInt(dev);
         FileCount = backupfmt::takeInt(dev);
         const qint32 nameLength = backupfmt::takeInt(dev);
