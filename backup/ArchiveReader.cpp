@@ -50,6 +50,7 @@ bool ArchiveReader::inflateBlock(qint64 size, qint64& count)
     zs_.avail_out = kChunk;
     const int rc = inflate(&zs_, Z_NO_FLUSH);
     count = kChunk - zs_.avail_out;
+    if (strict_) return rc == Z_STREAM_END && zs_.avail_in == 0;
     return rc >= 0 || rc == Z_BUF_ERROR;
 }
 

@@ -313,6 +313,16 @@ void TBackupFile::GetArchiveInfo(const QString& archiveName, QStringList* fileLi
 
 bool TBackupFile::Restore(const QString& archiveName, const QString& destFolder)
 {
+    return readArchive(archiveName, destFolder, false);
+}
+
+bool TBackupFile::Verify(const QString& archiveName)
+{
+    return readArchive(archiveName, QString(), true);
+}
+
+bool TBackupFile::readArchive(const QString& archiveName, const QString& destFolder, bool verify)
+{
     QString dest = destFolder;
     if (!dest.isEmpty() && !dest.endsWith('/') && !dest.endsWith('\\')) dest += '/';
     error_ = 0;
@@ -343,7 +353,7 @@ bool TBackupFile::Restore(const QString& archiveName, const QString& destFolder)
     }
     processedSize_ = 0;
     totalForProgress_ = TotalSize;
-    RestoreRun(*this, dev, std::move(file), archiveName, dest).run();
+    RestoreRun(*this, dev, std::move(file), archiveName, dest, verify).run();
     const bool result = error_ == 0 && continue_;
     bool cont = true;
     if (OnProgress) OnProgress(this, QString(), 100, cont);

@@ -80,6 +80,10 @@ public:
 
     bool Backup(const QStringList& files, const QString& archiveName);
     bool Restore(const QString& archiveName, const QString& destFolder);
+    // Reads every block of an archive back, writing nothing. True when every zlib block ends
+    // its stream exactly, every LZRW1KH block decodes and every file has the size its
+    // information line gives (when the archive has one); FilesDone counts the files read.
+    bool Verify(const QString& archiveName);
     void GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title);
     // The same, handing the file-information lines over one by one as they are decoded.
     // True when the archive had an information entry.
@@ -105,6 +109,7 @@ private:
     void note(const QString& text);
     void setError(int code, const QString& file);
     void report();
+    bool readArchive(const QString& archiveName, const QString& destFolder, bool verify);
 
     bool busy_ = false;
     bool continue_ = true;

@@ -188,6 +188,35 @@ int conteudoCommand(cli::Context& ctx)
     return 0;
 }
 
+int verificarCommand(cli::Context& ctx)
+{
+    if (ctx.args.size() != 1) {
+        ctx.err << "Uso: tolmare-cli verificar-backup ARQUIVO\n";
+        return 2;
+    }
+    const QString archive = ctx.args[0];
+    if (!QFileInfo(archive).isFile()) {
+        ctx.err << "Arquivo não encontrado: " << archive << "\n";
+        return 1;
+    }
+    TBackupFile b;
+    wire(b, archive, false, ctx.err);
+    try {
+        if (b.Verify(archive)) {
+            ctx.out << "Backup íntegro: " << b.FilesDone << " arquivo(s)\n";
+            return 0;
+        }
+    } catch (const BackupException& e) {
+        ctx.err << e.message() << ": " << archive << "\n";
+    }
+    ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
+    return 1;
+}
+
+const cli::Registrar regVerificar({"verificar-backup", "verificar-backup ARQUIVO",
+    "Lê todos os blocos do backup (e dos volumes seguintes) sem gravar nada; termina com 0\n"
+    "só quando todos decodificam e cada arquivo tem o tamanho registrado na lista.",
+    verificarCommand});
 const cli::Registrar regBackup({"backup",
     "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]",
     "Copia os arquivos das especificações (curingas; \" /s\" no fim entra nas pastas)\n"
