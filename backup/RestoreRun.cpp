@@ -1,6 +1,7 @@
 #include "backup/RestoreRun.h"
 
 #include "backup/ArchiveBytes.h"
+#include "backup/BlockWriter.h"
 #include "backup/DosDate.h"
 #include "backup/backup.h"
 
@@ -32,9 +33,10 @@ struct RestoreRun::Target final : ArchiveSink {
     bool write(const char* data, qint64 n) override
     {
         written += n;
-        return written <= backupfmt::kMaxSize && (verify || file.write(data, n) == n);
+        return written <= backupfmt::kMaxSize && (verify || writer.write(data, n));
     }
     QSaveFile file;
+    BlockWriter writer{file};  // ends before the file does
     bool verify;
     qint32 date = 0;
     qint64 written = 0;
@@ -233,7 +235,7 @@ void RestoreRun::finishPending()
         else ++b_.FilesDone;
         return;
     }
-    if (!backupfmt::commitWhole(t->file)) {
+    if (!t->writer.finish() || !backupfmt::commitWhole(t->file)) {
         b_.setError(1, target);
         return;
     }
