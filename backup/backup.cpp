@@ -167,7 +167,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
     processedSize_ = 0;
     writtenSize_ = 0;
     archiveflag::State flags;
-    QStringList stored;
+    QList<std::pair<QString, QString>> stored;  // path and its stamp before it was read
     for (int i = 0; i < list.size() && continue_; ++i) {
         const QString& path = list[i];
         if (!QFileInfo::exists(path)) continue;  // vanished since it was listed
@@ -178,6 +178,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             setError(1, path);
             break;
         }
+        const QString stamp = archiveflag::stamp(path);
         const std::unique_ptr<QIODevice> in = backupfmt::openSource(path);
         if (!in) {
             setError(1, path);
@@ -188,7 +189,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         w.writeData(*in);
         if (error_ == 0 && continue_ && !isInfo) {
             ++FilesDone;
-            stored << path;
+            stored << std::pair(path, stamp);
         }
     }
     if (error_ != 0 && ErrorFile.isEmpty()) ErrorFile = error_ == 4 ? archiveName : currentFile_;
@@ -198,7 +199,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         w.discard();
         if (error_ == 4 && ErrorFile.isEmpty()) ErrorFile = archiveName;
     } else if (SetArchiveFlag) {
-        for (const QString& path : stored) flags.clear(path);
+        for (const auto& [path, stamp] : stored) flags.clear(path, stamp);
         flags.save();
     }
     ids.reset();

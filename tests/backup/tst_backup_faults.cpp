@@ -489,6 +489,30 @@ private slots:
                 && notes.filter("out.db").size() == 1);
     }
 
+    void changedWhileReadKeepsTheArchiveAttribute()
+    {
+        const QString src = work_ + "/src/t.db";
+        writeFile(src, randomBytes(60000, 10));
+        TBackupFile b;
+        wire(b);
+        b.setBackupMode(TBackupFile::bmIncremental);
+        bool changed = false;
+        b.OnProgress = [&](TBackupFile*, const QString& file, int, bool&) {
+            if (file != src || changed) return;
+            changed = true;
+            QTest::qWait(20);
+            QFile f(src);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("more");
+        };
+        QVERIFY(b.Backup({src}, work_ + "/1.bck"));
+        QVERIFY(changed);
+        QVERIFY(b.Backup({src}, work_ + "/2.bck"));
+        QCOMPARE(b.FileCount, 1);  // taken again: the first archive holds an older copy
+        QVERIFY(b.Backup({src}, work_ + "/3.bck"));
+        QCOMPARE(b.FileCount, 0);
+    }
+
     // ---- checking an archive ----
 
     void verify_data()
