@@ -149,9 +149,9 @@ void TFDebito::FormCreate()
     DBGridDebito->setDataSource(DMDebito->DsQDebito);
     DBGridDebito->setColumns({{"GRP_DESCRICAO", "Grupo", 80},
                               {"ASS_NOME", "Nome Debitado", 240},
-                              {"DEB_DATA", "Dt. Débito", 72},
+                              {"DEB_DATA", "Dt. Débito", 84},
                               {"DEB_VALOR", "Valor", 80},
-                              {"ASS_IDENTIFICADOR", "Identificador", 84},
+                              {"ASS_IDENTIFICADOR", "Identificador", 92},
                               {"ASS_AGENCIA", "Agência", 50},
                               {"ASS_MATRICULA", "Matricula", 80},
                               {"ASS_CONTA_CORRENTE", "Conta Corrente", 100}});

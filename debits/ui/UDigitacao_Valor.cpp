@@ -5,6 +5,7 @@
 #include "core/dm/UDMDebito.h"
 #include "core/engine/EngineError.h"
 #include "debits/GeracaoDebitos.h"
+#include "registers/ui/UPesquizar_Cliente_Deb.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -179,7 +180,12 @@ void TFDigitacao_Valor::FormKeyDown(int& key, Qt::KeyboardModifiers shift)
 
 void TFDigitacao_Valor::Btn_BuscaClick()
 {
-    if (abrirBusca) abrirBusca(*this);
+    if (abrirBusca) {
+        abrirBusca(*this);
+    } else {
+        TFPesquizar_Cliente_Deb search(this);
+        search.exec();
+    }
     Edt_Valor->setFocus();
     Edt_Valor->selectAll();
 }

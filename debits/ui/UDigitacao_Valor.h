@@ -37,8 +37,8 @@ public:
     // The member search (TFPesquizar_Cliente_Deb), then the focus in the value.
     void Btn_BuscaClick();
 
-    // How the member search is opened; replaced where the search dialog is built, and by
-    // tests. Gets the window; its OK sets the pending debit's member.
+    // Replaces the member search dialog (tests: nothing waits for an operator); empty: the
+    // dialog TFPesquizar_Cliente_Deb, shown modally.
     static std::function<void(TFDigitacao_Valor&)> abrirBusca;
 
 protected:

@@ -9,6 +9,7 @@
 #include "debits/ui/UDebito.h"
 #include "debits/ui/UDigitacao_Grupo.h"
 #include "debits/ui/UDigitacao_Valor.h"
+#include "registers/ui/UPesquizar_Cliente_Deb.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
 
@@ -210,6 +211,38 @@ private Q_SLOTS:
         window->Btn_Inserir->click();
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 5);
         QCOMPARE(dm->QDebito->recordCount(), 5);
+    }
+
+    // The real member search, opened on showing: OK gives the new debit its member, then the
+    // value is typed and posted with Ctrl+S; Insert opens the search again, whose Cancel drops
+    // that second debit.
+    void entryWithMemberSearch()
+    {
+        open();
+        onNextModal([this](QWidget* w) {
+            auto* search = qobject_cast<TFPesquizar_Cliente_Deb*>(w);
+            QVERIFY(search);
+            QTest::keyClicks(search->Edt_Nome, "CA");
+            search->Btn_OK->click();
+            onNextModal([this](QWidget* w) {
+                auto* entry = qobject_cast<TFDigitacao_Valor*>(w);
+                QVERIFY(entry);
+                QCOMPARE(entry->Edt_Nome->text(), QString("CARLOS"));
+                QTest::keyClicks(entry->Edt_Valor, "7,25");
+                QTest::keyClick(entry->Edt_Valor, Qt::Key_S, Qt::ControlModifier);
+                onNextModal([](QWidget* w) {
+                    auto* again = qobject_cast<TFPesquizar_Cliente_Deb*>(w);
+                    QVERIFY(again);
+                    again->SpeedButton2->click();
+                });
+                QTest::keyClick(entry->Edt_Valor, Qt::Key_Insert);
+                entry->close();
+            });
+        });
+        window->Btn_Inserir->click();
+        QVERIFY(dlg->shown.isEmpty());
+        QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 5);
+        QVERIFY(dm->QDebito->locate("ASS_NOME;DEB_VALOR", {"CARLOS", 7.25}));
     }
 
     // Closing with a debit that has no value drops it and says so; the search's cancel drops
