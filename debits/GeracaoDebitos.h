@@ -26,8 +26,10 @@ struct Geracao {
 
 // Generates the debits of group `grupo` (its GRP_ID; anything that is not a whole number is
 // refused) with the value `valor` and the date `hoje`, through the data module's TAssociados
-// (walked in name order under the filter "ASS_GRP_ID = n") and TDebito (left on the last
-// debit posted). TDebito and TAssociados must be open.
+// (walked in name order under the filter "ASS_GRP_ID = n", switched off again) and TDebito's
+// table, written in one transaction (TDebito is left on the last debit written). TDebito and
+// TAssociados must be open. A failure other than a repeated key writes nothing and throws
+// EngineError.
 Geracao gerarDebitosGrupo(TDMDebito& dm, const QVariant& grupo, const QString& valor,
                           const QDate& hoje);
 

@@ -1,5 +1,6 @@
 #include "debits/ListaDebitos.h"
 
+#include "core/dm/UDMDebito.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Query.h"
 
@@ -45,23 +46,9 @@ QStringList ordemCaptions()
 
 QStringList statementLines(Ordem ordem, std::optional<qint64> grupo)
 {
-    QStringList lines{"SELECT",
-                      "  DEB_ASS_ID",
-                      "  ,GRP_DESCRICAO",
-                      "  ,ASS_NOME",
-                      "  ,DEB_DATA",
-                      "  ,DEB_VALOR",
-                      "  ,ASS_IDENTIFICADOR",
-                      "  ,ASS_AGENCIA",
-                      "  ,ASS_CONTA_CORRENTE",
-                      "  ,ASS_MATRICULA",
-                      "FROM",
-                      "  GRUPO",
-                      "  ,ASSOCIADOS",
-                      "  ,DEBITO",
-                      "WHERE",
-                      "  ASS_ID         = DEB_ASS_ID",
-                      "  AND ASS_GRP_ID = GRP_ID"};
+    // QDebito's base statement without its closing blank line.
+    QStringList lines = TDMDebito::baseStatement();
+    lines.removeLast();
     if (grupo) lines << "  AND GRP_ID = " + QString::number(*grupo);
     static const char* const first[kOrdens] = {"ASS_NOME", "ASS_CONTA_CORRENTE", "GRP_DESCRICAO",
                                                "ASS_IDENTIFICADOR", "ASS_MATRICULA"};

@@ -15,6 +15,7 @@ void DatasetSource::rewind()
     next_ = 0;
     block_.clear();
     inBlock_ = -1;
+    indexes_.clear();  // the dataset may have been reopened with other fields
     ended_ = !ds_.active();
     if (onRewind) onRewind();
 }
@@ -36,8 +37,11 @@ bool DatasetSource::fetch()
 
 int DatasetSource::index(const QString& field) const
 {
+    auto it = indexes_.constFind(field);
+    if (it != indexes_.constEnd()) return it.value();
     const int i = ds_.fieldIndex(field);
     if (i < 0) throw db::EngineError(QString("Field '%1' not found").arg(field));
+    indexes_.insert(field, i);
     return i;
 }
 

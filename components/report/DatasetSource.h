@@ -5,6 +5,7 @@
 
 #include "components/report/ReportDef.h"
 
+#include <QHash>
 #include <QVariant>
 
 namespace db { class Dataset; }
@@ -33,6 +34,7 @@ private:
     QVector<QVector<QVariant>> block_;
     int inBlock_ = -1;
     bool ended_ = false;
+    mutable QHash<QString, int> indexes_;
 };
 
 }  // namespace report

@@ -1,6 +1,9 @@
 #include "components/report/ReportLayout.h"
 
+#include <QHash>
 #include <QImage>
+
+#include <array>
 
 #include <algorithm>
 
@@ -23,18 +26,40 @@ Item* Band::item(const QString& name)
     return nullptr;
 }
 
+// Texts are measured as the sum of their characters' advances (kerning is off and hinting
+// too, so that is what the renderer draws); the advances of a font are read once.
+struct FontAdvances {
+    Font font;
+    std::unique_ptr<QFontMetricsF> metrics;
+    double ascent = 0;
+    std::array<double, 256> latin{};
+    QHash<char16_t, double> other;
+
+    double advance(QChar c)
+    {
+        if (c.unicode() < latin.size()) return latin[c.unicode()];
+        auto it = other.constFind(c.unicode());
+        if (it == other.constEnd()) it = other.insert(c.unicode(), metrics->horizontalAdvance(c));
+        return it.value();
+    }
+};
+
 struct TextMeasure::Impl {
     QImage device{8, 8, QImage::Format_Mono};
-    QVector<Font> fonts;
-    std::vector<std::unique_ptr<QFontMetricsF>> metrics;
+    std::vector<std::unique_ptr<FontAdvances>> fonts;
 
-    QFontMetricsF& of(const Font& f)
+    FontAdvances& of(const Font& f)
     {
-        for (int i = 0; i < fonts.size(); ++i)
-            if (fonts[i] == f) return *metrics[size_t(i)];
-        fonts << f;
-        metrics.push_back(std::make_unique<QFontMetricsF>(qfont(f), &device));
-        return *metrics.back();
+        for (const auto& a : fonts)
+            if (a->font == f) return *a;
+        auto a = std::make_unique<FontAdvances>();
+        a->font = f;
+        a->metrics = std::make_unique<QFontMetricsF>(qfont(f), &device);
+        a->ascent = a->metrics->ascent();
+        for (int i = 0; i < int(a->latin.size()); ++i)
+            a->latin[size_t(i)] = a->metrics->horizontalAdvance(QChar(i));
+        fonts.push_back(std::move(a));
+        return *fonts.back();
     }
 };
 
@@ -59,24 +84,24 @@ QFont TextMeasure::qfont(const Font& f)
 
 double TextMeasure::widthMm(const Font& f, const QString& text)
 {
-    return d_->of(f).horizontalAdvance(text) * kMmPerDot;
+    FontAdvances& a = d_->of(f);
+    double w = 0;
+    for (const QChar c : text) w += a.advance(c);
+    return w * kMmPerDot;
 }
 
-double TextMeasure::ascentMm(const Font& f) { return d_->of(f).ascent() * kMmPerDot; }
+double TextMeasure::ascentMm(const Font& f) { return d_->of(f).ascent * kMmPerDot; }
 
 QString TextMeasure::cut(const Font& f, const QString& text, double widthMm)
 {
-    QFontMetricsF& m = d_->of(f);
+    FontAdvances& a = d_->of(f);
     const double limit = widthMm / kMmPerDot;
-    if (m.horizontalAdvance(text) <= limit) return text;
-    // The longest prefix that fits: advances grow with the length.
-    int lo = 0, hi = int(text.size());
-    while (lo < hi) {
-        const int mid = (lo + hi + 1) / 2;
-        if (m.horizontalAdvance(text, mid) <= limit) lo = mid;
-        else hi = mid - 1;
+    double w = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        w += a.advance(text[i]);
+        if (w > limit) return text.left(i);
     }
-    return text.left(lo);
+    return text;
 }
 
 namespace {

@@ -169,10 +169,7 @@ void TFDebito::fillGroups()
 {
     DB_Grupo->clear();
     DB_Grupo->addItem("<< Todos >>");
-    db::Table& grupos = *DMDebito->TGrupos;
-    for (grupos.first(); !grupos.eof(); grupos.next())
-        DB_Grupo->addItem(grupos.fieldByName("GRP_DESCRICAO").asString(),
-                          grupos.fieldByName("GRP_ID").asInteger());
+    preencherGrupos(DB_Grupo, *DMDebito->TGrupos);
     DB_Grupo->setCurrentIndex(0);
 }
 
@@ -256,8 +253,14 @@ void TFDebito::Btn_InserirClick(Modo modo)
     auto entry = std::make_unique<TFDigitacao_Valor>(this);
     const db::Bookmark place = DMDebito->QDebito->bookmark();
     modo_ = modo;
+    // Altering needs the selected row's debit: without one, nothing is opened (the entry
+    // window would otherwise show whatever debit the table stands on).
     try {
-        if (modo == Modo::Alterar) debitos::localizarDebitoParaAlterar(*DMDebito);
+        if (modo == Modo::Alterar && !debitos::localizarDebitoParaAlterar(*DMDebito)) {
+            dialogs::current().message(dialogs::Kind::Information,
+                                       "Selecione na lista o débito a alterar.");
+            return;
+        }
     } catch (const db::EngineError& e) {
         showError(e.message());
         return;

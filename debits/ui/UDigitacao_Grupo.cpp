@@ -12,6 +12,13 @@
 #include <QPushButton>
 #include <QStyle>
 
+void preencherGrupos(QComboBox* box, db::Table& grupos)
+{
+    for (grupos.first(); !grupos.eof(); grupos.next())
+        box->addItem(grupos.fieldByName("GRP_DESCRICAO").asString(),
+                     grupos.fieldByName("GRP_ID").asInteger());
+}
+
 TFDigitacao_Grupo::TFDigitacao_Grupo(QWidget* parent) : TFBasico(parent)
 {
     setObjectName("FDigitacao_Grupo");
@@ -56,10 +63,7 @@ void TFDigitacao_Grupo::FormCreate()
     try {
         DMDebito->TGrupos->open();
         DMDebito->TAssociados->open();
-        db::Table& grupos = *DMDebito->TGrupos;
-        for (grupos.first(); !grupos.eof(); grupos.next())
-            Look_Grupo->addItem(grupos.fieldByName("GRP_DESCRICAO").asString(),
-                                grupos.fieldByName("GRP_ID").asInteger());
+        preencherGrupos(Look_Grupo, *DMDebito->TGrupos);
     } catch (const db::EngineError& e) {
         dialogs::current().message(dialogs::Kind::Error, e.message());
     }

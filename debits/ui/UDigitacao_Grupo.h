@@ -5,6 +5,11 @@
 #include "core/ui/UFBasico.h"
 
 class QComboBox;
+namespace db { class Table; }
+
+// Fills `box` with the groups of `grupos` in its order: each GRP_DESCRICAO standing for its
+// GRP_ID.
+void preencherGrupos(QComboBox* box, db::Table& grupos);
 class QLabel;
 class QLineEdit;
 class QPushButton;

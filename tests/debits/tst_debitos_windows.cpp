@@ -150,10 +150,13 @@ private Q_SLOTS:
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 0);
         QCOMPARE(q.recordCount(), 0);
 
-        // On the empty list the question is still asked; nothing happens.
+        // On the empty list the question is still asked; nothing happens. Altering opens
+        // nothing and says why.
         dlg->shown.clear();
         window->Btn_Agagar->click();
         QCOMPARE(dlg->shown, QStringList{"Excluir o Registro Atual ?"});
+        window->Btn_Alterar->click();
+        QCOMPARE(dlg->shown.last(), QString("Selecione na lista o débito a alterar."));
     }
 
     void deleteAllAnsweredNoChangesNothing()
