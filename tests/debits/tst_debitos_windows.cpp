@@ -13,6 +13,7 @@
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
@@ -299,6 +300,11 @@ private Q_SLOTS:
         QStringList texts;
         report::setPreviewRunner([&](QPrintPreviewDialog& d) {
             title = d.windowTitle();
+            auto* save = d.findChild<QAction*>("SalvarPdf");
+            QVERIFY(save);
+            dlg->fileName = dir_.filePath("salvo.pdf");
+            save->trigger();
+            QVERIFY(QFile::exists(dlg->fileName));
             for (int run = 0; run < 2; ++run) {
                 QPrinter printer;
                 printer.setOutputFormat(QPrinter::PdfFormat);
@@ -319,6 +325,24 @@ private Q_SLOTS:
             QVERIFY(t.contains("Ativos ANA 01/07/2026 10,00"));
             QVERIFY(!t.contains("DORA"));
         }
+    }
+
+    // The main window's opener: the data module, then the window shown modally; on closing
+    // the window goes first, so it never outlives the data it shows.
+    void openerFreesWindowThenModule()
+    {
+        bool moduleAliveWhenWindowFreed = false;
+        onNextModal([&](QWidget* w) {
+            QVERIFY(qobject_cast<TFDebito*>(w));
+            QVERIFY(DMDebito);
+            QCOMPARE(DMDebito->QDebito->recordCount(), 4);
+            QObject::connect(w, &QObject::destroyed, [&] { moduleAliveWhenWindowFreed = DMDebito; });
+            w->close();
+        });
+        abrirDebito(nullptr);
+        QVERIFY(moduleAliveWhenWindowFreed);
+        QVERIFY(!DMDebito);
+        QVERIFY(!FDebito);
     }
 
     void screenshots()
