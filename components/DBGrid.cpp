@@ -14,6 +14,8 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetGridMode
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     verticalHeader()->setDefaultSectionSize(18);
     verticalHeader()->setFixedWidth(12);
+    // A reset rebuilds the header's sections: the columns get their widths back first.
+    connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::applyWidths);
     connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::followDataset);
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         db::Dataset* ds = model_->dataset();
@@ -39,6 +41,12 @@ void DBGrid::setDataSource(db::DataSource* source)
 void DBGrid::setColumns(const QList<GridColumn>& columns)
 {
     model_->setColumns(columns);
+    applyWidths();
+}
+
+void DBGrid::applyWidths()
+{
+    const QList<GridColumn>& columns = model_->columns();
     for (int i = 0; i < columns.size(); ++i) setColumnWidth(i, columns[i].width);
 }
 

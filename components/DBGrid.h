@@ -19,6 +19,7 @@ public:
 
 private:
     void followDataset();
+    void applyWidths();
     DatasetGridModel* model_;
     QMetaObject::Connection current_;
     bool moving_ = false;

@@ -82,6 +82,7 @@ void DBNavigator::btnClick(Button b)
         case Button::Last: ds->last(); break;
         case Button::Insert: ds->insert(); break;
         case Button::Delete:
+            if (beforeDelete) beforeDelete(*ds);
             if (!confirmDelete_ || dialogs::current().confirm("Delete record?")) ds->deleteRecord();
             break;
         case Button::Edit: ds->edit(); break;

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QToolButton;
 
 namespace components {
@@ -27,6 +29,10 @@ public:
     void setVisibleButtons(const QList<Button>& buttons);
     void setConfirmDelete(bool on) { confirmDelete_ = on; }
     QToolButton* button(Button b) const { return buttons_.value(b); }
+
+    // Asked before a delete (before the confirmation): throws an EngineError, whose message is
+    // shown, to keep the row.
+    std::function<void(db::Dataset&)> beforeDelete;
 
     // Performs a button as if it had been pressed: nothing when the dataset is closed, the
     // confirmation before a delete, errors shown to the operator. Then emits clicked().

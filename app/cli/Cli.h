@@ -31,6 +31,9 @@ struct Command {
     QString usage;  // one line: the command and its arguments
     QString help;   // what it does, a few lines
     std::function<int(Context&)> run;  // the exit code
+    // Draws pages (PDF): runs under a QGuiApplication on the offscreen platform unless
+    // QT_QPA_PLATFORM says otherwise. Other commands need no display.
+    bool needsGui = false;
 };
 
 // Registers a command; used by the command files through a static Registrar.

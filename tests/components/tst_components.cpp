@@ -1,0 +1,290 @@
+// The data-aware edit and lookup drop-down over real tables in a fresh data folder, without
+// the register windows: masks, typing into browsed and empty tables, refusals and pasting.
+#include "components/DBEdit.h"
+#include "components/DBLookupComboBox.h"
+#include "components/EditMask.h"
+#include "core/UVariaveis.h"
+#include "core/dm/UDMAssociados.h"
+#include "core/dm/UDMParametros.h"
+#include "core/engine/EngineError.h"
+#include "tests/common/ScriptedDialogs.h"
+#include "tests/common/TestData.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <QVBoxLayout>
+
+using components::DBEdit;
+using components::EditMask;
+
+namespace {
+
+// A shown, active window holding edits, so that focus really moves between them.
+struct Form {
+    QWidget window;
+    QVBoxLayout* layout = new QVBoxLayout(&window);
+    DBEdit* add(db::DataSource* src, const QString& field)
+    {
+        auto* e = new DBEdit(&window);
+        e->setDataSource(src);
+        e->setDataField(field);
+        layout->addWidget(e);
+        return e;
+    }
+    bool show()
+    {
+        window.show();
+        window.activateWindow();
+        return QTest::qWaitForWindowActive(&window);
+    }
+};
+
+}  // namespace
+
+class TestComponents : public testdata::DataFolderTest {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        freshFolder();
+        UsuarioAtual = 1;
+    }
+
+    void maskCompleteness_data()
+    {
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("cep full") << "00000-000" << "12345-678" << true;
+        QTest::newRow("cep 7 digits") << "00000-000" << "12345-67 " << false;
+        QTest::newRow("cep blank") << "00000-000" << "     -   " << true;
+        QTest::newRow("cep letter") << "00000-000" << "1234a-678" << false;
+        QTest::newRow("branch optional") << "cccc-c" << "12  - " << true;
+        QTest::newRow("branch X") << "cccc-c" << "1234-X" << true;
+        QTest::newRow("cgc full") << "##.###.###/####-##" << "12.345.678/0001-90" << true;
+        QTest::newRow("cgc letter") << "##.###.###/####-##" << "12.3A5.678/0001-90" << false;
+    }
+    void maskCompleteness()
+    {
+        QFETCH(QString, mask);
+        QFETCH(QString, value);
+        QFETCH(bool, complete);
+        QCOMPARE(EditMask(mask).isComplete(value), complete);
+    }
+
+    void maskForQt_data()
+    {
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("qt");
+        // Qt reads 9 as a required digit and 0 as an optional one: the reverse of ours.
+        QTest::newRow("cep") << "00000-000" << "99999-999; ";
+        QTest::newRow("branch") << "cccc-c" << "xxxx-x; ";
+        QTest::newRow("cgc") << "##.###.###/####-##" << "##.###.###/####-##; ";
+        QTest::newRow("save tail ignored") << "00000-000;1;_" << "99999-999; ";
+        QTest::newRow("none") << "" << "";
+    }
+    void maskForQt()
+    {
+        QFETCH(QString, mask);
+        QFETCH(QString, qt);
+        QCOMPARE(EditMask(mask).qtInputMask(), qt);
+    }
+
+    void maskPaste_data()
+    {
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("cep with dash") << "00000-000" << "12345-678" << "";
+        QTest::newRow("cep digits only") << "00000-000" << "12345678" << "";
+        QTest::newRow("cep letter") << "00000-000" << "1234O-678" << "O";
+        QTest::newRow("cep too long") << "00000-000" << "123456789" << "9";
+        QTest::newRow("cgc punctuated") << "##.###.###/####-##" << "12.345.678/0001-90" << "";
+        QTest::newRow("cgc with letters") << "##.###.###/####-##" << "12.ABC" << "A";
+    }
+    void maskPaste()
+    {
+        QFETCH(QString, mask);
+        QFETCH(QString, pasted);
+        QFETCH(QString, refused);
+        const QChar bad = EditMask(mask).firstRefused(pasted, 0);
+        QCOMPARE(bad.isNull() ? QString() : QString(bad), refused);
+    }
+
+    // Typing into the branch edit of a browsed member starts editing; 12345 is kept as 1234-5.
+    void branchTypedWithLiteral()
+    {
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Ativos"}});
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "ANA"}, {"ASS_GRP_ID", 1}});
+        TDMAssociados dm;
+        dm.TAssociados->open();
+        Form f;
+        DBEdit* branch = f.add(dm.DsTAssociados, "ASS_AGENCIA");
+        QVERIFY(f.show());
+        branch->setFocus();
+        QTest::keyClicks(branch, "12345");
+        QCOMPARE(dm.TAssociados->state(), db::DatasetState::Edit);
+        QCOMPARE(dm.TAssociados->fieldByName("ASS_AGENCIA").asString(), QString("1234-5"));
+        dm.TAssociados->post();
+        QCOMPARE(branch->text(), QString("1234-5"));
+    }
+
+    // The first keystroke into an empty table begins a new row with its defaults.
+    void typingIntoEmptyTableInserts()
+    {
+        TDMParametros dm;
+        dm.TParametros->open();
+        Form f;
+        DBEdit* name = f.add(dm.DsTParametros, "EMP_NOME");
+        DBEdit* date = f.add(dm.DsTParametros, "EMP_DTA_CAD");
+        QVERIFY(f.show());
+        QVERIFY(date->text().isEmpty());
+        name->setFocus();
+        QTest::keyClicks(name, "Assoc");
+        QCOMPARE(dm.TParametros->state(), db::DatasetState::Insert);
+        QCOMPARE(date->text(), QDate::currentDate().toString("dd/MM/yyyy"));
+        QCOMPARE(dm.TParametros->fieldByName("EMP_NOME").asString(), QString("Assoc"));
+    }
+
+    // A postcode of 7 digits is refused when the edit is left: message, text kept, row pending.
+    void shortPostcodeRefusedOnLeaving()
+    {
+        testdata::ScriptedDialogs dialogs;
+        testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}, {"EMP_CEP", "12345-678"}});
+        TDMParametros dm;
+        dm.TParametros->open();
+        Form f;
+        DBEdit* cep = f.add(dm.DsTParametros, "EMP_CEP");
+        DBEdit* phone = f.add(dm.DsTParametros, "EMP_FONE_1");
+        QVERIFY(f.show());
+        cep->setFocus();
+        cep->selectAll();
+        QTest::keyClicks(cep, "1234567");
+        QVERIFY(!cep->isComplete());
+        phone->setFocus();
+        QCOMPARE(dialogs.shown, QStringList{DBEdit::invalidInputMessage()});
+        QCOMPARE(cep->displayText(), QString("12345-67 "));
+        QTRY_VERIFY(cep->hasFocus());
+        QCOMPARE(dm.TParametros->state(), db::DatasetState::Edit);
+        QVERIFY_THROWS_EXCEPTION(db::EngineError, dm.TParametros->post());
+        dm.TParametros->cancel();
+        QCOMPARE(cep->text(), QString("12345-678"));
+    }
+
+    // A number edit takes only what can be part of a number.
+    void numberEditRefusesLetters()
+    {
+        testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}});
+        TDMParametros dm;
+        dm.TParametros->open();
+        Form f;
+        DBEdit* nr = f.add(dm.DsTParametros, "EMP_NR_REM_PREVI");
+        QVERIFY(f.show());
+        nr->setFocus();
+        QTest::keyClicks(nr, "4a1x");
+        QCOMPARE(nr->text(), QString("41"));
+        QCOMPARE(dm.TParametros->fieldByName("EMP_NR_REM_PREVI").asInteger(), 41);
+    }
+
+    // Pasted text that does not fit is refused whole with a message; nothing is written.
+    void pasteRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("clip");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("name too long") << "EMP_NOME" << QString(61, 'N') << "60";
+        QTest::newRow("cep with letters") << "EMP_CEP" << "2O040-OO2" << "\"O\"";
+        QTest::newRow("number with text") << "EMP_NR_REM_PREVI" << "doze" << "EMP_NR_REM_PREVI";
+    }
+    void pasteRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, clip);
+        QFETCH(QString, mentions);
+        testdata::ScriptedDialogs dialogs;
+        testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}});
+        TDMParametros dm;
+        dm.TParametros->open();
+        Form f;
+        DBEdit* e = f.add(dm.DsTParametros, field);
+        QVERIFY(f.show());
+        e->setFocus();
+        QApplication::clipboard()->setText(clip);
+        const QString before = e->text();
+        QTest::keySequence(e, QKeySequence::Paste);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY2(dialogs.shown[0].contains(mentions), qPrintable(dialogs.shown[0]));
+        QCOMPARE(e->text(), before);
+        QCOMPARE(dm.TParametros->state(), db::DatasetState::Browse);
+    }
+
+    // Fields the operator does not type into (autoincrement, closed dataset) are read-only.
+    void readOnlyWhereNothingCanBeTyped()
+    {
+        TDMAssociados dm;
+        Form f;
+        DBEdit* id = f.add(dm.DsTAssociados, "ASS_ID");
+        DBEdit* name = f.add(dm.DsTAssociados, "ASS_NOME");
+        QVERIFY(name->isReadOnly());  // closed
+        dm.TAssociados->open();
+        QVERIFY(!name->isReadOnly());
+        QVERIFY(id->isReadOnly());
+        QCOMPARE(name->maxLength(), 50);
+    }
+
+    // The edit follows the dataset: another row, a cancel, a value set by the program.
+    void followsTheDataset()
+    {
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Ativos"}});
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "ANA"}, {"ASS_GRP_ID", 1}});
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "BIA"}, {"ASS_GRP_ID", 1}});
+        TDMAssociados dm;
+        dm.TAssociados->open();
+        Form f;
+        DBEdit* name = f.add(dm.DsTAssociados, "ASS_NOME");
+        QCOMPARE(name->text(), QString("ANA"));
+        dm.TAssociados->next();
+        QCOMPARE(name->text(), QString("BIA"));
+        dm.TAssociados->edit();
+        dm.TAssociados->fieldByName("ASS_NOME").setAsString("BEA");
+        QCOMPARE(name->text(), QString("BEA"));
+        dm.TAssociados->cancel();
+        QCOMPARE(name->text(), QString("BIA"));
+    }
+
+    // The group list: GRP_DESCRICAO shown in the list's order, GRP_ID stored.
+    void lookupListStoresKey()
+    {
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Zeta"}});
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Alfa"}});
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "ANA"}, {"ASS_GRP_ID", 2}});
+        TDMAssociados dm;
+        components::DBLookupComboBox combo;
+        QAbstractItemModelTester tester(combo.listModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        combo.setListSource(dm.DsTGrupos, "GRP_DESCRICAO", "GRP_ID");
+        combo.setDataSource(dm.DsTAssociados, "ASS_GRP_ID");
+        QVERIFY(!combo.isEnabled());
+        dm.TAssociados->open();
+        dm.TGrupos->open();
+        QCOMPARE(combo.count(), 2);
+        QCOMPARE(combo.itemText(0), QString("Zeta"));  // primary key order
+        QCOMPARE(combo.currentText(), QString("Alfa"));
+        combo.choose(0);
+        QCOMPARE(dm.TAssociados->state(), db::DatasetState::Edit);
+        QCOMPARE(dm.TAssociados->fieldByName("ASS_GRP_ID").asInteger(), 1);
+        dm.TAssociados->cancel();
+        QCOMPARE(combo.currentText(), QString("Alfa"));
+        // A member pointing at a deleted group shows no group.
+        dm.TGrupos->last();
+        dm.TGrupos->deleteRecord();
+        QCOMPARE(combo.count(), 1);
+        QCOMPARE(combo.currentIndex(), -1);
+    }
+};
+
+QTEST_MAIN(TestComponents)
+#include "tst_components.moc"
