@@ -399,6 +399,8 @@ class ArchiveReader {
 public:
     ArchiveReader(TBackupFile& b, QIODevice* dev) : b_(b), dev_(dev) {}
     void setDevice(QIODevice* d) { dev_ = d; }
+    // Every zlib block must end its stream with its last byte (the archive check).
+    void setStrict(bool on) { strict_ = on; }
 
     // Reads one data segment into `out`, or passes over it when `out` is null. `progressFile`
     // says whether progress is reported for EC2 blocks (a file being restored).
@@ -451,7 +453,8 @@ private:
                 zs.avail_out = kChunk;
                 const int rc = inflate(&zs, Z_NO_FLUSH);
                 count = kChunk - zs.avail_out;
-                if (rc < 0 && rc != Z_BUF_ERROR) {
+                if ((rc < 0 && rc != Z_BUF_ERROR)
+                    || (strict_ && (rc != Z_STREAM_END || zs.avail_in != 0))) {
                     fail(6);
                     break;
                 }
@@ -510,7 +513,47 @@ private:
     TBackupFile& b_;
     QIODevice* dev_;
     Inflater inflater_;
+    bool strict_ = false;
 };
+
+namespace {
+
+// Hands a segment's decoded blocks to a function; used by DecodeSegment.
+class SinkDevice : public QIODevice {
+public:
+    explicit SinkDevice(const TBackupFile::SegmentSink& out) : out_(out)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 n) override
+    {
+        out_(data, n);
+        return n;
+    }
+
+private:
+    const TBackupFile::SegmentSink& out_;
+};
+
+}  // namespace
+
+bool TBackupFile::DecodeSegment(QIODevice* in, const SegmentSink& out)
+{
+    error_ = 0;
+    continue_ = true;
+    ArchiveReader reader(*this, in);
+    reader.setStrict(true);
+    if (!out) {
+        reader.segment(nullptr, false);
+    } else {
+        SinkDevice sink(out);
+        reader.segment(&sink, false);
+    }
+    return error_ == 0;
+}
 
 void TBackupFile::GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title)
 {

@@ -74,6 +74,14 @@ public:
     qint32 CompressionRate() const;
     void Abort() { continue_ = false; }
 
+    // Reads the data segment that starts at `in`'s position with the reader of Restore,
+    // decoding every block and handing its bytes to `out` (block by block); with `out` unset
+    // the blocks are passed over. A zlib block must end its stream exactly at its last byte.
+    // False when a block does not decode (error 6); throws BackupException for an unknown tag
+    // or an archive that ends early. Nothing is written anywhere.
+    using SegmentSink = std::function<void(const char* data, qint64 n)>;
+    bool DecodeSegment(QIODevice* in, const SegmentSink& out);
+
     // The error messages by code (1 to 7).
     static QString errorMessage(int code);
     // The percentage of OnProgress, formed in 64 bits.
