@@ -1,5 +1,6 @@
 // tolmare-cli backup, restaurar, conteudo: the backup engine without windows.
 #include "app/cli/Cli.h"
+#include "app/cli/CmdVerificarBackup.h"
 #include "backup/EventPump.h"
 #include "backup/backup.h"
 
@@ -61,6 +62,7 @@ int backupCommand(cli::Context& ctx)
     }
     b.CompressionLevel = TBackupFile::TCompressionLevel(levels.indexOf(level));
     b.MaxSize = ctx.option("volume").value_or("0").toInt();
+    const bool verify = !ctx.flag("sem-verificacao");
     if (ctx.args.size() < 2) {
         ctx.err << "Uso: tolmare-cli backup ARQUIVO ESPECIFICACAO... [opções]\n";
         return 2;
@@ -72,6 +74,7 @@ int backupCommand(cli::Context& ctx)
         progressBar(QString(), 100);
         ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s), "
                 << b.TotalSize << " bytes, compressão " << b.CompressionRate() << "%\n";
+        if (ok && verify) return cli::verificarBackup(archive, ctx.out, ctx.err) ? 0 : 1;
         return ok ? 0 : 1;
     } catch (const BackupException& e) {
         ctx.err << e.message() << "\n";
@@ -134,10 +137,12 @@ int conteudoCommand(cli::Context& ctx)
 }
 
 const cli::Registrar regBackup({"backup",
-    "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]",
+    "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]"
+    " [--sem-verificacao]",
     "Copia os arquivos das especificações (curingas; \" /s\" no fim entra nas pastas)\n"
     "para o arquivo de backup. --nivel: rapido, nenhuma, padrao ou maxima. --volume divide\n"
-    "o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a lista dos arquivos.",
+    "o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a lista dos arquivos.\n"
+    "Depois lê o backup inteiro de volta (verificar-backup), salvo com --sem-verificacao.",
     backupCommand});
 const cli::Registrar regRestaurar({"restaurar",
     "restaurar ARQUIVO PASTA [--modo M] [--caminho-completo]",

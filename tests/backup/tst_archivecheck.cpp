@@ -2,8 +2,10 @@
 #include "backup/ArchiveCheck.h"
 #include "backup/backup.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,6 +149,49 @@ private slots:
         QVERIFY(!r.ok);
         QVERIFY2(r.problem.contains(expected), qPrintable(r.problem));
         QVERIFY2(r.problem.contains(broken), qPrintable(r.problem));
+    }
+
+    // The command line: verificar-backup exits 0 only for a sound archive; backup checks what
+    // it wrote unless told not to.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("sound") << QStringList{"verificar-backup", "@a.bck"} << false << 0
+                               << "Backup verificado: 3 arquivo(s), 56384 bytes, 1 volume(s).";
+        QTest::newRow("damaged") << QStringList{"verificar-backup", "@a.bck"} << true << 1
+                                 << "Backup danificado: ";
+        QTest::newRow("no archive") << QStringList{"verificar-backup"} << false << 2 << "Uso:";
+        QTest::newRow("backup checks") << QStringList{"backup", "@b.bck", "@src/*"} << false << 0
+                                       << "Backup verificado: 3 arquivo(s)";
+        QTest::newRow("backup unchecked")
+            << QStringList{"backup", "@b.bck", "@src/*", "--sem-verificacao"} << false << 0
+            << "3 arquivo(s), 56384 bytes";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, damaged);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        const QString archive = backup("a.bck", true);
+        QVERIFY(!archive.isEmpty());
+        if (damaged) {
+            QByteArray bytes = readFile(archive);
+            bytes[bytes.size() - 8] = char(bytes[bytes.size() - 8] ^ 1);
+            writeFile(archive, bytes);
+        }
+        for (QString& a : args)
+            if (a.startsWith('@')) a = work_ + "/" + a.mid(1);
+        QProcess cli;
+        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", args);
+        QVERIFY(cli.waitForFinished(60000));
+        const QString text = QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError());
+        QCOMPARE(cli.exitCode(), exitCode);
+        QVERIFY2(text.contains(output), qPrintable(text));
+        QCOMPARE(text.contains("verificado"), !args.contains("--sem-verificacao") && exitCode == 0);
     }
 
     void missingArchive()
