@@ -1,5 +1,7 @@
 #include "backup/ArchiveCheck.h"
 
+#include "backup/ArchiveBytes.h"
+#include "backup/ArchiveReader.h"
 #include "backup/backup.h"
 
 #include <QFile>
@@ -7,14 +9,45 @@
 
 #include <memory>
 
+namespace {
+
+// Hands a segment's decoded blocks to DecodeSegment's function.
+class FunctionSink final : public ArchiveSink {
+public:
+    explicit FunctionSink(const TBackupFile::SegmentSink& out) : out_(out) {}
+    bool write(const char* data, qint64 n) override
+    {
+        out_(data, n);
+        return true;
+    }
+
+private:
+    const TBackupFile::SegmentSink& out_;
+};
+
+}  // namespace
+
+// The engine's own segment reader, strict about zlib streams, without a file to restore.
+bool TBackupFile::DecodeSegment(QIODevice* in, const SegmentSink& out)
+{
+    error_ = 0;
+    continue_ = true;
+    ArchiveReader reader(*this, in);
+    reader.setStrict(true);
+    if (!out) {
+        reader.segment(nullptr, false);
+    } else {
+        FunctionSink sink(out);
+        reader.segment(&sink, false);
+    }
+    return error_ == 0;
+}
+
 namespace backupcheck {
 
 namespace {
 
-constexpr int kChunk = 16384;
-constexpr qint32 kMaxName = 4096;
-constexpr qint32 kMaxTitle = 65535;
-constexpr qint64 kMaxList = 32 << 20;  // the longest file-information text kept
+using backupfmt::kChunk;
 const QByteArray kFileList = "FILE:LIST";
 const QByteArray kNextDisk = "NEXT:DISK";
 
@@ -22,21 +55,6 @@ const QByteArray kNextDisk = "NEXT:DISK";
 struct Damaged {
     QString text;
 };
-
-qint32 readInt(QIODevice& d)
-{
-    char b[4];
-    if (d.read(b, 4) != 4) throw Damaged{"o arquivo termina antes do fim do backup"};
-    const auto* p = reinterpret_cast<const uchar*>(b);
-    return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
-}
-
-QByteArray readBytes(QIODevice& d, qint64 n)
-{
-    QByteArray b = d.read(n);
-    if (b.size() != n) throw Damaged{"o arquivo termina antes do fim do backup"};
-    return b;
-}
 
 // One walk over the archive, decoding (verify) or passing over (names) the data.
 class Walk {
@@ -48,12 +66,12 @@ public:
         Report r;
         try {
             openVolume(archive_);
-            const qint32 titleLength = readInt(*file_);
-            if (titleLength < 0 || titleLength > kMaxTitle)
+            const qint32 titleLength = backupfmt::takeInt(file_.get());
+            if (titleLength < 0 || titleLength > backupfmt::kMaxTitle)
                 throw Damaged{"cabeçalho inválido"};
-            r.title = QString::fromLatin1(readBytes(*file_, titleLength));
-            totalSize_ = readInt(*file_);
-            fileCount_ = readInt(*file_);
+            r.title = backupfmt::decodeText(backupfmt::take(file_.get(), titleLength));
+            totalSize_ = backupfmt::takeInt(file_.get());
+            fileCount_ = backupfmt::takeInt(file_.get());
             if (totalSize_ < 0 || fileCount_ < 0) throw Damaged{"cabeçalho inválido"};
             entries(r);
             checkSizes(r);
@@ -89,21 +107,21 @@ private:
     void entries(Report& r)
     {
         for (;;) {
-            const qint32 nameLength = readInt(*file_);
+            const qint32 nameLength = backupfmt::takeInt(file_.get());
             if (nameLength == 0) break;
-            if (nameLength < 0 || nameLength > kMaxName) throw Damaged{"nome de arquivo inválido"};
-            const QByteArray name = readBytes(*file_, nameLength);
+            if (nameLength < 0 || nameLength > backupfmt::kMaxName) throw Damaged{"nome de arquivo inválido"};
+            const QByteArray name = backupfmt::take(file_.get(), nameLength);
             if (name.startsWith(kNextDisk)) {
                 nextVolume(name, r);
                 continue;
             }
-            readInt(*file_);  // the entry's date
+            backupfmt::takeInt(file_.get());  // the entry's date
             const bool isList = name == kFileList;
             if (isList && (sawEntry_ || hasList_)) throw Damaged{"lista de arquivos fora do lugar"};
             hasList_ = hasList_ || isList;
             sawEntry_ = true;
             current_ = isList ? -1 : int(r.entries.size());
-            if (!isList) r.entries.append({QFile::decodeName(name), 0});
+            if (!isList) r.entries.append({backupfmt::decodeText(name), 0});
             names_.append(isList ? QByteArray() : name);
             shortBlock_ = false;
             segment(r);
@@ -139,7 +157,7 @@ private:
                 shortBlock_ = n < kChunk;
                 bytes_ += n;
                 if (current_ >= 0) r.entries[current_].size += n;
-                else if (list_.size() + n <= kMaxList) list_.append(data, n);
+                else if (list_.size() + n <= backupfmt::kMaxFileList) list_.append(data, n);
             };
         }
         TBackupFile engine;

@@ -44,24 +44,42 @@ QHash<QString, QString> load()
 
 }  // namespace
 
-bool has(const QString& path)
+State::State() : map_(load()) {}
+
+bool State::has(const QString& path) const
 {
     const QString now = stamp(path);
-    return now.isEmpty() || load().value(QFileInfo(path).absoluteFilePath()) != now;
+    return now.isEmpty() || map_.value(QFileInfo(path).absoluteFilePath()) != now;
 }
 
-void clear(const QString& path)
+void State::clear(const QString& path)
 {
     const QString now = stamp(path);
     if (now.isEmpty()) return;
-    QHash<QString, QString> map = load();
-    map.insert(QFileInfo(path).absoluteFilePath(), now);
+    map_.insert(QFileInfo(path).absoluteFilePath(), now);
+    dirty_ = true;
+}
+
+bool State::save()
+{
+    if (!dirty_) return true;
     QDir().mkpath(QFileInfo(stateFile()).path());
     QSaveFile f(stateFile());
-    if (!f.open(QIODevice::WriteOnly)) return;
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    for (auto it = map_.cbegin(); it != map_.cend(); ++it)
         f.write((it.value() + '\t' + it.key() + '\n').toUtf8());
-    f.commit();
+    if (!f.commit()) return false;
+    dirty_ = false;
+    return true;
+}
+
+bool has(const QString& path) { return State().has(path); }
+
+void clear(const QString& path)
+{
+    State s;
+    s.clear(path);
+    s.save();
 }
 
 }  // namespace archiveflag

@@ -1,5 +1,7 @@
 #include "backup/BlockCompressor.h"
 
+#include "backup/SourceFile.h"
+
 #include <QThreadPool>
 
 #include <zlib.h>
@@ -9,13 +11,6 @@
 namespace backupfmt {
 
 namespace {
-
-QByteArray int32le(qint32 v)
-{
-    const quint32 u = quint32(v);
-    const char b[4] = {char(u & 0xFF), char((u >> 8) & 0xFF), char((u >> 16) & 0xFF), char(u >> 24)};
-    return QByteArray(b, 4);
-}
 
 QThreadPool& pool()
 {
@@ -92,7 +87,7 @@ int compressionThreads()
     return g_threads >= 0 ? g_threads : (QThread::idealThreadCount() > 1 ? QThread::idealThreadCount() : 0);
 }
 
-BlockQueue::BlockQueue(QFile& in, int zlibLevel) : in_(in), level_(zlibLevel) {}
+BlockQueue::BlockQueue(QIODevice& in, int zlibLevel) : in_(in), level_(zlibLevel) {}
 
 BlockQueue::~BlockQueue()
 {
@@ -104,14 +99,20 @@ void BlockQueue::refill()
     constexpr int kBatch = 4;
     const int threads = compressionThreads();
     const size_t depth = threads > 0 ? size_t(threads) * 2 : 1;
-    while (pending_.size() < depth && !readError_ && !in_.atEnd()) {
+    while (pending_.size() < depth && !readError_ && !eof_) {
         std::vector<QByteArray> chunks;
-        while (int(chunks.size()) < (threads > 0 ? kBatch : 1) && !in_.atEnd()) {
-            QByteArray chunk = in_.read(kChunk);
-            if (chunk.isEmpty()) {
+        while (int(chunks.size()) < (threads > 0 ? kBatch : 1) && !eof_) {
+            QByteArray chunk(kChunk, Qt::Uninitialized);
+            const qint64 n = readFully(in_, chunk.data(), kChunk);
+            if (n < 0) {
                 readError_ = true;
                 break;
             }
+            // A file that ends on a chunk boundary is known to end without one more read, so
+            // that no volume is cut before nothing.
+            if (n < kChunk || (!in_.isSequential() && in_.atEnd())) eof_ = true;
+            if (n == 0) break;
+            chunk.truncate(n);
             chunks.push_back(std::move(chunk));
         }
         if (chunks.empty()) break;
@@ -133,11 +134,10 @@ void BlockQueue::refill()
     }
 }
 
-bool BlockQueue::next(Block& out, bool& readError)
+bool BlockQueue::next(Block& out)
 {
     if (taken_ >= current_.size()) {
         refill();
-        readError = readError_;
         if (pending_.empty()) return false;
         current_ = pending_.front().get();
         pending_.pop_front();
@@ -146,7 +146,6 @@ bool BlockQueue::next(Block& out, bool& readError)
         if (current_.empty()) return false;
     }
     out = std::move(current_[taken_++]);
-    readError = false;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
+#include "core/store/TableReadLock.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -31,6 +32,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -211,6 +213,19 @@ TFmBackup::TFmBackup(QWidget* parent) : QDialog(parent)
     Backupfile1->OnProgress = [this](TBackupFile* s, const QString& f, int p, bool& c) {
         Backupfile1Progress(s, f, p, c);
     };
+    // A table is read under a read lock, so that its copy is a committed state. The lock is
+    // never held while the operator is asked something: a Cancel pressed meanwhile is asked
+    // about once the file is read (see BtnCancelClick).
+    Backupfile1->ReadLock = [this](const QString& path) -> std::shared_ptr<void> {
+        askCancel();
+        std::shared_ptr<void> lock = store::readLockTable(path);
+        if (!lock) return {};
+        ++locksHeld_;
+        return std::shared_ptr<void>(lock.get() ? lock.get() : this, [this, lock](void*) mutable {
+            lock.reset();
+            --locksHeld_;
+        });
+    };
 
     connect(Button4, &QPushButton::clicked, this, &TFmBackup::Button4Click);
     connect(Button1, &QPushButton::clicked, this, &TFmBackup::Button1Click);
@@ -285,6 +300,7 @@ void TFmBackup::Button4Click()
         return;
     }
     EdPath->setText(data);
+    EdPath->setCursorPosition(0);
     showArchivesOf(backups);
     FileListBox->addItems(fmbackup::defaultFiles(data));
     EdBackupTitle->setText(fmbackup::backupTitle(QDate::currentDate()));
@@ -365,6 +381,7 @@ void TFmBackup::Button2Click()
     } catch (const BackupException& e) {
         say(dialogs::Kind::Error, e.message());
     }
+    cancelPending_ = false;  // the run is over: nothing left to stop
     QString damaged;
     if (ok) {
         Label1->setText(QString::fromUtf8("Verificando ") + archive);
@@ -390,6 +407,7 @@ void TFmBackup::Button2Click()
 
 void TFmBackup::Backupfile1Progress(TBackupFile*, const QString& fileName, int, bool&)
 {
+    if (locksHeld_ == 0) askCancel();
     ProgressBar1->setMaximum(std::max(Backupfile1->FileCount, 1));
     ProgressBar1->setValue(std::min(Backupfile1->FilesDone, ProgressBar1->maximum()));
     Label1->setText(fileName);
@@ -402,6 +420,14 @@ void TFmBackup::BtnCancelClick()
         close();
         return;
     }
+    cancelPending_ = true;
+    if (locksHeld_ == 0) askCancel();
+}
+
+void TFmBackup::askCancel()
+{
+    if (!cancelPending_) return;
+    cancelPending_ = false;
     if (dialogs::current().yesNo("Do you want to abort the operation")) Backupfile1->Abort();
 }
 
@@ -421,6 +447,7 @@ void TFmBackup::FileListBox1Click()
     Edit1->setText(fmbackup::summaryLine(Backupfile1->FileCount, Backupfile1->TotalSize));
     for (const QString& line : lines) MeFiles->appendPlainText(fmbackup::fileLine(line));
     if (lines.isEmpty()) MeFiles->appendPlainText("No extended file information in this archive");
+    MeFiles->moveCursor(QTextCursor::Start);
 }
 
 void TFmBackup::Button3Click()

@@ -85,9 +85,12 @@ private:
     void setRunning(bool on);
     void reopenParameters();
     void endProgram();
+    void askCancel();
 
     QFileSystemModel* folders_;
     QString archiveFolder_;
+    int locksHeld_ = 0;           // table read locks the running backup holds
+    bool cancelPending_ = false;  // Cancel pressed while a lock was held: asked when released
 };
 
 extern TFmBackup* FmBackup;
