@@ -81,6 +81,7 @@ protected:
     void reject() override;
 
 private:
+    void createControls();  // UFmBackupControls.cpp
     void FormShow();
     void setRunning(bool on);
     void reopenParameters();
