@@ -85,14 +85,18 @@ QByteArray encodeText(const QString& s)
 {
     bool fits = false;
     const QByteArray cp = toCp1252(s, &fits);
-    return fits ? cp : s.toUtf8();
+    return fits && decodeText(cp) == s ? cp : s.toUtf8();
 }
 
 QString decodeText(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString s = utf8(bytes);
-    if (!utf8.hasError()) return s;
+    return utf8.hasError() ? fromCp1252(bytes) : s;
+}
+
+QString fromCp1252(const QByteArray& bytes)
+{
     QString out;
     out.reserve(bytes.size());
     for (const char ch : bytes) {

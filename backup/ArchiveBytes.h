@@ -27,12 +27,14 @@ void takeInto(QIODevice* d, char* out, qint64 n);
 qint32 takeInt(QIODevice* d);
 void skip(QIODevice* d, qint64 n);
 
-// Titles and stored names: Windows-1252 where every character fits, else UTF-8.
+// Stored names: Windows-1252 where every character fits and the bytes cannot be taken for
+// UTF-8, else UTF-8 (older archives of this program hold UTF-8 names).
 QByteArray encodeText(const QString& s);
-// A stored text: UTF-8 when it is valid UTF-8, else Windows-1252.
+// A stored name: UTF-8 when it is valid UTF-8, else Windows-1252.
 QString decodeText(const QByteArray& bytes);
-// Windows-1252 only; characters that do not fit become "?".
+// Titles: Windows-1252 only; characters that do not fit become "?".
 QByteArray toCp1252(const QString& s, bool* fits = nullptr);
+QString fromCp1252(const QByteArray& bytes);
 
 // Puts a file written beside its place there, when every byte reached the disk; else drops it.
 // (The buffer flushed inside QSaveFile::commit does not report a full disk: flushed first.)

@@ -19,6 +19,8 @@ QString stateFile()
            + "/Tolmare/archive-flags.txt";
 }
 
+}  // namespace
+
 // "<size> <mtime ns>" of a file; empty when it cannot be read.
 QString stamp(const QString& path)
 {
@@ -27,6 +29,8 @@ QString stamp(const QString& path)
     return QString("%1 %2").arg(qint64(st.st_size))
         .arg(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
 }
+
+namespace {
 
 // Lines "<stamp>\t<absolute path>".
 QHash<QString, QString> load()
@@ -52,11 +56,12 @@ bool State::has(const QString& path) const
     return now.isEmpty() || map_.value(QFileInfo(path).absoluteFilePath()) != now;
 }
 
-void State::clear(const QString& path)
+void State::clear(const QString& path) { clear(path, stamp(path)); }
+
+void State::clear(const QString& path, const QString& stamp)
 {
-    const QString now = stamp(path);
-    if (now.isEmpty()) return;
-    map_.insert(QFileInfo(path).absoluteFilePath(), now);
+    if (stamp.isEmpty()) return;
+    map_.insert(QFileInfo(path).absoluteFilePath(), stamp);
     dirty_ = true;
 }
 

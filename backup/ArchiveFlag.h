@@ -15,6 +15,9 @@ public:
     State();
     bool has(const QString& path) const;
     void clear(const QString& path);
+    // Clears it as the file was when `stamp` (of stamp()) was taken: a change made while the
+    // file was being read gives it the attribute again.
+    void clear(const QString& path, const QString& stamp);
     // Writes the state file when something was cleared; false when it cannot be written.
     bool save();
 
@@ -25,5 +28,7 @@ private:
 
 bool has(const QString& path);
 void clear(const QString& path);
+// The file's size and modification time; empty when it cannot be read.
+QString stamp(const QString& path);
 
 }  // namespace archiveflag

@@ -24,8 +24,9 @@ public:
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
     void setDevice(QIODevice* d) { dev_ = d; }
-    // Every zlib block must end its stream exactly at its last byte (the archive check).
-    void setStrict(bool on) { strict_ = on; }
+    // Strict: a zlib block must end its stream exactly (checking an archive); otherwise what
+    // it produced is taken, as a restore does.
+    void setStrict(bool strict) { strict_ = strict; }
 
     // Reads one data segment into `out`, or passes over it when `out` is null. `progressFile`
     // says whether progress is reported for EC2 blocks (a file being restored). Throws

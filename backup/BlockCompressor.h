@@ -9,7 +9,7 @@
 #include "backup/ArchiveBytes.h"
 
 #include <deque>
-#include <future>
+#include <memory>
 #include <vector>
 
 namespace backupfmt {
@@ -45,13 +45,14 @@ public:
     bool readError() const { return readError_; }
 
 private:
+    struct Batch;
     void refill();
     QIODevice& in_;
     int level_;
     bool eof_ = false;
     bool readError_ = false;
     // Chunks go to the pool in batches, so that handing work over costs little per block.
-    std::deque<std::future<std::vector<Block>>> pending_;
+    std::deque<std::shared_ptr<Batch>> pending_;
     std::vector<Block> current_;
     size_t taken_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "backup/RestoreRun.h"
 
 #include "backup/ArchiveBytes.h"
+#include "backup/BlockWriter.h"
 #include "backup/DosDate.h"
 #include "backup/backup.h"
 
@@ -26,23 +27,27 @@ bool badPart(const QString& p) { return p.isEmpty() || p == "." || p == ".."; }
 }  // namespace
 
 // A restored file: written beside the target, counted against the 2 GiB a size can hold.
+// When an archive is verified nothing is written: only the bytes are counted.
 struct RestoreRun::Target final : ArchiveSink {
-    explicit Target(const QString& path) : file(path) {}
+    Target(const QString& path, bool verify) : file(path), verify(verify) {}
     bool write(const char* data, qint64 n) override
     {
         written += n;
-        return written <= backupfmt::kMaxSize && file.write(data, n) == n;
+        return written <= backupfmt::kMaxSize && (verify || writer.write(data, n));
     }
     QSaveFile file;
+    BlockWriter writer{file};  // ends before the file does
+    bool verify;
     qint32 date = 0;
     qint64 written = 0;
 };
 
 RestoreRun::RestoreRun(TBackupFile& b, QIODevice* dev, std::unique_ptr<QFile> file,
-                       const QString& archiveName, const QString& dest)
+                       const QString& archiveName, const QString& dest, bool verify)
     : b_(b), dev_(dev), file_(std::move(file)), archiveName_(archiveName), dest_(dest),
-      reader_(b, dev)
+      reader_(b, dev), verify_(verify)
 {
+    reader_.setStrict(verify);
 }
 
 RestoreRun::~RestoreRun() = default;  // a file not put in place is dropped with its QSaveFile
@@ -156,7 +161,14 @@ bool RestoreRun::nextVolume(const QByteArray& name)
 void RestoreRun::entry(const QByteArray& name, qint32 date)
 {
     if (name == kFileList) {
-        reader_.segment(nullptr, false);
+        if (verify_) readSizes();
+        else reader_.segment(nullptr, false);
+        return;
+    }
+    if (verify_) {
+        b_.currentFile_ = backupfmt::decodeText(name);
+        pending_ = std::make_unique<Target>(b_.currentFile_, true);
+        readPending();
         return;
     }
     QString target = targetFor(name, dest_, b_.RestoreFullPath);
@@ -191,7 +203,7 @@ void RestoreRun::entry(const QByteArray& name, qint32 date)
         return;
     }
     b_.currentFile_ = target;
-    pending_ = std::make_unique<Target>(target);
+    pending_ = std::make_unique<Target>(target, false);
     pending_->date = date;
     if (!pending_->file.open(QIODevice::WriteOnly)) {
         b_.setError(1, target);
@@ -217,10 +229,47 @@ void RestoreRun::finishPending()
     if (!pending_) return;
     const std::unique_ptr<Target> t = std::move(pending_);
     const QString target = t->file.fileName();
-    if (!backupfmt::commitWhole(t->file)) {
+    if (t->verify) {
+        const auto listed = sizes_.constFind(target);
+        if (listed != sizes_.cend() && *listed != t->written) b_.setError(5, target);
+        else ++b_.FilesDone;
+        return;
+    }
+    if (!t->writer.finish() || !backupfmt::commitWhole(t->file)) {
         b_.setError(1, target);
         return;
     }
     backupfmt::setFileDate(target, t->date);
     ++b_.FilesDone;
+}
+
+// The information entry's lines "name TAB date = size", kept by name.
+void RestoreRun::readSizes()
+{
+    struct Lines final : ArchiveSink {
+        QHash<QString, qint64>& sizes;
+        QByteArray line;
+        explicit Lines(QHash<QString, qint64>& s) : sizes(s) {}
+        bool write(const char* data, qint64 n) override
+        {
+            for (qint64 i = 0; i < n; ++i) {
+                if (data[i] != '\n') {
+                    line.append(data[i]);
+                    if (line.size() > backupfmt::kMaxListLine) return false;
+                    continue;
+                }
+                const qsizetype tab = line.lastIndexOf('\t'), eq = line.lastIndexOf('=');
+                if (tab > 0 && eq > tab)
+                    sizes.insert(backupfmt::decodeText(line.left(tab)), line.mid(eq + 1).trimmed().toLongLong());
+                line.clear();
+                if (sizes.size() > 1000000) return false;
+            }
+            return true;
+        }
+    } lines(sizes_);
+    try {
+        reader_.segment(&lines, false);
+    } catch (const BackupException&) {
+        b_.setError(5, "FILE:LIST");
+    }
 }

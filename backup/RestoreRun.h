@@ -1,10 +1,12 @@
 // One run of TBackupFile::Restore: the entries of an archive read in order, each restored file
 // written beside its target and put in place only when all of its data was read and written.
+// The same run checks an archive (TBackupFile::Verify), reading every block and writing nothing.
 #pragma once
 
 #include "backup/ArchiveReader.h"
 
 #include <QFile>
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -14,7 +16,7 @@ class TBackupFile;
 class RestoreRun {
 public:
     RestoreRun(TBackupFile& b, QIODevice* dev, std::unique_ptr<QFile> file,
-               const QString& archiveName, const QString& dest);
+               const QString& archiveName, const QString& dest, bool verify = false);
     ~RestoreRun();
     // Reads the entries up to the end marker; throws BackupException as Restore does.
     void run();
@@ -30,6 +32,7 @@ private:
     bool safeTarget(const QString& target) const;
     void readPending();
     void finishPending();
+    void readSizes();
 
     TBackupFile& b_;
     QIODevice* dev_;
@@ -38,4 +41,6 @@ private:
     ArchiveReader reader_;
     std::unique_ptr<Target> pending_;  // the file being restored, until its entry ends
     int volume_ = 1;
+    bool verify_ = false;
+    QHash<QString, qint64> sizes_;  // verifying: the sizes of the information entry
 };

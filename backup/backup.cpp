@@ -167,7 +167,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
     processedSize_ = 0;
     writtenSize_ = 0;
     archiveflag::State flags;
-    QStringList stored;
+    QList<std::pair<QString, QString>> stored;  // path and its stamp before it was read
     for (int i = 0; i < list.size() && continue_; ++i) {
         const QString& path = list[i];
         if (!QFileInfo::exists(path)) continue;  // vanished since it was listed
@@ -178,6 +178,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             setError(1, path);
             break;
         }
+        const QString stamp = archiveflag::stamp(path);
         const std::unique_ptr<QIODevice> in = backupfmt::openSource(path);
         if (!in) {
             setError(1, path);
@@ -188,7 +189,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         w.writeData(*in);
         if (error_ == 0 && continue_ && !isInfo) {
             ++FilesDone;
-            stored << path;
+            stored << std::pair(path, stamp);
         }
     }
     if (error_ != 0 && ErrorFile.isEmpty()) ErrorFile = error_ == 4 ? archiveName : currentFile_;
@@ -198,7 +199,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         w.discard();
         if (error_ == 4 && ErrorFile.isEmpty()) ErrorFile = archiveName;
     } else if (SetArchiveFlag) {
-        for (const QString& path : stored) flags.clear(path);
+        for (const auto& [path, stamp] : stored) flags.clear(path, stamp);
         flags.save();
     }
     ids.reset();
@@ -274,7 +275,7 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
         const qint32 titleLength = backupfmt::takeInt(dev);
         if (titleLength < 0 || titleLength > backupfmt::kMaxTitle)
             throw BackupException("Invalid archive type");
-        title = backupfmt::decodeText(backupfmt::take(dev, titleLength));
+        title = backupfmt::fromCp1252(backupfmt::take(dev, titleLength));
         TotalSize = backupfmt::takeInt(dev);
         FileCount = backupfmt::takeInt(dev);
         const qint32 nameLength = backupfmt::takeInt(dev);
@@ -313,6 +314,16 @@ void TBackupFile::GetArchiveInfo(const QString& archiveName, QStringList* fileLi
 
 bool TBackupFile::Restore(const QString& archiveName, const QString& destFolder)
 {
+    return readArchive(archiveName, destFolder, false);
+}
+
+bool TBackupFile::Verify(const QString& archiveName)
+{
+    return readArchive(archiveName, QString(), true);
+}
+
+bool TBackupFile::readArchive(const QString& archiveName, const QString& destFolder, bool verify)
+{
     QString dest = destFolder;
     if (!dest.isEmpty() && !dest.endsWith('/') && !dest.endsWith('\\')) dest += '/';
     error_ = 0;
@@ -343,7 +354,7 @@ bool TBackupFile::Restore(const QString& archiveName, const QString& destFolder)
     }
     processedSize_ = 0;
     totalForProgress_ = TotalSize;
-    RestoreRun(*this, dev, std::move(file), archiveName, dest).run();
+    RestoreRun(*this, dev, std::move(file), archiveName, dest, verify).run();
     const bool result = error_ == 0 && continue_;
     bool cont = true;
     if (OnProgress) OnProgress(this, QString(), 100, cont);

@@ -80,6 +80,10 @@ public:
 
     bool Backup(const QStringList& files, const QString& archiveName);
     bool Restore(const QString& archiveName, const QString& destFolder);
+    // Reads every block of an archive back, writing nothing. True when every zlib block ends
+    // its stream exactly, every LZRW1KH block decodes and every file has the size its
+    // information line gives (when the archive has one); FilesDone counts the files read.
+    bool Verify(const QString& archiveName);
     void GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title);
     // The same, handing the file-information lines over one by one as they are decoded.
     // True when the archive had an information entry.
@@ -87,14 +91,6 @@ public:
                         const std::function<void(const QString& line)>& onLine, QString& title);
     qint32 CompressionRate() const;
     void Abort() { continue_ = false; }
-
-    // Reads the data segment that starts at `in`'s position with the reader of Restore,
-    // decoding every block and handing its bytes to `out` (block by block); with `out` unset
-    // the blocks are passed over. A zlib block must end its stream exactly at its last byte.
-    // False when a block does not decode (error 6); throws BackupException for an unknown tag
-    // or an archive that ends early. Nothing is written anywhere.
-    using SegmentSink = std::function<void(const char* data, qint64 n)>;
-    bool DecodeSegment(QIODevice* in, const SegmentSink& out);
 
     // The error messages by code (1 to 7).
     static QString errorMessage(int code);
@@ -113,6 +109,7 @@ private:
     void note(const QString& text);
     void setError(int code, const QString& file);
     void report();
+    bool readArchive(const QString& archiveName, const QString& destFolder, bool verify);
 
     bool busy_ = false;
     bool continue_ = true;

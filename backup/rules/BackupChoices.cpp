@@ -55,12 +55,17 @@ QString restoreDoneMessage(qint32 filesDone, qint32 fileCount)
         .arg(fileCount);
 }
 
-QString restoreFailedMessage(const QStringList& restored, const QStringList& notRestored)
+QString restoreFailedMessage(const QStringList& restored, const QStringList& notRestored,
+                             bool complete)
 {
-    auto names = [](const QStringList& l) { return l.isEmpty() ? QString("nenhum") : l.join(", "); };
-    return "Falha na restauração ou cancelado pelo usuário.\n\nArquivos restaurados: "
-           + names(restored) + "\nArquivos não restaurados: "
-           + names(notRestored);
+    const QString done = restored.isEmpty() ? QString("nenhum") : restored.join(", ");
+    QString left = notRestored.join(", ");
+    if (!complete)
+        left += left.isEmpty() ? "os que vinham depois no backup" : ", e os que vinham depois no backup";
+    if (left.isEmpty()) left = "nenhum";
+    return QString::fromUtf8("Falha na restauração ou cancelado pelo usuário.\n\n"
+                             "Arquivos restaurados: ")
+           + done + QString::fromUtf8("\nArquivos não restaurados: ") + left;
 }
 
 }  // namespace fmbackup

@@ -31,8 +31,10 @@ QString summaryLine(qint32 fileCount, qint32 totalSize);
 QString fileLine(const QString& infoLine);
 
 // What the operator is told after a restore: `restored` the files written, `notRestored` the
-// archive's other files.
+// others known; `complete` when the archive listed all of its files (else the files after the
+// failure are not known by name and are spoken of as a whole).
 QString restoreDoneMessage(qint32 filesDone, qint32 fileCount);
-QString restoreFailedMessage(const QStringList& restored, const QStringList& notRestored);
+QString restoreFailedMessage(const QStringList& restored, const QStringList& notRestored,
+                             bool complete);
 
 }  // namespace fmbackup

@@ -1,6 +1,5 @@
 #include "backup/ui/UFmBackup.h"
 
-#include "backup/ArchiveCheck.h"
 #include "backup/EventPump.h"
 #include "backup/rules/BackupChoices.h"
 #include "backup/rules/BackupFolders.h"
@@ -123,13 +122,13 @@ void TFmBackup::FormShow() { Button4Click(); }
 // reaches the engine.
 void TFmBackup::closeEvent(QCloseEvent* event)
 {
-    if (Backupfile1->Busy()) event->ignore();
+    if (Backupfile1->Busy() || checking_) event->ignore();
     else QDialog::closeEvent(event);
 }
 
 void TFmBackup::reject()
 {
-    if (!Backupfile1->Busy()) QDialog::reject();
+    if (!Backupfile1->Busy() && !checking_) QDialog::reject();
 }
 
 void TFmBackup::setRunning(bool on)
@@ -233,12 +232,7 @@ void TFmBackup::Button2Click()
         say(dialogs::Kind::Error, e.message());
     }
     cancelPending_ = false;  // the run is over: nothing left to stop
-    QString damaged;
-    if (ok) {
-        Label1->setText(QString::fromUtf8("Verificando ") + archive);
-        const backupcheck::Report check = backupcheck::verify(archive);
-        if (!check.ok) damaged = check.problem;
-    }
+    const QString damaged = ok ? readBack(archive) : QString();
     Label1->clear();
     setRunning(false);
     reopenParameters();
@@ -256,6 +250,33 @@ void TFmBackup::Button2Click()
     showArchivesOf(archiveFolder_);
 }
 
+QString TFmBackup::readBack(const QString& archive)
+{
+    TBackupFile check;
+    QString problem;
+    check.OnError = [&problem](TBackupFile* b, qint32, const QString& message) {
+        problem = b->ErrorFile.isEmpty() ? message : message + ": " + b->ErrorFile;
+    };
+    check.OnProgress = [this](TBackupFile*, const QString& file, int percent, bool&) {
+        ProgressBar1->setMaximum(100);
+        ProgressBar1->setValue(percent);
+        Label1->setText(QString::fromUtf8("Verificando ") + QFileInfo(file).fileName());
+    };
+    check.OnNeedDisk = [archive](TBackupFile*, quint16 disk, bool& cont) {
+        cont = QFile::exists(TBackupFile::volumeName(archive, disk));
+    };
+    checking_ = true;
+    bool ok = false;
+    try {
+        ok = check.Verify(archive);
+    } catch (const BackupException& e) {
+        problem = e.message();
+    }
+    checking_ = false;
+    if (ok) return {};
+    return problem.isEmpty() ? QString::fromUtf8("a leitura não chegou ao fim do backup") : problem;
+}
+
 void TFmBackup::Backupfile1Progress(TBackupFile*, const QString& fileName, int, bool&)
 {
     if (locksHeld_ == 0) askCancel();
@@ -267,6 +288,7 @@ void TFmBackup::Backupfile1Progress(TBackupFile*, const QString& fileName, int, 
 
 void TFmBackup::BtnCancelClick()
 {
+    if (checking_) return;  // the archive is complete; reading it back is not stopped
     if (!Backupfile1->Busy()) {
         close();
         return;
@@ -321,9 +343,14 @@ void TFmBackup::Button3Click()
         return;
     }
     const QString archive = QDir(archiveFolder_).filePath(item->text());
-    QStringList pending;  // the archive's files not restored (yet)
-    for (const QString& name : backupcheck::entryNames(archive))
-        pending << fmbackup::typedPath(name).section('/', -1);
+    // The archive's files, when it lists them; not restored until the engine says so.
+    QStringList pending;
+    QString title;
+    QStringList listed;
+    Backupfile1->GetArchiveInfo(archive, &listed, title);
+    for (const QString& line : listed)
+        pending << fmbackup::typedPath(line.section('\t', 0, 0)).section('/', -1);
+    const bool complete = !listed.isEmpty();
 
     // No table file may stay open while it is replaced: every dataset and connection of the
     // program is closed before the first file is written.
@@ -341,6 +368,8 @@ void TFmBackup::Button3Click()
         if (finished && !current.isEmpty() && Backupfile1->FilesDone > doneBefore) {
             restored << name;
             pending.removeOne(name);
+        } else if (!current.isEmpty() && !pending.contains(name)) {
+            pending << name;
         }
         current.clear();
     };
@@ -380,7 +409,7 @@ void TFmBackup::Button3Click()
         say(dialogs::Kind::Plain,
             fmbackup::restoreDoneMessage(Backupfile1->FilesDone, Backupfile1->FileCount));
     else
-        say(dialogs::Kind::Plain, fmbackup::restoreFailedMessage(restored, pending));
+        say(dialogs::Kind::Plain, fmbackup::restoreFailedMessage(restored, pending, complete));
     say(dialogs::Kind::Information, QString::fromUtf8("Será necessário SAIR do SISTEMA para finlizar!"));
     endProgram();
 }

@@ -87,10 +87,13 @@ private:
     void reopenParameters();
     void endProgram();
     void askCancel();
+    // Reads the new archive back, every block, writing nothing: what is wrong, or empty.
+    QString readBack(const QString& archive);
 
     QFileSystemModel* folders_;
     QString archiveFolder_;
     int locksHeld_ = 0;           // table read locks the running backup holds
+    bool checking_ = false;       // the new archive is being read back
     bool cancelPending_ = false;  // Cancel pressed while a lock was held: asked when released
 };
 

@@ -489,6 +489,75 @@ private slots:
                 && notes.filter("out.db").size() == 1);
     }
 
+    void changedWhileReadKeepsTheArchiveAttribute()
+    {
+        const QString src = work_ + "/src/t.db";
+        writeFile(src, randomBytes(60000, 10));
+        TBackupFile b;
+        wire(b);
+        b.setBackupMode(TBackupFile::bmIncremental);
+        bool changed = false;
+        b.OnProgress = [&](TBackupFile*, const QString& file, int, bool&) {
+            if (file != src || changed) return;
+            changed = true;
+            QTest::qWait(20);
+            QFile f(src);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("more");
+        };
+        QVERIFY(b.Backup({src}, work_ + "/1.bck"));
+        QVERIFY(changed);
+        QVERIFY(b.Backup({src}, work_ + "/2.bck"));
+        QCOMPARE(b.FileCount, 1);  // taken again: the first archive holds an older copy
+        QVERIFY(b.Backup({src}, work_ + "/3.bck"));
+        QCOMPARE(b.FileCount, 0);
+    }
+
+    // ---- checking an archive ----
+
+    void verify_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("sound");
+        QTest::newRow("whole, on volumes") << "" << true;
+        QTest::newRow("a byte changed in a block") << "flip" << false;
+        QTest::newRow("cut") << "cut" << false;
+        QTest::newRow("size unlike the list") << "size" << false;
+    }
+    void verify()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, sound);
+        writeFile(work_ + "/src/a.db", QByteArray(50000, 'a') + randomBytes(100, 9));
+        writeFile(work_ + "/src/b.db", "b");
+        TBackupFile b;
+        wire(b);
+        b.SaveFileID = true;
+        if (damage.isEmpty()) b.MaxSize = 30000;
+        QVERIFY(b.Backup({work_ + "/src/*.db"}, work_ + "/a.bck"));
+        QByteArray bytes = readFile(work_ + "/a.bck");
+        if (damage == "flip") {  // inside the first zlib stream of a.db
+            const qsizetype at = bytes.indexOf("src/a.db") + 8 + 4 + 4 + 4 + 6;
+            bytes[at] = char(bytes[at] ^ 0x55);
+        }
+        if (damage == "cut") bytes.chop(30);
+        if (damage == "size")  // the list says 5 bytes, the entry holds 4
+            bytes = header(9, 1) + storedEntry("FILE:LIST", "c:\\t.db\t0=5\r\n")
+                    + storedEntry("c:\\t.db", "four") + le(0);
+        writeFile(work_ + "/a.bck", bytes);
+        const QStringList before = entriesOf(work_);
+        bool ok = false;
+        try {
+            ok = b.Verify(work_ + "/a.bck");
+        } catch (const BackupException&) {
+        }
+        QCOMPARE(ok, sound);
+        if (sound) QCOMPARE(b.FilesDone, 2);
+        QCOMPARE(entriesOf(work_), before);  // nothing written
+        QString err;
+        QCOMPARE(cli({"verificar-backup", work_ + "/a.bck"}, &err), sound ? 0 : 1);
+    }
+
     // ---- the command line ----
 
     void commandLine_data()

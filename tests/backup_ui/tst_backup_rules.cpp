@@ -131,11 +131,15 @@ private slots:
         QCOMPARE(fmbackup::fileLine("sem tabulação"), QString("sem tabulação"));
         QCOMPARE(fmbackup::restoreDoneMessage(4, 5),
                  QString("Arquivos restaurados com sucesso, 4 de um total de 5 arquivos"));
-        QCOMPARE(fmbackup::restoreFailedMessage({"A.DB"}, {}),
+        QCOMPARE(fmbackup::restoreFailedMessage({"A.DB"}, {}, true),
                  QString("Falha na restauração ou cancelado pelo usuário.\n\nArquivos restaurados: "
                          "A.DB\nArquivos não restaurados: nenhum"));
-        QVERIFY(fmbackup::restoreFailedMessage({}, {"B.DB", "C.DB"})
+        QVERIFY(fmbackup::restoreFailedMessage({}, {"B.DB", "C.DB"}, true)
                     .endsWith("restaurados: nenhum\nArquivos não restaurados: B.DB, C.DB"));
+        QVERIFY(fmbackup::restoreFailedMessage({"A.DB"}, {"B.DB"}, false)
+                    .endsWith("não restaurados: B.DB, e os que vinham depois no backup"));
+        QVERIFY(fmbackup::restoreFailedMessage({}, {}, false)
+                    .endsWith("não restaurados: os que vinham depois no backup"));
     }
 };
 

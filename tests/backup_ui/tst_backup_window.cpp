@@ -277,7 +277,7 @@ private slots:
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY2(dialogs.shown.first().startsWith("Backup falhou: o arquivo " + archive),
                  qPrintable(dialogs.shown.first()));
-        QVERIFY(dialogs.shown.first().contains("bloco danificado"));
+        QVERIFY(dialogs.shown.first().contains(data_ + "/TEXTO.DB"));  // and the file it hit
     }
 
     void archiveInformation_data()
@@ -352,14 +352,24 @@ private slots:
         QVERIFY(w.isVisible());
     }
 
-    // A restore that fails part-way says which files were restored and which were not, and
-    // the program still ends.
+    // A restore that fails part-way says which files were restored and which were not (by name
+    // when the archive lists its files), and the program still ends.
+    void failedRestoreSaysWhatWasRestored_data()
+    {
+        QTest::addColumn<bool>("fileIds");
+        QTest::addColumn<QString>("notRestored");
+        QTest::newRow("listed") << true << "B.DB, C.DB";
+        QTest::newRow("not listed") << false << "B.DB, e os que vinham depois no backup";
+    }
     void failedRestoreSaysWhatWasRestored()
     {
+        QFETCH(bool, fileIds);
+        QFETCH(QString, notRestored);
         writeFile(data_ + "/A.DB", QByteArray(5000, 'a'));
         writeFile(data_ + "/B.DB", QByteArray(5000, 'b'));
         writeFile(data_ + "/C.DB", QByteArray(5000, 'c'));
         TBackupFile b;
+        b.SaveFileID = fileIds;
         const QString archive = backups_ + "/abc.bck";
         QDir().mkpath(backups_);
         QVERIFY(b.Backup({data_ + "/*.DB"}, archive));
@@ -367,28 +377,33 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadWrite));
         QByteArray bytes = file.readAll();
         // B.DB's only block: its check value's last byte.
-        const int second = bytes.indexOf("B.DB") + 4 + 4 + 8;  // name, date, tag, length
+        const int second = bytes.lastIndexOf("B.DB") + 4 + 4 + 8;  // name, date, tag, length
         const qint32 length = qFromLittleEndian<qint32>(bytes.constData() + second - 4);
         QVERIFY(length > 0 && length < 200);
         bytes[second + length - 1] = char(bytes[second + length - 1] ^ 0x20);
         file.seek(0);
         file.write(bytes);
         file.close();
-        QDir().mkpath(dir_->filePath("destino"));
+        const QString dest = dir_->filePath("destino");
+        QDir().mkpath(dest);
+        writeFile(dest + "/B.DB", "antes");
 
         testdata::ScriptedDialogs dialogs;
         TFmBackup w;
         w.show();
         selectArchive(w, "abc.bck");
-        w.EdPath->setText(dir_->filePath("destino"));
+        w.EdPath->setText(dest);
         w.Button3Click();
         QCOMPARE(dialogs.shown.size(), 3);
-        QCOMPARE(dialogs.shown[0], QString("Compression error"));  // the engine's own report
-        QCOMPARE(dialogs.shown[1], QString("Falha na restauração ou cancelado pelo usuário.\n\n"
-                                           "Arquivos restaurados: A.DB\n"
-                                           "Arquivos não restaurados: B.DB, C.DB"));
+        QVERIFY(dialogs.shown[0].startsWith("Compression error"));  // the engine's own report
+        QCOMPARE(dialogs.shown[1], "Falha na restauração ou cancelado pelo usuário.\n\n"
+                                   "Arquivos restaurados: A.DB\nArquivos não restaurados: "
+                                   + notRestored);
         QCOMPARE(dialogs.shown[2], QString("Será necessário SAIR do SISTEMA para finlizar!"));
         QCOMPARE(ended_, 1);
+        QFile kept(dest + "/B.DB");  // the file that failed is left as it was
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("antes"));
     }
 };
 
