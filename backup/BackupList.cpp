@@ -58,9 +58,11 @@ QStringList TBackupFile::buildList(const QStringList& files, const QString& arch
         QString mask = info.fileName();
         if (mask == "*.*") mask = "*";
         const QDir dir(info.absolutePath());
-        const QString top = root.isEmpty() ? QFileInfo(dir.absolutePath()).canonicalFilePath() : root;
+        const QString top =
+            root.isEmpty() ? QFileInfo(dir.absolutePath()).canonicalFilePath() : root;
         const QFileInfoList entries = dir.entryInfoList(
-            {mask}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+            {mask}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+            QDir::Name);
         for (const QFileInfo& e : entries) {
             const QString path = e.absoluteFilePath();
             Kind kind = kindOf(path, false);

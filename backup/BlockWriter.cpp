@@ -1,24 +1,28 @@
 #include "backup/BlockWriter.h"
 
 namespace {
-constexpr size_t kWaiting = 4;
-}
+constexpr qsizetype kPiece = 256 * 1024;
+constexpr size_t kWaiting = 2;
+}  // namespace
 
 bool BlockWriter::write(const char* data, qint64 n)
 {
     if (failed_) return false;
-    if (first_) {  // a file of one block is written without a thread
-        first_ = false;
-        if (out_.write(data, n) != n) failed_ = true;
-        return !failed_;
+    if (piece_.capacity() < kPiece) piece_.reserve(kPiece);
+    piece_.append(data, n);
+    if (piece_.size() >= kPiece) {
+        if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
+        hand(std::exchange(piece_, QByteArray()));
     }
-    if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
-    QByteArray block(data, n);
+    return !failed_;
+}
+
+void BlockWriter::hand(QByteArray piece)
+{
     std::unique_lock<std::mutex> lock(m_);
     cv_.wait(lock, [this] { return queue_.size() < kWaiting || failed_; });
-    queue_.push_back(std::move(block));
+    queue_.push_back(std::move(piece));
     cv_.notify_all();
-    return !failed_;
 }
 
 void BlockWriter::loop()
@@ -27,10 +31,10 @@ void BlockWriter::loop()
     for (;;) {
         cv_.wait(lock, [this] { return !queue_.empty() || closing_; });
         if (queue_.empty()) return;
-        const QByteArray block = std::move(queue_.front());
+        const QByteArray piece = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        const bool ok = !failed_ && out_.write(block) == block.size();
+        const bool ok = !failed_ && out_.write(piece) == piece.size();
         lock.lock();
         if (!ok) failed_ = true;
         cv_.notify_all();
@@ -40,6 +44,7 @@ void BlockWriter::loop()
 bool BlockWriter::finish()
 {
     if (thread_.joinable()) {
+        if (!piece_.isEmpty()) hand(std::exchange(piece_, QByteArray()));
         {
             const std::lock_guard<std::mutex> lock(m_);
             closing_ = true;
@@ -47,6 +52,9 @@ bool BlockWriter::finish()
         }
         thread_.join();
         closing_ = false;
+    } else if (!piece_.isEmpty() && !failed_) {
+        if (out_.write(piece_) != piece_.size()) failed_ = true;
+        piece_.clear();
     }
     return !failed_;
 }

@@ -260,7 +260,8 @@ void RestoreRun::readSizes()
                 }
                 const qsizetype tab = line.lastIndexOf('\t'), eq = line.lastIndexOf('=');
                 if (tab > 0 && eq > tab)
-                    sizes.insert(backupfmt::decodeText(line.left(tab)), line.mid(eq + 1).trimmed().toLongLong());
+                    sizes.insert(backupfmt::decodeText(line.left(tab)),
+                                 line.mid(eq + 1).trimmed().toLongLong());
                 line.clear();
                 if (sizes.size() > 1000000) return false;
             }

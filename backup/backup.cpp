@@ -139,8 +139,9 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             break;
         }
         if (SaveFileID)
-            info += backupfmt::encodeText(path) + '\t' + QByteArray::number(backupfmt::fileDate(path))
-                    + '=' + QByteArray::number(f.size()) + "\r\n";
+            info += backupfmt::encodeText(path) + '\t'
+                    + QByteArray::number(backupfmt::fileDate(path)) + '='
+                    + QByteArray::number(f.size()) + "\r\n";
     }
     std::unique_ptr<QTemporaryFile> ids;
     if (continue_ && SaveFileID) {
@@ -306,7 +307,9 @@ void TBackupFile::GetArchiveInfo(const QString& archiveName, QStringList* fileLi
     const auto add = [&lines](const QString& line) {
         if (!line.isEmpty() || !lines.isEmpty()) lines << line;
     };
-    const bool found = GetArchiveInfo(archiveName, fileList ? add : std::function<void(const QString&)>(), title);
+    const std::function<void(const QString&)> onLine =
+        fileList ? std::function<void(const QString&)>(add) : nullptr;
+    const bool found = GetArchiveInfo(archiveName, onLine, title);
     if (!found || !fileList) return;
     while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     *fileList = lines;

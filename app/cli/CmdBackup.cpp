@@ -1,7 +1,7 @@
-// tolmare-cli backup, restaurar, conteudo: the backup engine without windows.
+// tolmare-cli backup, restaurar, conteudo, verificar-backup: the backup engine without windows.
 #include "app/cli/Cli.h"
-#include "backup/EventPump.h"
 #include "backup/ArchiveBytes.h"
+#include "backup/EventPump.h"
 #include "backup/backup.h"
 #include "core/store/TableReadLock.h"
 
