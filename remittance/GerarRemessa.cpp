@@ -6,17 +6,17 @@
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
+#include "remittance/ArquivoPendente.h"
 #include "remittance/Cp1252.h"
 #include "remittance/RemessaRecords.h"
 
+#include <QDir>
 #include <QHash>
-#include <QSaveFile>
+#include <QLockFile>
 
 #include <sqlite3.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 
 namespace remessa {
 
@@ -142,14 +142,29 @@ QString valueProblem(db::Connection& c)
     return {};
 }
 
-// The error of a file that could not be written to the end; it is not left at its path.
-QString writeFailure(const QString& path, const QSaveFile& file)
+// A generation that stops: every table change is rolled back and no file is left.
+struct Refusal {
+    QString message;
+};
+
+const QString kNothingChanged =
+    "\nA remessa não foi gerada: nenhuma tabela foi alterada e nenhum arquivo foi gravado.";
+
+const QString kBusy = "As tabelas estão em uso por outro programa (outra remessa ou importação "
+                      "em andamento). Tente de novo quando ele terminar.";
+constexpr int kWaitForOther = 3000;  // ms
+
+// The error of a file that could not be written to the end.
+QString writeFailure(const QString& path, const QString& why)
 {
-    const int err = errno;
-    QString why = file.errorString();
-    if (why.isEmpty() || why == "Unknown error") why = QString::fromLocal8Bit(std::strerror(err));
-    return "Erro ao gravar o arquivo " + path + " (" + why + "; o disco pode estar cheio). "
-           "A remessa não foi gravada.";
+    return "Erro ao gravar o arquivo " + path + " (" + why + "; o disco pode estar cheio): "
+           "libere espaço ou escolha outra pasta.";
+}
+
+bool isBusy(db::Connection& c)
+{
+    const int code = sqlite3_extended_errcode(c.handle()) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 QString money(double v)
@@ -158,53 +173,65 @@ QString money(double v)
 }
 
 // Records one debit sent: the RET_DEBITO row of its date and member, found in the order of
-// Si_Data_Associado, edited or else added. A failure cancels this row's change only.
+// Si_Data_Associado, edited or else added, and reset to "Aguardando Retorno" without a return
+// date. Several debits of one member and date sent in this generation add up on that row. A
+// row whose change would repeat a key is left as it was; a failure of the table stops all.
 class RetDebitoWriter {
 public:
     RetDebitoWriter(db::Connection& c, const QDate& today)
         : c_(c), today_(today),
-          find_(c, "SELECT rowid, DEB_DATA_RETORNO FROM RET_DEBITO.RET_DEBITO "
+          find_(c, "SELECT rowid FROM RET_DEBITO.RET_DEBITO "
                    "WHERE DEB_DATA IS ? AND DEB_ASS_ID IS ? ORDER BY DEB_DATA, DEB_ASS_ID, "
                    "DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid LIMIT 1"),
           clash_(c, "SELECT 1 FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA IS ? AND "
-                    "DEB_DATA_RETORNO IS ? AND DEB_ASS_ID IS ? AND DEB_REMESSA IS ? AND "
+                    "DEB_DATA_RETORNO IS NULL AND DEB_ASS_ID IS ? AND DEB_REMESSA IS ? AND "
                     "DEB_VALOR IS ? AND rowid IS NOT ? LIMIT 1"),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_REMESSA = ?, DEB_VALOR = ?, "
-                     "DEB_OCORRENCIA = ? WHERE rowid = ?"),
+                     "DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = NULL WHERE rowid = ?"),
           insert_(c, "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_ASS_ID, DEB_REMESSA, "
                      "DEB_VALOR, DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) "
-                     "VALUES (?, ?, ?, ?, ?, ?, ?)"),
-          save_(c, "SAVEPOINT ret_debito"), release_(c, "RELEASE ret_debito"),
-          undo_(c, "ROLLBACK TO ret_debito")
+                     "VALUES (?, ?, ?, ?, ?, ?, ?)")
     {
     }
 
-    void record(const QVariant& date, const QVariant& member, double remessa,
-                const QVariant& value)
+    void record(const QVariant& date, const QVariant& member, double remessa, double value)
     {
-        save_.bind({}).run();
-        try {
-            QVariant rowid, returned;
-            if (find_.bind({date, member}).row()) {
-                rowid = qint64(sqlite3_column_int64(find_.get(), 0));
-                returned = columnValue(find_.get(), 1);
-            }
-            if (clash_.bind({date, returned, member, remessa, value, rowid}).row())
-                throw EngineError("Key violation.\nTable: RET_DEBITO.DB");
-            if (rowid.isValid()) update_.bind({remessa, value, kAguardando, rowid}).run();
-            else insert_.bind({date, member, remessa, value, kAguardando, today_,
-                               qint64(UsuarioAtual)}).run();
-            release_.bind({}).run();
-        } catch (const EngineError&) {
-            undo_.bind({}).run();
-            release_.bind({}).run();
+        const QString key = date.toString() + '|' + member.toString();
+        auto sent = sent_.find(key);
+        QVariant rowid;
+        double amount = value;
+        if (sent != sent_.end()) {
+            rowid = sent->rowid;
+            amount += sent->amount;
+        } else if (find_.bind({date, member}).row()) {
+            rowid = qint64(sqlite3_column_int64(find_.get(), 0));
         }
+        if (clash_.bind({date, member, remessa, amount, rowid}).row()) return;
+        try {
+            if (rowid.isValid()) {
+                update_.bind({remessa, amount, kAguardando, rowid}).run();
+            } else {
+                insert_.bind({date, member, remessa, amount, kAguardando, today_,
+                              qint64(UsuarioAtual)}).run();
+                rowid = qint64(sqlite3_last_insert_rowid(c_.handle()));
+            }
+        } catch (const EngineError&) {
+            // A key the table itself refuses leaves the row as it was; anything else stops.
+            if ((sqlite3_extended_errcode(c_.handle()) & 0xff) != SQLITE_CONSTRAINT) throw;
+            return;
+        }
+        sent_[key] = {rowid.toLongLong(), amount};
     }
 
 private:
+    struct Sent {
+        qint64 rowid;
+        double amount;
+    };
     db::Connection& c_;
     QDate today_;
-    Stmt find_, clash_, update_, insert_, save_, release_, undo_;
+    Stmt find_, clash_, update_, insert_;
+    QHash<QString, Sent> sent_;  // rows written in this generation, by date and member
 };
 
 }  // namespace
@@ -256,123 +283,135 @@ void levarDebitosParaData(const QDate& debitDate)
     c.bump();
 }
 
+std::optional<Outcome> recusaDoCaminho(const QString& path)
+{
+    const QString name = namePart(path);
+    if (path.trimmed().isEmpty() || name.trimmed().isEmpty())
+        return Outcome{Outcome::Kind::Failed,
+                       "Informe o caminho e o nome do arquivo de remessa.", {}};
+    if (name.size() > 20)
+        return Outcome{Outcome::Kind::NameTooLong,
+                       "Nome do arquivo está fora do padrão. Verifique padrão no Layout. Deve "
+                       "conter no máximo 20 caracteres", {}};
+    return std::nullopt;
+}
+
 Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& today,
                      const Progress& progress)
 {
     Outcome out;
-    const QString name = namePart(path);
-    if (name.size() > 20) {
-        out.kind = Outcome::Kind::NameTooLong;
-        out.message = "Nome do arquivo está fora do padrão. Verifique padrão no Layout. Deve "
-                      "conter no máximo 20 caracteres";
+    auto fail = [&](Outcome::Kind kind, const QString& message) {
+        out.kind = kind;
+        out.message = message;
         return out;
-    }
+    };
+    if (const auto refused = recusaDoCaminho(path)) return *refused;
+    const QString name = namePart(path);
+    if (!debitDate.isValid())
+        return fail(Outcome::Kind::Failed, "Informe uma data de débito válida (DD/MM/AAAA).");
+    db::Connection* conn = nullptr;
     try {
         db::Connection& c = tables();
-        const qint64 debits = countDebits(c);
-        if (debits == 0) {
-            out.kind = Outcome::Kind::NoDebits;
-            out.message = "Não existem débitos a serem gerados.";
-            return out;
+        conn = &c;
+        // One generation at a time on a data folder, from reading the number to putting the
+        // file in place; a lock left by a stopped program is taken over.
+        QLockFile lock(QDir(c.folder()).filePath(".tolmare-remessa.lock"));
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(kWaitForOther)) {
+            if (lock.error() == QLockFile::LockFailedError)
+                return fail(Outcome::Kind::Failed, kBusy + kNothingChanged);
+            return fail(Outcome::Kind::Failed,
+                        "Não foi possível gravar na pasta de dados " + c.folder()
+                            + ": verifique se ela permite gravação." + kNothingChanged);
         }
-        const Parametros par = readParametros(c);
-        if (par.rowid < 0) {
-            out.kind = Outcome::Kind::Failed;
-            out.message = "A tabela PARAMETROS.DB não tem os parâmetros da empresa: cadastre-os "
-                          "antes de gerar a remessa.";
-            return out;
-        }
-        if (par.codInt.trimmed().isEmpty() || par.codVerba.trimmed().isEmpty()) {
-            out.kind = Outcome::Kind::Failed;
-            out.message = "Os códigos PREVI da empresa (interface e verba) estão vazios em "
-                          "PARAMETROS.DB: cadastre-os antes de gerar a remessa.";
-            return out;
-        }
+        if (const QStringList left = concluirPendentes(c); !left.isEmpty())
+            return fail(Outcome::Kind::Failed, left.join("\n"));
+        if (countDebits(c) == 0)
+            return fail(Outcome::Kind::NoDebits, "Não existem débitos a serem gerados.");
 
-        const QString badValue = valueProblem(c);
-        if (!badValue.isEmpty()) {
-            out.kind = Outcome::Kind::Failed;
-            out.message = badValue;
-            return out;
-        }
-
-        // Written under a temporary name beside the target and renamed when complete.
-        QSaveFile file(path);
-        file.setDirectWriteFallback(false);
-        if (!file.open(QIODevice::WriteOnly)) {
-            out.kind = Outcome::Kind::CannotCreate;
-            out.message = "Erro ao criar arquivo: " + path;
-            return out;
-        }
+        // Written under a temporary name beside the target, put in place once the tables
+        // have committed (see ArquivoPendente).
+        ArquivoPendente file(c, path);
+        if (!file.isOpen()) return fail(Outcome::Kind::CannotCreate, "Erro ao criar arquivo: " + path);
         auto writeLine = [&](const QString& record) {
-            const QByteArray bytes = cp1252::encode(record) + "\r\n";
-            if (file.write(bytes) != bytes.size())
-                throw EngineError(writeFailure(path, file));
+            if (!file.write(cp1252::encode(record) + "\r\n"))
+                throw Refusal(writeFailure(path, file.errorString()));
         };
 
+        // Everything below is read and changed in one write transaction: two generations
+        // never read the same number, and a failure or a stop leaves every table as it was.
         db::Transaction tx(c);
+        const qint64 debits = countDebits(c);
+        if (debits == 0)
+            return fail(Outcome::Kind::NoDebits, "Não existem débitos a serem gerados.");
+        const Parametros par = readParametros(c);
+        if (par.rowid < 0)
+            throw Refusal("A tabela PARAMETROS.DB não tem os parâmetros da empresa: cadastre-os "
+                          "antes de gerar a remessa.");
+        if (par.codInt.trimmed().isEmpty() || par.codVerba.trimmed().isEmpty())
+            throw Refusal("Os códigos PREVI da empresa (interface e verba) estão vazios em "
+                          "PARAMETROS.DB: cadastre-os antes de gerar a remessa.");
+
+        levarDebitosParaData(debitDate);
+        if (const QString bad = valueProblem(c); !bad.isEmpty()) throw Refusal(bad);
+
+        writeLine(headerRecord(name, today));
         qint64 written = 0;
         double total = 0;
-        try {
-            writeLine(headerRecord(name, today));
-            levarDebitosParaData(debitDate);
-
-            const double remessa = par.number + 1;
-            RetDebitoWriter ret(c, today);
-            Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
-                         "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
-                         "ON a.ASS_ID = d.DEB_ASS_ID "
-                         "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
-            while (pass.row()) {
-                sqlite3_stmt* st = pass.get();
-                if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
-                const QString matricula = trimControls(columnValue(st, 4).toString());
-                if (matricula.isEmpty()) continue;
-                const QVariant date = columnValue(st, 0);
-                const QDate d = QDate::fromString(date.toString(), Qt::ISODate);
-                const QVariant value = columnValue(st, 2);
-                ++written;
-                total += value.toDouble();
-                if (progress) progress(int(written), int(debits));
-                writeLine(detailRecord(par.codInt, matricula, d, par.codVerba,
-                                       toCurrency(value.toDouble())));
-                ret.record(date, columnValue(st, 3), remessa, value);
-            }
-            if (!std::isfinite(total) || std::fabs(total) >= 9e14
-                || FormataValor(toCurrency(total)).size() > 15)
-                throw EngineError("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
-                                  "posições do total no trailer; o arquivo " + path
-                                  + " não foi gravado.");
-            writeLine(trailerRecord(written, toCurrency(total)));
-            if (!file.commit())
-                throw EngineError(writeFailure(path, file));
-
-            const qint64 advanced = std::llround(par.number) + 1;
-            Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? "
-                            "WHERE rowid = ?");
-            advance.bind({double(advanced), par.rowid}).run();
-            const qint64 remaining = countDebits(c);
-            tx.commit();
-            c.bump();  // open datasets re-read the rows changed here
-
-            out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
-                        << "Valor total dos créditos..: " + money(total)
-                        << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
-                        << "Número da Remessa.........:" + QString::number(advanced)
-                        << "Arquivo de Remessa........:" + path;
-            out.message = out.summary.join("\r");
-            return out;
-        } catch (...) {
-            // What was changed in the tables stays; the file never appears half written.
-            file.cancelWriting();
-            c.bump();
-            tx.commit();
-            throw;
+        const double remessa = par.number + 1;
+        RetDebitoWriter ret(c, today);
+        Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
+                     "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
+                     "ON a.ASS_ID = d.DEB_ASS_ID "
+                     "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
+        while (pass.row()) {
+            sqlite3_stmt* st = pass.get();
+            if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
+            const QString matricula = trimControls(columnValue(st, 4).toString());
+            if (matricula.isEmpty()) continue;
+            const QVariant date = columnValue(st, 0);
+            const QDate d = QDate::fromString(date.toString(), Qt::ISODate);
+            const QVariant value = columnValue(st, 2);
+            ++written;
+            total += value.toDouble();
+            if (progress) progress(int(written), int(debits));
+            writeLine(detailRecord(par.codInt, matricula, d, par.codVerba,
+                                   toCurrency(value.toDouble())));
+            ret.record(date, columnValue(st, 3), remessa, value.toDouble());
         }
-    } catch (const EngineError& e) {
-        out.kind = Outcome::Kind::Failed;
-        out.message = e.message();
+        if (!std::isfinite(total) || std::fabs(total) >= 9e14
+            || FormataValor(toCurrency(total)).size() > 15)
+            throw Refusal("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
+                          "posições do total no trailer: reduza os débitos da remessa.");
+        writeLine(trailerRecord(written, toCurrency(total)));
+        if (!file.finish()) throw Refusal(writeFailure(path, file.errorString()));
+
+        const qint64 advanced = std::llround(par.number) + 1;
+        Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE rowid = ?");
+        advance.bind({double(advanced), par.rowid}).run();
+        const qint64 remaining = countDebits(c);
+        file.markDone();
+        tx.commit();
+
+        out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
+                    << "Valor total dos créditos..: " + money(total)
+                    << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
+                    << "Número da Remessa.........:" + QString::number(advanced)
+                    << "Arquivo de Remessa........:" + path;
+        out.message = out.summary.join("\r");
+        if (const QString why = file.install(); !why.isEmpty())
+            return fail(Outcome::Kind::Failed,
+                        "A remessa " + QString::number(advanced) + " foi registrada, mas o "
+                        "arquivo não pôde ser posto em " + path + " (" + why + "). Ele será "
+                        "posto no lugar na próxima geração de remessa; verifique a pasta.");
         return out;
+    } catch (const Refusal& r) {
+        if (conn) conn->bump();
+        return fail(Outcome::Kind::Failed, r.message + kNothingChanged);
+    } catch (const db::EngineError& e) {
+        if (conn) conn->bump();
+        if (conn && isBusy(*conn)) return fail(Outcome::Kind::Failed, kBusy + kNothingChanged);
+        return fail(Outcome::Kind::Failed, e.message() + kNothingChanged);
     }
 }
 

@@ -1,5 +1,6 @@
 // tolmare-cli [--dados PASTA] COMMAND [ARGS]: runs one command of the program without windows.
 #include "app/cli/Cli.h"
+#include "core/UVariaveis.h"
 #include "core/engine/EngineConfig.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tolmare");
+    UsuarioAtual = 1;  // no log-in: every row the program writes is by user 1
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args = app.arguments().mid(1);
