@@ -17,6 +17,8 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <limits>
+#include <map>
 
 namespace remessa {
 
@@ -182,7 +184,7 @@ public:
         : c_(c), today_(today),
           find_(c, "SELECT rowid FROM RET_DEBITO.RET_DEBITO "
                    "WHERE DEB_DATA IS ? AND DEB_ASS_ID IS ? ORDER BY DEB_DATA, DEB_ASS_ID, "
-                   "DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid LIMIT 1"),
+                   "DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid LIMIT 2"),
           clash_(c, "SELECT 1 FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA IS ? AND "
                     "DEB_DATA_RETORNO IS NULL AND DEB_ASS_ID IS ? AND DEB_REMESSA IS ? AND "
                     "DEB_VALOR IS ? AND rowid IS NOT ? LIMIT 1"),
@@ -196,17 +198,20 @@ public:
 
     void record(const QVariant& date, const QVariant& member, double remessa, double value)
     {
-        const QString key = date.toString() + '|' + member.toString();
+        const auto key = std::make_pair(date.toString(), member.toDouble());
         auto sent = sent_.find(key);
         QVariant rowid;
         double amount = value;
+        bool others = false;  // other rows of the date and member, whose key could clash
         if (sent != sent_.end()) {
-            rowid = sent->rowid;
-            amount += sent->amount;
+            rowid = sent->second.rowid;
+            amount += sent->second.amount;
+            others = sent->second.others;
         } else if (find_.bind({date, member}).row()) {
             rowid = qint64(sqlite3_column_int64(find_.get(), 0));
+            others = find_.row();
         }
-        if (clash_.bind({date, member, remessa, amount, rowid}).row()) return;
+        if (others && clash_.bind({date, member, remessa, amount, rowid}).row()) return;
         try {
             if (rowid.isValid()) {
                 update_.bind({remessa, amount, kAguardando, rowid}).run();
@@ -220,18 +225,19 @@ public:
             if ((sqlite3_extended_errcode(c_.handle()) & 0xff) != SQLITE_CONSTRAINT) throw;
             return;
         }
-        sent_[key] = {rowid.toLongLong(), amount};
+        sent_[key] = {rowid.toLongLong(), amount, others};
     }
 
 private:
     struct Sent {
         qint64 rowid;
         double amount;
+        bool others;
     };
     db::Connection& c_;
     QDate today_;
     Stmt find_, clash_, update_, insert_;
-    QHash<QString, Sent> sent_;  // rows written in this generation, by date and member
+    std::map<std::pair<QString, double>, Sent> sent_;  // rows written now, by date and member
 };
 
 }  // namespace
@@ -242,16 +248,16 @@ void levarDebitosParaData(const QDate& debitDate)
     // The debits of each member in key order (date, then value), members in order of first
     // appearance; an empty member number is a member of its own.
     struct Row { qint64 rowid; bool onDate; };
-    QHash<QString, int> groupOf;
+    QHash<double, int> groupOf;  // by member number; an empty one as NaN's stand-in below
     QVector<QVector<Row>> groups;
     {
         Stmt all(c, "SELECT rowid, DEB_DATA, DEB_ASS_ID FROM DEBITO.DEBITO "
                     "ORDER BY DEB_DATA, DEB_ASS_ID, DEB_VALOR, rowid");
-        const QString wanted = debitDate.toString(Qt::ISODate);
+        const QByteArray wanted = debitDate.toString(Qt::ISODate).toLatin1();
         while (all.row()) {
-            const QVariant member = columnValue(all.get(), 2);
-            const QString key = member.isValid() ? QString::number(member.toDouble(), 'g', 17)
-                                                 : QString();
+            const double key = sqlite3_column_type(all.get(), 2) == SQLITE_NULL
+                                   ? -std::numeric_limits<double>::infinity()
+                                   : sqlite3_column_double(all.get(), 2);
             auto it = groupOf.constFind(key);
             int g = 0;
             if (it == groupOf.constEnd()) {
@@ -261,8 +267,9 @@ void levarDebitosParaData(const QDate& debitDate)
             } else {
                 g = it.value();
             }
+            const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(all.get(), 1));
             groups[g].append({sqlite3_column_int64(all.get(), 0),
-                              columnValue(all.get(), 1).toString() == wanted});
+                              date && wanted == QLatin1StringView(date)});
         }
     }
     // Taking a member's rows from the first while one of them lies on another date and more

@@ -205,6 +205,19 @@ private slots:
         QVERIFY(!QFile::exists(out_));
     }
 
+    // Only debits that are sent must carry a value: one the date step deletes does not stop
+    // the remittance.
+    void emptyValueOfDeletedDebitIsIgnored()
+    {
+        parametros(40);
+        member("Ana", "1");
+        debit(QDate(2026, 5, 10), 1, QVariant());  // first in key order: dropped
+        debit(QDate(2026, 6, 10), 1, 6.0);         // kept, re-dated
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_VALOR"}), QStringList({"10/07/2026|6"}));
+    }
+
     // An empty value of a member who is never sent does not stop the others.
     void emptyValueOfSkippedMemberIsIgnored()
     {
