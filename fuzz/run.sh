@@ -18,3 +18,10 @@ for target in archive lzrw1kh; do
     "$OLDPWD/build-fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=0 "$work/$target" 2>&1 | tail -n 3)
 done
+# The return file reader and import (a data folder of its own, made by the target).
+cmake --build build-fuzz --target fuzz_retorno
+mkdir -p "$work/retorno"
+cp fuzz/corpus/retorno/* "$work/retorno/"
+echo "fuzzing retorno for ${seconds}s"
+(cd "$work" && "$OLDPWD/build-fuzz/bin/fuzz_retorno" -max_total_time="$seconds" -timeout=10 \
+  -rss_limit_mb=2048 -print_final_stats=0 "$work/retorno" 2>&1 | tail -n 3)

@@ -18,7 +18,7 @@
 
 #include <cmath>
 #include <limits>
-#include <map>
+#include <unordered_map>
 
 namespace remessa {
 
@@ -174,14 +174,15 @@ QString money(double v)
     return QString::number(v, 'f', 2).replace('.', ',');
 }
 
-// Records one debit sent: the RET_DEBITO row of its date and member, found in the order of
+// Records the debits sent: per date and member, the RET_DEBITO row found in the order of
 // Si_Data_Associado, edited or else added, and reset to "Aguardando Retorno" without a return
-// date. Several debits of one member and date sent in this generation add up on that row. A
-// row whose change would repeat a key is left as it was; a failure of the table stops all.
+// date; several debits of one member and date add up on that row. Debits come in key order,
+// so those of one date and member follow one another and their row is written once. A row
+// whose change would repeat a key is left as it was; a failure of the table stops all.
 class RetDebitoWriter {
 public:
-    RetDebitoWriter(db::Connection& c, const QDate& today)
-        : c_(c), today_(today),
+    RetDebitoWriter(db::Connection& c, const QDate& debitDate, const QDate& today, double remessa)
+        : c_(c), today_(today), debitDate_(debitDate.toString(Qt::ISODate)), remessa_(remessa),
           find_(c, "SELECT rowid FROM RET_DEBITO.RET_DEBITO "
                    "WHERE DEB_DATA IS ? AND DEB_ASS_ID IS ? ORDER BY DEB_DATA, DEB_ASS_ID, "
                    "DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid LIMIT 2"),
@@ -194,50 +195,74 @@ public:
                      "DEB_VALOR, DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) "
                      "VALUES (?, ?, ?, ?, ?, ?, ?)")
     {
+        // The rows of the debit date, where the date step has brought every debit, read once:
+        // each member's first in the order of Si_Data_Associado, and whether it has others.
+        Stmt onDate(c, "SELECT DEB_ASS_ID, rowid FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? "
+                       "ORDER BY DEB_ASS_ID, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid");
+        onDate.bind({debitDate_});
+        while (onDate.row()) {
+            if (sqlite3_column_type(onDate.get(), 0) == SQLITE_NULL) continue;
+            auto [it, added] = firstOnDate_.try_emplace(sqlite3_column_double(onDate.get(), 0),
+                                                        First{sqlite3_column_int64(onDate.get(), 1)});
+            if (!added) it->second.others = true;
+        }
     }
 
-    void record(const QVariant& date, const QVariant& member, double remessa, double value)
+    void add(const QVariant& date, const QVariant& member, double value)
     {
-        const auto key = std::make_pair(date.toString(), member.toDouble());
-        auto sent = sent_.find(key);
+        if (pending_ && pending_->date == date && pending_->member == member) {
+            pending_->amount += value;
+            return;
+        }
+        flush();
+        pending_ = Pending{date, member, value};
+    }
+
+    // Writes the row of the last date and member added.
+    void flush()
+    {
+        if (!pending_) return;
+        const Pending p = *pending_;
+        pending_.reset();
         QVariant rowid;
-        double amount = value;
         bool others = false;  // other rows of the date and member, whose key could clash
-        if (sent != sent_.end()) {
-            rowid = sent->second.rowid;
-            amount += sent->second.amount;
-            others = sent->second.others;
-        } else if (find_.bind({date, member}).row()) {
+        if (p.date.toString() == debitDate_ && p.member.isValid()) {
+            const auto first = firstOnDate_.find(p.member.toDouble());
+            if (first != firstOnDate_.end()) {
+                rowid = first->second.rowid;
+                others = first->second.others;
+            }
+        } else if (find_.bind({p.date, p.member}).row()) {
             rowid = qint64(sqlite3_column_int64(find_.get(), 0));
             others = find_.row();
         }
-        if (others && clash_.bind({date, member, remessa, amount, rowid}).row()) return;
+        if (others && clash_.bind({p.date, p.member, remessa_, p.amount, rowid}).row()) return;
         try {
-            if (rowid.isValid()) {
-                update_.bind({remessa, amount, kAguardando, rowid}).run();
-            } else {
-                insert_.bind({date, member, remessa, amount, kAguardando, today_,
-                              qint64(UsuarioAtual)}).run();
-                rowid = qint64(sqlite3_last_insert_rowid(c_.handle()));
-            }
+            if (rowid.isValid()) update_.bind({remessa_, p.amount, kAguardando, rowid}).run();
+            else insert_.bind({p.date, p.member, remessa_, p.amount, kAguardando, today_,
+                               qint64(UsuarioAtual)}).run();
         } catch (const EngineError&) {
             // A key the table itself refuses leaves the row as it was; anything else stops.
             if ((sqlite3_extended_errcode(c_.handle()) & 0xff) != SQLITE_CONSTRAINT) throw;
-            return;
         }
-        sent_[key] = {rowid.toLongLong(), amount, others};
     }
 
 private:
-    struct Sent {
+    struct First {
         qint64 rowid;
+        bool others = false;
+    };
+    struct Pending {
+        QVariant date, member;
         double amount;
-        bool others;
     };
     db::Connection& c_;
     QDate today_;
+    QString debitDate_;
+    double remessa_;
     Stmt find_, clash_, update_, insert_;
-    std::map<std::pair<QString, double>, Sent> sent_;  // rows written now, by date and member
+    std::unordered_map<double, First> firstOnDate_;  // RET_DEBITO rows of the debit date
+    std::optional<Pending> pending_;
 };
 
 }  // namespace
@@ -366,7 +391,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         qint64 written = 0;
         double total = 0;
         const double remessa = par.number + 1;
-        RetDebitoWriter ret(c, today);
+        RetDebitoWriter ret(c, debitDate, today, remessa);
         Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
                      "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
                      "ON a.ASS_ID = d.DEB_ASS_ID "
@@ -384,8 +409,9 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             if (progress) progress(int(written), int(debits));
             writeLine(detailRecord(par.codInt, matricula, d, par.codVerba,
                                    toCurrency(value.toDouble())));
-            ret.record(date, columnValue(st, 3), remessa, value.toDouble());
+            ret.add(date, columnValue(st, 3), value.toDouble());
         }
+        ret.flush();
         if (!std::isfinite(total) || std::fabs(total) >= 9e14
             || FormataValor(toCurrency(total)).size() > 15)
             throw Refusal("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
