@@ -5,6 +5,8 @@
 #include "core/engine/EngineError.h"
 #include "remittance/ImportarRetorno.h"
 
+#include <QFileInfo>
+
 namespace {
 
 int retornoCommand(cli::Context& ctx)
@@ -28,6 +30,11 @@ int retornoCommand(cli::Context& ctx)
     const auto today = hoje ? cli::parseDate(*hoje) : std::optional<QDate>(QDate::currentDate());
     if (!today) {
         ctx.err << "Data inválida: " << *hoje << "\n";
+        return 2;
+    }
+    if (!QFileInfo(*arquivo).isFile()) {
+        ctx.err << "O arquivo de retorno " << *arquivo << " não existe: informe o caminho de um "
+                << "arquivo (--arquivo).\n";
         return 2;
     }
     if (!cli::checkTables(ctx)) return 1;

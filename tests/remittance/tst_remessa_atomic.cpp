@@ -11,6 +11,7 @@
 #include "tests/remittance/RemessaFixtures.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -264,6 +265,22 @@ private slots:
         db::Session::instance().reset();
         QCOMPARE(runCli(folder_, remessaArgs(folder_)), 0);
         QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_USR_ID"}), QStringList({"1"}));
+    }
+
+    // A symbolic link planted as the main database is not followed out of the data folder.
+    void mainDatabaseLinkNotFollowed()
+    {
+        const QString outside = dir_.filePath("fora.db");
+        QFile(outside).open(QIODevice::WriteOnly);
+        db::Session::instance().reset();
+        QVERIFY(QFile::link(outside, QDir(folder_).filePath(".tolmare-main")));
+        parametros(40);
+        member("Ana", "1");
+        debit(kDebitDate, 1, 10.0);
+        const QString path = QDir(folder_).filePath(kName);
+        QCOMPARE(int(remessa::GerarArquivo(path, kDebitDate, QDate(2026, 7, 5)).kind),
+                 int(remessa::Outcome::Kind::Done));
+        QCOMPARE(QFileInfo(outside).size(), 0);
     }
 
     // What a stopped generation left: a committed file is put in place, any other removed.

@@ -378,12 +378,9 @@ private slots:
         sent(QDate(2026, 7, 10), 1, 5);
         db::Session::instance().reset();
         const QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA", "SEM SALDO")});
-        QProcess cli;
-        cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
-                  {"--dados", folder_, "retorno", "--arquivo", path, "--mes", "07/2026",
-                   "--hoje", "03/08/2026"});
-        QVERIFY(cli.waitForFinished(30000));
-        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(runCli(folder_, {"retorno", "--arquivo", path, "--mes", "07/2026", "--hoje",
+                                  "03/08/2026"}),
+                 0);
         QCOMPARE(retRows(), QStringList({"10/07/2026|03/08/2026|1|5|SEM SALDO"}));
     }
 
