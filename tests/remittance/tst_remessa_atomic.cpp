@@ -135,7 +135,8 @@ private slots:
             cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
                       QStringList{"--dados", folder} + remessaArgs(folder));
             QVERIFY(cli.waitForStarted());
-            QThread::msleep(rng.bounded(int(whole * 11 / 10)));
+            // From the start-up to a while after a run like the reference one would end.
+            QThread::msleep(whole / 5 + rng.bounded(int(whole * 13 / 10)));
             cli.kill();
             QVERIFY(cli.waitForFinished(10000));
             startOn(folder);
