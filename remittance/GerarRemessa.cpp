@@ -396,20 +396,24 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                      "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
                      "ON a.ASS_ID = d.DEB_ASS_ID "
                      "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
+        QVariant lastDate;
+        QDate d;
         while (pass.row()) {
             sqlite3_stmt* st = pass.get();
             if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
             const QString matricula = trimControls(columnValue(st, 4).toString());
             if (matricula.isEmpty()) continue;
             const QVariant date = columnValue(st, 0);
-            const QDate d = QDate::fromString(date.toString(), Qt::ISODate);
-            const QVariant value = columnValue(st, 2);
+            if (date != lastDate) {  // after the date step, every debit has the same date
+                lastDate = date;
+                d = QDate::fromString(date.toString(), Qt::ISODate);
+            }
+            const double value = sqlite3_column_double(st, 2);
             ++written;
-            total += value.toDouble();
+            total += value;
             if (progress) progress(int(written), int(debits));
-            writeLine(detailRecord(par.codInt, matricula, d, par.codVerba,
-                                   toCurrency(value.toDouble())));
-            ret.add(date, columnValue(st, 3), value.toDouble());
+            writeLine(detailRecord(par.codInt, matricula, d, par.codVerba, toCurrency(value)));
+            ret.add(date, columnValue(st, 3), value);
         }
         ret.flush();
         if (!std::isfinite(total) || std::fabs(total) >= 9e14
