@@ -75,14 +75,14 @@ QString temporaryName(const QString& target)
 }  // namespace
 
 ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
-    : c_(c), target_(target)
+    : c_(c), target_(QFileInfo(target).absoluteFilePath())  // the next run may start elsewhere
 {
     c_.exec(kCreate);
     for (int attempt = 0; attempt < 8 && !file_.isOpen(); ++attempt) {
-        const QString name = temporaryName(target);
+        const QString name = temporaryName(target_);
         if (QFileInfo::exists(name)) continue;
         run(c_, "INSERT INTO main.tolmare_arquivo_pendente (temporario, destino) VALUES (?, ?)",
-            {name, target});
+            {name, target_});
         id_ = sqlite3_last_insert_rowid(c_.handle());
         file_.setFileName(name);
         if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
