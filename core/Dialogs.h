@@ -19,6 +19,13 @@ public:
     virtual bool confirm(const QString& text, const QString& title = {}) = 0;
     // Yes and No; true for Yes.
     virtual bool yesNo(const QString& text, const QString& title = {}) = 0;
+    // A list to read before going on: the button `proceedLabel` and "Cancelar"; true for the
+    // first. Without a label, only "OK" (and false). By default the same as confirm().
+    virtual bool review(const QString& text, const QString& proceedLabel,
+                        const QString& title = {})
+    {
+        return !proceedLabel.isEmpty() && confirm(text, title);
+    }
     // A file name, or empty when the operator cancels. `filter` as Qt writes it
     // ("Arquivos Remessa (*.txt);;Todos Arquivos (*.*)").
     virtual QString saveFileName(const QString& title, const QString& proposed,

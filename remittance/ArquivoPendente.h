@@ -28,6 +28,8 @@ public:
     // Flushes, forces the bytes to the disk and closes; false when any of these fails.
     bool finish();
     QString errorString() const { return error_; }
+    // Where the file is written until it is put in place.
+    QString temporaryPath() const { return file_.fileName(); }
     // Marks the record done, inside the caller's transaction: once that commits, the file
     // belongs at its path whatever happens next.
     void markDone();

@@ -1,5 +1,6 @@
 #include "remittance/GerarRemessa.h"
 
+#include "core/Historico.h"
 #include "core/TextHelpers.h"
 #include "core/UVariaveis.h"
 #include "core/engine/Connection.h"
@@ -8,6 +9,8 @@
 #include "core/engine/SqlValue.h"
 #include "core/Cp1252.h"
 #include "remittance/ArquivoPendente.h"
+#include "remittance/PlanoData.h"
+#include "remittance/ProvaRemessa.h"
 #include "remittance/RemessaRecords.h"
 
 #include <QDir>
@@ -69,15 +72,6 @@ QVariant columnValue(sqlite3_stmt* st, int col)
     }
 }
 
-// Trims spaces and control characters from both ends.
-QString trimControls(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 32) ++b;
-    while (e > b && s.at(e - 1).unicode() <= 32) --e;
-    return s.mid(b, e - b);
-}
-
 db::Connection& tables()
 {
     db::Connection& c = db::Session::instance().connectionFor("Tolmare");
@@ -126,7 +120,7 @@ QString valueProblem(db::Connection& c)
                "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
     while (st.row()) {
         sqlite3_stmt* r = st.get();
-        if (trimControls(columnValue(r, 3).toString()).isEmpty()) continue;
+        if (matriculaAparada(columnValue(r, 3).toString()).isEmpty()) continue;
         const QString when =
             QDate::fromString(columnValue(r, 0).toString(), Qt::ISODate).toString("dd/MM/yyyy");
         const QString who = QString::number(sqlite3_column_double(r, 1), 'f', 0);
@@ -135,8 +129,7 @@ QString valueProblem(db::Connection& c)
             return "O débito do associado " + who + " de " + when + " está sem valor em "
                    "DEBITO.DB: informe o valor antes de gerar a remessa.";
         const double v = sqlite3_column_double(r, 2);
-        if (!std::isfinite(v) || std::fabs(v) >= 9e14
-            || FormataValor(toCurrency(v)).size() > 13)
+        if (!valorCabe(v, 13))
             return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who
                    + " de " + when + " (DEBITO.DB) não cabe nas 13 posições do valor na "
                    "remessa: corrija-o antes de gerar a remessa.";
@@ -270,48 +263,25 @@ private:
 void levarDebitosParaData(const QDate& debitDate)
 {
     db::Connection& c = tables();
-    // The debits of each member in key order (date, then value), members in order of first
-    // appearance; an empty member number is a member of its own.
-    struct Row { qint64 rowid; bool onDate; };
-    QHash<double, int> groupOf;  // by member number; an empty one as NaN's stand-in below
-    QVector<QVector<Row>> groups;
+    QVector<DebitoNaOrdem> debitos;
     {
         Stmt all(c, "SELECT rowid, DEB_DATA, DEB_ASS_ID FROM DEBITO.DEBITO "
                     "ORDER BY DEB_DATA, DEB_ASS_ID, DEB_VALOR, rowid");
         const QByteArray wanted = debitDate.toString(Qt::ISODate).toLatin1();
         while (all.row()) {
-            const double key = sqlite3_column_type(all.get(), 2) == SQLITE_NULL
-                                   ? -std::numeric_limits<double>::infinity()
-                                   : sqlite3_column_double(all.get(), 2);
-            auto it = groupOf.constFind(key);
-            int g = 0;
-            if (it == groupOf.constEnd()) {
-                g = int(groups.size());
-                groupOf.insert(key, g);
-                groups.append(QVector<Row>());
-            } else {
-                g = it.value();
-            }
             const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(all.get(), 1));
-            groups[g].append({sqlite3_column_int64(all.get(), 0),
-                              date && wanted == QLatin1StringView(date)});
+            debitos.append({sqlite3_column_int64(all.get(), 0),
+                            sqlite3_column_type(all.get(), 2) == SQLITE_NULL
+                                ? kSemMembro
+                                : sqlite3_column_double(all.get(), 2),
+                            date && wanted == QLatin1StringView(date)});
         }
     }
-    // Taking a member's rows from the first while one of them lies on another date and more
-    // than one is left, then re-dating the last one if it still lies on another date: the
-    // same rows the row-by-row procedure that restarts from the first debit leaves.
+    const PlanoData plano = planejarData(debitos);
     Stmt drop(c, "DELETE FROM DEBITO.DEBITO WHERE rowid = ?");
     Stmt redate(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ?");
-    for (const QVector<Row>& rows : groups) {
-        int lastOff = -1;
-        for (int i = 0; i < rows.size(); ++i)
-            if (!rows[i].onDate) lastOff = i;
-        if (lastOff < 0) continue;
-        const int dropCount = std::min(lastOff + 1, int(rows.size()) - 1);
-        for (int i = 0; i < dropCount; ++i) drop.bind({rows[i].rowid}).run();
-        if (dropCount == int(rows.size()) - 1 && !rows.last().onDate)
-            redate.bind({debitDate, rows.last().rowid}).run();
-    }
+    for (const qint64 rowid : plano.apagar) drop.bind({rowid}).run();
+    for (const qint64 rowid : plano.redatar) redate.bind({debitDate, rowid}).run();
     c.bump();
 }
 
@@ -401,7 +371,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         while (pass.row()) {
             sqlite3_stmt* st = pass.get();
             if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
-            const QString matricula = trimControls(columnValue(st, 4).toString());
+            const QString matricula = matriculaAparada(columnValue(st, 4).toString());
             if (matricula.isEmpty()) continue;
             const QVariant date = columnValue(st, 0);
             if (date != lastDate) {  // after the date step, every debit has the same date
@@ -416,18 +386,26 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             ret.add(date, columnValue(st, 3), value);
         }
         ret.flush();
-        if (!std::isfinite(total) || std::fabs(total) >= 9e14
-            || FormataValor(toCurrency(total)).size() > 15)
+        if (!valorCabe(total, 15))
             throw Refusal("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
                           "posições do total no trailer: reduza os débitos da remessa.");
         writeLine(trailerRecord(written, toCurrency(total)));
         if (!file.finish()) throw Refusal(writeFailure(path, file.errorString()));
+        // The file proves itself before anything is committed: read back from the disk, it
+        // must hold what was counted.
+        if (const QString differs = provarArquivo(file.temporaryPath(), written, toCurrency(total));
+            !differs.isEmpty())
+            throw Refusal(differs);
 
         const qint64 advanced = std::llround(par.number) + 1;
         Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE rowid = ?");
         advance.bind({double(advanced), par.rowid}).run();
         const qint64 remaining = countDebits(c);
         file.markDone();
+        historico::registrar(c, "Remessa",
+                             QString("remessa %1 para %2: arquivo %3, %4 registro(s), total %5")
+                                 .arg(advanced).arg(debitDate.toString("dd/MM/yyyy"), path)
+                                 .arg(written).arg(money(total)));
         tx.commit();
 
         out.summary << "Nr Total de Registros.....: " + QString::number(remaining)

@@ -1,5 +1,6 @@
 #include "remittance/ImportarRetorno.h"
 
+#include "core/Historico.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/Connection.h"
@@ -8,6 +9,7 @@
 #include "core/Cp1252.h"
 #include "remittance/LeitorLinhas.h"
 #include "remittance/MemberIndex.h"
+#include "remittance/RetornosImportados.h"
 
 #include <sqlite3.h>
 
@@ -154,8 +156,9 @@ struct ErroDeLeitura {
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
                     const QDate& today, const MemberIndex& members, const Progress& progress,
-                    QStringList& resumo)
+                    QStringList& resumo, const QByteArray& impressao)
 {
+    qint64 lidas = 0, importadas = 0, naoEncontradas = 0;
     const qint64 size = file.size();
     db::Transaction tx(conn);
     MonthRows monthRows(conn, first, last, today);
@@ -166,6 +169,7 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
     qint64 length = 0;
     while (reader.next(raw, length)) {
         done += length;
+        ++lidas;
         if (progress) progress(done, size);
         Linha l;
         if (!lerLinha(cp1252::decode(raw), l)) continue;
@@ -179,6 +183,7 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         } catch (const LinhaRecusada&) {
             continue;  // the line is passed over
         }
+        ++(member >= 0 ? importadas : naoEncontradas);
         resumo << "" << (member >= 0 ? "RETORNO IMPORTADO"
                                      : "ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS")
                << "     NOME: " + l.nome << "     MATRICULA: " + QString::number(l.numero);
@@ -188,6 +193,15 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         throw ErroDeLeitura{QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o "
                                     "arquivo manteve o nome.")
                                 .arg(file.fileName(), file.errorString())};
+    // The file counts as imported, and the import as done, with the outcomes themselves.
+    const QString mesAno = first.toString("MM/yyyy");
+    registrarImportacao(conn, impressao, file.fileName(), first.month(), first.year(), today,
+                        lidas);
+    historico::registrar(conn, "Retorno",
+                         QString("arquivo %1 para %2: %3 linha(s), %4 importada(s), %5 sem "
+                                 "associado encontrado")
+                             .arg(file.fileName(), mesAno).arg(lidas).arg(importadas)
+                             .arg(naoEncontradas));
     tx.commit();
     return matched;
 }
@@ -256,7 +270,8 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     // RET_DEBITO as it was and the file under its name.
     bool matched = false;
     try {
-        matched = importarLinhas(conn, file, first, last, today, members, progress, r.resumo);
+        matched = importarLinhas(conn, file, first, last, today, members, progress, r.resumo,
+                                 impressaoDigital(path));
     } catch (const ErroDeLeitura& e) {
         throw db::EngineError(e.message);
     } catch (const db::EngineError& e) {

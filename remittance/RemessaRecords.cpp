@@ -2,6 +2,8 @@
 
 #include "core/MainRoutines.h"
 
+#include <cmath>
+
 namespace remessa {
 
 QString namePart(const QString& path)
@@ -13,6 +15,20 @@ QString namePart(const QString& path)
 QString proposedFileName(qint64 remittanceNumber)
 {
     return "ARQ_PREVI_" + Padlzero(QString::number(remittanceNumber), 6) + ".txt";
+}
+
+QString matriculaAparada(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 32) ++b;
+    while (e > b && s.at(e - 1).unicode() <= 32) --e;
+    return s.mid(b, e - b);
+}
+
+bool valorCabe(double value, int positions)
+{
+    return std::isfinite(value) && std::fabs(value) < 9e14
+           && FormataValor(toCurrency(value)).size() <= positions;
 }
 
 QString headerRecord(const QString& name, const QDate& today)

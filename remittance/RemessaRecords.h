@@ -14,6 +14,14 @@ QString namePart(const QString& path);
 // The file name proposed for a remittance: "ARQ_PREVI_" + the number in six digits + ".txt".
 QString proposedFileName(qint64 remittanceNumber);
 
+// The enrolment number as the generation reads it: without the spaces and control characters
+// around it. A member whose number is then empty is not sent.
+QString matriculaAparada(const QString& matricula);
+
+// True when an amount can be written in `positions` positions of a record (13 for a debit,
+// 15 for the trailer's total).
+bool valorCabe(double value, int positions);
+
 QString headerRecord(const QString& namePart, const QDate& today);
 QString detailRecord(const QString& codInt, const QString& matricula, const QDate& debitDate,
                      const QString& codVerba, Currency value);

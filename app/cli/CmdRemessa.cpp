@@ -3,17 +3,42 @@
 #include "core/MainRoutines.h"
 #include "core/engine/EngineError.h"
 #include "remittance/GerarRemessa.h"
+#include "remittance/VerificarRemessa.h"
 
 namespace {
 
-const char* const kUsage = "remessa --data DD/MM/AAAA --arquivo CAMINHO [--hoje DD/MM/AAAA]";
+const char* const kUsage =
+    "remessa --data DD/MM/AAAA (--arquivo CAMINHO | --verificar) [--hoje DD/MM/AAAA]";
+
+// The check alone: every problem listed, nothing changed. Exit 0 only when nothing would stop
+// the remittance.
+int verificar(cli::Context& ctx, const QDate& debitDate)
+{
+    if (!cli::checkTables(ctx)) return 1;
+    try {
+        const remessa::Verificacao v = remessa::verificarRemessa(debitDate);
+        for (const QString& line : v.linhas()) ctx.out << line << "\n";
+        ctx.out << v.debitos << " débito(s) seriam enviados, total "
+                << QString::number(double(v.total) / 10000, 'f', 2).replace('.', ',') << "\n";
+        if (v.podeGerar()) {
+            ctx.out << "Nada impede a remessa.\n";
+            return 0;
+        }
+        ctx.err << "Corrija os problemas marcados \"Impede\" antes de gerar a remessa.\n";
+        return 1;
+    } catch (const db::EngineError& e) {
+        ctx.err << e.message() << "\n";
+        return 1;
+    }
+}
 
 int remessaCommand(cli::Context& ctx)
 {
     const auto data = ctx.option("data");
     const auto arquivo = ctx.option("arquivo");
     const auto hoje = ctx.option("hoje");
-    if (!data || !arquivo || !ctx.args.isEmpty()) {
+    const bool soVerificar = ctx.flag("verificar");
+    if (!data || bool(arquivo) == soVerificar || !ctx.args.isEmpty()) {
         ctx.err << "Uso: tolmare-cli " << kUsage << "\n";
         return 2;
     }
@@ -23,6 +48,7 @@ int remessaCommand(cli::Context& ctx)
         ctx.err << "Data inválida: " << (debitDate ? *hoje : *data) << "\n";
         return 2;
     }
+    if (soVerificar) return verificar(ctx, *debitDate);
     if (const auto refused = remessa::recusaDoCaminho(*arquivo)) {
         ctx.err << refused->message << "\n";
         return 2;
@@ -49,7 +75,9 @@ const cli::Registrar reg({"remessa", kUsage,
                           "leva os débitos pendentes a essa data, registra cada débito enviado\n"
                           "como \"Aguardando Retorno\" e avança o número da remessa.\n"
                           "Mostra o resumo; um erro vai para a saída de erro (código 1).\n"
-                          "--hoje: a data do cabeçalho e do resumo (padrão: hoje).",
+                          "--hoje: a data do cabeçalho e do resumo (padrão: hoje).\n"
+                          "--verificar: só lista os problemas dos débitos que seriam enviados\n"
+                          "(nada é alterado); código 0 quando nada impede a remessa.",
                           remessaCommand});
 
 }  // namespace

@@ -4,18 +4,23 @@
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
 #include "remittance/ImportarRetorno.h"
+#include "remittance/RetornosImportados.h"
 
 #include <QFileInfo>
 
 namespace {
+
+const char* const kUsage =
+    "retorno --arquivo CAMINHO --mes MM/AAAA [--hoje DD/MM/AAAA] [--reimportar]";
 
 int retornoCommand(cli::Context& ctx)
 {
     const auto arquivo = ctx.option("arquivo");
     const auto mes = ctx.option("mes");
     const auto hoje = ctx.option("hoje");
+    const bool reimportar = ctx.flag("reimportar");
     if (!arquivo || !ctx.args.isEmpty()) {
-        ctx.err << "Uso: tolmare-cli retorno --arquivo CAMINHO --mes MM/AAAA [--hoje DD/MM/AAAA]\n";
+        ctx.err << "Uso: tolmare-cli " << kUsage << "\n";
         return 2;
     }
     const QString text = mes.value_or(QString()).trimmed();
@@ -40,6 +45,14 @@ int retornoCommand(cli::Context& ctx)
     if (!cli::checkTables(ctx)) return 1;
     try {
         // As the consultation window does first: one RET_DEBITO row per date and member.
+        if (const auto anterior = retorno::importacaoAnterior(*arquivo); anterior && !reimportar) {
+            ctx.err << "Este arquivo já foi importado em "
+                    << anterior->data.toString("dd/MM/yyyy") << " para "
+                    << QString("%1/%2").arg(anterior->mes, 2, 10, QLatin1Char('0'))
+                           .arg(anterior->ano)
+                    << ". Nada foi importado; use --reimportar para importá-lo novamente.\n";
+            return 1;
+        }
         Apagar_Duplicacoes_Retorno();
         TDMRet_Debito dm;
         const retorno::Resultado r = retorno::importar(dm, *arquivo, month, year, *today);
@@ -52,10 +65,11 @@ int retornoCommand(cli::Context& ctx)
     }
 }
 
-const cli::Registrar reg({"retorno", "retorno --arquivo CAMINHO --mes MM/AAAA [--hoje DD/MM/AAAA]",
+const cli::Registrar reg({"retorno", kUsage,
                           "Importa o arquivo de retorno PREVI do mês: cada associado encontrado\n"
                           "tem o retorno registrado no seu débito do mês; o resumo sai na saída\n"
-                          "padrão e o arquivo é renomeado para Retorno_<letra>_<mês>-<ano>.imp.",
+                          "padrão e o arquivo é renomeado para Retorno_<letra>_<mês>-<ano>.imp.\n"
+                          "Um arquivo já importado é recusado, a menos que --reimportar seja dado.",
                           retornoCommand});
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace ui {
 
@@ -42,6 +43,29 @@ bool QtDialogs::yesNo(const QString& text, const QString& title)
     QMessageBox box(QMessageBox::Question, titleOr(title), text,
                     QMessageBox::Yes | QMessageBox::No, parentWindow());
     return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDialogs::review(const QString& text, const QString& proceedLabel, const QString& title)
+{
+    // A long list shows its first lines; the whole of it is under "Show Details...".
+    constexpr int kShown = 25;
+    const QStringList lines = text.split('\n');
+    QMessageBox box(QMessageBox::Warning, titleOr(title), text, QMessageBox::NoButton,
+                    parentWindow());
+    if (lines.size() > kShown) {
+        box.setText(lines.mid(0, kShown).join('\n') + QString("\n... e mais %1 linha(s).")
+                                                          .arg(lines.size() - kShown));
+        box.setDetailedText(text);
+    }
+    QPushButton* proceed = nullptr;
+    if (!proceedLabel.isEmpty()) {
+        proceed = box.addButton(proceedLabel, QMessageBox::AcceptRole);
+        box.addButton("Cancelar", QMessageBox::RejectRole);
+    } else {
+        box.addButton(QMessageBox::Ok);
+    }
+    box.exec();
+    return proceed && box.clickedButton() == proceed;
 }
 
 QString QtDialogs::saveFileName(const QString& title, const QString& proposed,

@@ -10,6 +10,8 @@ public:
     void message(dialogs::Kind kind, const QString& text, const QString& title = {}) override;
     bool confirm(const QString& text, const QString& title = {}) override;
     bool yesNo(const QString& text, const QString& title = {}) override;
+    bool review(const QString& text, const QString& proceedLabel,
+                const QString& title = {}) override;
     QString saveFileName(const QString& title, const QString& proposed,
                          const QString& filter = {}) override;
     QString openFileName(const QString& title, const QString& folder, const QString& filter = {},

@@ -4,6 +4,7 @@
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
 #include "remittance/ImportarRetorno.h"
+#include "remittance/RetornosImportados.h"
 #include "remittance/ui/ULogImpBB.h"
 
 #include <QApplication>
@@ -85,6 +86,9 @@ void TFImpRetorno::BitBtn2Click()
     if (!DMRet_Debito) return;
     retorno::Resultado r;
     try {
+        if (const auto anterior = retorno::importacaoAnterior(file_);
+            anterior && !dialogs::current().yesNo(retorno::perguntaReimportar(*anterior)))
+            return;
         ProgressBar->setValue(0);
         r = retorno::importar(*DMRet_Debito, file_, month, year, QDate::currentDate(),
                               [this](qint64 pos, qint64 size) {

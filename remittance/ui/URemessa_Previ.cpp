@@ -6,6 +6,7 @@
 #include "core/engine/EngineError.h"
 #include "core/ui/ModuleOpener.h"
 #include "remittance/GerarRemessa.h"
+#include "remittance/VerificarRemessa.h"
 #include "remittance/RemessaRecords.h"
 
 #include <QApplication>
@@ -106,6 +107,7 @@ void TFRemessa_Previ::Btn_GerarClick()
         dialogs::current().message(dialogs::Kind::Error, e.message());
         return;
     }
+    if (!verificarAntes()) return;
     Progress->setValue(0);
     qint64 number = 0;
     if (DMRemessa_Previ && DMRemessa_Previ->TParametros->active())
@@ -139,6 +141,26 @@ void TFRemessa_Previ::Btn_GerarClick()
         break;
     }
     close();
+}
+
+bool TFRemessa_Previ::verificarAntes()
+{
+    remessa::Verificacao v;
+    try {
+        v = remessa::verificarRemessa(Data_Remessa->date());
+    } catch (const db::EngineError& e) {
+        dialogs::current().message(dialogs::Kind::Error, e.message());
+        return false;
+    }
+    if (v.problemas.isEmpty()) return true;
+    const QString title = "Verificação da Remessa";
+    const QString list = v.linhas().join("\n");
+    if (!v.podeGerar())
+        return dialogs::current().review("A remessa não pode ser gerada como está. Corrija os "
+                                         "problemas marcados \"Impede\":\n\n" + list,
+                                         {}, title);
+    return dialogs::current().review("Antes de gerar a remessa, veja:\n\n" + list,
+                                     "Gerar mesmo assim", title);
 }
 
 void abrirRemessaPrevi(QWidget* parent) { openModule<TDMRemessa_Previ, TFRemessa_Previ>(parent); }

@@ -30,6 +30,9 @@ private:
     void FormCreate();
     void FormShow();
     void FormClose();
+    // The check before a remittance: its list of problems shown, if any. True when the
+    // generation may go on (nothing stops it and the operator chose "Gerar mesmo assim").
+    bool verificarAntes();
 };
 
 extern TFRemessa_Previ* FRemessa_Previ;

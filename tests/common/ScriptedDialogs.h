@@ -34,6 +34,13 @@ public:
         shown << text;
         return answer;
     }
+    bool review(const QString& text, const QString& proceedLabel, const QString&) override
+    {
+        shown << text;
+        reviewLabels << proceedLabel;
+        return answer && !proceedLabel.isEmpty();
+    }
+    QStringList reviewLabels;   // the proceed button of each review ("" when there was none)
     QString saveFileName(const QString& title, const QString& name, const QString&) override
     {
         titles << title;

@@ -24,7 +24,9 @@ private slots:
         testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}, {"EMP_COD_INT_PREVI", "7"},
                                            {"EMP_COD_VERBA_PREVI", "123"},
                                            {"EMP_NR_REM_PREVI", 41.0}});
-        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "Ana"}, {"ASS_MATRICULA", "5"}});
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "APOSENTADOS"}});
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "Ana"}, {"ASS_MATRICULA", "5"},
+                                           {"ASS_GRP_ID", 1.0}});
         testdata::addRow("DEBITO.DB", {{"DEB_DATA", QDate::currentDate()}, {"DEB_ASS_ID", 1.0},
                                        {"DEB_VALOR", 10.0}, {"DEB_DTA_CAD", QDate::currentDate()},
                                        {"DEB_USR_ID", 1}});
@@ -89,6 +91,41 @@ private slots:
         QVERIFY2(dialogs.shown.first().startsWith(start), qPrintable(dialogs.shown.first()));
         QCOMPARE(int(dialogs.kinds.first()), kind);
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The check before the save dialog: what stops the remittance is only shown; what does not
+    // is offered with "Gerar mesmo assim", and declining keeps the window without a file.
+    void checkBeforeSaving_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("stops") << QVariant() << "" << "Impede: associado 2 - Beto";
+        QTest::newRow("warns") << QVariant(5.0) << "Gerar mesmo assim"
+                               << "Não enviado: associado 2 - Beto: sem número de matrícula";
+    }
+    void checkBeforeSaving()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, label);
+        QFETCH(QString, line);
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "Beto"}, {"ASS_GRP_ID", 1.0},
+                                           {"ASS_MATRICULA", value.isValid() ? "" : "6"}});
+        testdata::addRow("DEBITO.DB", {{"DEB_DATA", QDate::currentDate()}, {"DEB_ASS_ID", 2.0},
+                                       {"DEB_VALOR", value}, {"DEB_DTA_CAD", QDate::currentDate()},
+                                       {"DEB_USR_ID", 1}});
+        testdata::ScriptedDialogs dialogs;
+        dialogs.answer = false;
+        dialogs.fileName = QDir(folder_).filePath("ARQ_PREVI_000041.txt");
+        TDMRemessa_Previ dm;
+        TFRemessa_Previ w;
+        w.show();
+        w.Btn_GerarClick();
+        QCOMPARE(dialogs.reviewLabels, QStringList{label});
+        QVERIFY2(dialogs.shown.first().contains(line), qPrintable(dialogs.shown.first()));
+        QVERIFY(dialogs.titles.isEmpty());
+        QVERIFY(w.isVisible());
+        QVERIFY(!QFile::exists(dialogs.fileName));
     }
 
     // Repeated RET_DEBITO rows go before the save dialog is even shown.

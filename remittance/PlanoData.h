@@ -1,0 +1,39 @@
+// The date step of a remittance, planned: which debits are deleted and which one of a member is
+// re-dated so that every debit left lies on the debit date. Pure: the generation carries the
+// plan out, the check before a remittance uses it to know which debits would be sent.
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <limits>
+
+namespace remessa {
+
+// The member of a debit without one: such debits count as one member of their own.
+inline constexpr double kSemMembro = -std::numeric_limits<double>::infinity();
+
+struct DebitoNaOrdem {
+    qint64 rowid = 0;
+    double membro = kSemMembro;  // DEB_ASS_ID
+    bool naData = false;         // already on the debit date
+};
+
+// A debit as read from DEBITO: DEB_DATA as stored (ISO text) and DEB_ASS_ID (none: no member).
+DebitoNaOrdem debitoNaOrdem(qint64 rowid, const QVariant& data, const QVariant& membro,
+                            const QDate& debitDate);
+
+struct PlanoData {
+    QVector<qint64> apagar;   // rowids deleted
+    QVector<qint64> redatar;  // rowids moved to the debit date
+};
+
+// `debitos` in DEBITO's key order (date, member, value). For each member, rows are taken from
+// the first while one of them lies on another date and more than one is left; the last one is
+// then re-dated if it still lies on another date. These are the rows the row-by-row procedure
+// that restarts from the first debit leaves.
+PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos);
+
+}  // namespace remessa

@@ -1,0 +1,93 @@
+#include "remittance/RetornosImportados.h"
+
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
+#include "core/engine/SqlValue.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace retorno {
+
+namespace {
+
+void criar(db::Connection& c)
+{
+    c.exec("CREATE TABLE IF NOT EXISTS main.RETORNOS_IMPORTADOS ("
+           " IMPRESSAO TEXT NOT NULL, ARQUIVO TEXT NOT NULL, MES INTEGER NOT NULL,"
+           " ANO INTEGER NOT NULL, DATA TEXT NOT NULL, LINHAS INTEGER NOT NULL);"
+           "CREATE INDEX IF NOT EXISTS main.RETORNOS_IMPORTADOS_IMPRESSAO"
+           " ON RETORNOS_IMPORTADOS (IMPRESSAO)");
+}
+
+bool existe(db::Connection& c)
+{
+    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
+                                             "type = 'table' AND name = 'RETORNOS_IMPORTADOS'"));
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
+}  // namespace
+
+QByteArray impressaoDigital(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = f.read(buffer.data(), buffer.size());
+        if (n < 0) return {};
+        if (n == 0) break;
+        hash.addData(QByteArrayView(buffer.constData(), n));
+    }
+    return hash.result().toHex();
+}
+
+std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao)
+{
+    if (impressao.isEmpty() || !existe(c)) return std::nullopt;
+    db::StmtGuard st(db::prepare(c.handle(),
+        "SELECT DATA, MES, ANO, ARQUIVO, LINHAS FROM main.RETORNOS_IMPORTADOS "
+        "WHERE IMPRESSAO = ? ORDER BY rowid DESC LIMIT 1", "RETORNOS_IMPORTADOS"));
+    db::bindAll(st.get(), {QString::fromLatin1(impressao)});
+    const int rc = sqlite3_step(st.get());
+    if (rc == SQLITE_DONE) return std::nullopt;
+    if (rc != SQLITE_ROW) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+    auto text = [&](int col) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col)));
+    };
+    return ImportacaoAnterior{QDate::fromString(text(0), Qt::ISODate), sqlite3_column_int(st.get(), 1),
+                              sqlite3_column_int(st.get(), 2), text(3),
+                              sqlite3_column_int64(st.get(), 4)};
+}
+
+std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path)
+{
+    return importacaoAnterior(db::Session::instance().connectionFor("Tolmare"),
+                              impressaoDigital(path));
+}
+
+void registrarImportacao(db::Connection& c, const QByteArray& impressao, const QString& arquivo,
+                         int mes, int ano, const QDate& data, qint64 linhas)
+{
+    criar(c);
+    db::StmtGuard st(db::prepare(c.handle(),
+        "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, LINHAS) "
+        "VALUES (?, ?, ?, ?, ?, ?)", "RETORNOS_IMPORTADOS"));
+    db::bindAll(st.get(), {QString::fromLatin1(impressao), arquivo, mes, ano,
+                           data.toString(Qt::ISODate), linhas});
+    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+}
+
+QString perguntaReimportar(const ImportacaoAnterior& a)
+{
+    return QString("Este arquivo já foi importado em %1 para %2/%3. Importar novamente?")
+        .arg(a.data.toString("dd/MM/yyyy"))
+        .arg(a.mes, 2, 10, QLatin1Char('0'))
+        .arg(a.ano, 4, 10, QLatin1Char('0'));
+}
+
+}  // namespace retorno

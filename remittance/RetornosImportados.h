@@ -1,0 +1,43 @@
+// The return files already imported, known by a fingerprint of their content, so that the
+// same file is not imported twice by mistake (for instance once under its own name and again
+// after it was copied back). Kept in the connection's main database beside the tables and
+// recorded inside the import's own transaction: a file counts as imported exactly when its
+// outcomes were committed.
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+namespace db { class Connection; }
+
+namespace retorno {
+
+// The SHA-256 of the file's content, in hexadecimal, read in bounded pieces. Empty when the
+// file cannot be read.
+QByteArray impressaoDigital(const QString& path);
+
+struct ImportacaoAnterior {
+    QDate data;     // the day it was imported
+    int mes = 0;    // the month it was imported for
+    int ano = 0;
+    QString arquivo;
+    qint64 linhas = 0;
+};
+
+// The earlier import of a file with this fingerprint (the latest one), if any.
+std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao);
+
+// The earlier import of the file at `path` on the alias "Tolmare", if any.
+std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path);
+
+// Records an import; call it inside the import's transaction.
+void registrarImportacao(db::Connection& c, const QByteArray& impressao, const QString& arquivo,
+                         int mes, int ano, const QDate& data, qint64 linhas);
+
+// "Este arquivo já foi importado em dd/mm/aaaa para mm/aaaa. Importar novamente?"
+QString perguntaReimportar(const ImportacaoAnterior& anterior);
+
+}  // namespace retorno

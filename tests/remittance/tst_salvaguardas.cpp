@@ -1,0 +1,246 @@
+// The safeguards around the money path: the check before a remittance, the written file read
+// back, a return file imported twice, and the operation log.
+#include "core/Historico.h"
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
+#include "core/engine/EngineError.h"
+#include "remittance/GerarRemessa.h"
+#include "remittance/ProvaRemessa.h"
+#include "remittance/VerificarRemessa.h"
+#include "tests/common/TestData.h"
+#include "tests/remittance/RemessaFixtures.h"
+
+#include <QTest>
+
+namespace {
+
+const QDate kDate(2026, 11, 10);
+
+void group()
+{
+    testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "APOSENTADOS"}});
+}
+
+QString lines(const remessa::Verificacao& v)
+{
+    return v.linhas().join("\n");
+}
+
+// A remittance file as the layout has it, with `count` details of 12,34 and a trailer
+// stating `trailerCount` and `trailerCents`.
+QByteArray remittance(int count, int trailerCount, qint64 trailerCents)
+{
+    QStringList records{"0" + QString(20, ' ') + "10112026" + QString(20, ' ')};
+    for (int i = 0; i < count; ++i)
+        records << "107" + QString("%1").arg(i + 1, 15, 10, QLatin1Char('0')) + "112026"
+                       + "0123" + "0000000001234" + "202611" + "0+";
+    records << "9" + QString("%1").arg(trailerCount, 10, 10, QLatin1Char('0'))
+                   + QString("%1").arg(trailerCents, 15, 10, QLatin1Char('0')) + QString(23, ' ');
+    return fileLines(records);
+}
+
+}  // namespace
+
+class TestSalvaguardas : public testdata::DataFolderTest {
+    Q_OBJECT
+private slots:
+    void init() { freshFolder(); }
+
+    // Each kind of problem, alone in an otherwise sound month.
+    void check_data();
+    void check();
+    void checkFollowsTheDateStep();
+    void proof_data();
+    void proof();
+    void proofStopsAGeneration();
+    void returnImportedTwice();
+    void logOfCommandLine();
+    void logIsAppendOnly();
+};
+
+void TestSalvaguardas::check_data()
+{
+    QTest::addColumn<QString>("case_");
+    QTest::addColumn<bool>("canGenerate");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("sound") << "sound" << true << "";
+    QTest::newRow("no value") << "novalue" << false << "Impede: associado 2 - BETO (matrícula 222): débito sem valor.";
+    QTest::newRow("zero") << "zero" << false << "valor zero ou negativo (0,00)";
+    QTest::newRow("negative") << "negative" << false << "valor zero ou negativo (-5,00)";
+    QTest::newRow("too large") << "large" << false << "não cabe nas 13 posições";
+    QTest::newRow("fraction of a cent") << "fraction" << false << "tem frações de centavo";
+    QTest::newRow("masked numbers collide") << "collision" << false
+        << "no arquivo levaria o mesmo número 000000000000222 que o associado 2 - BETO";
+    QTest::newRow("no enrolment") << "nomatricula" << true
+        << "Não enviado: associado 2 - BETO: sem número de matrícula";
+    QTest::newRow("member missing") << "nomember" << true
+        << "Não enviado: associado 9: o associado do débito não existe mais";
+    QTest::newRow("group deleted") << "nogroup" << true << "Aviso: associado 2 - BETO";
+    QTest::newRow("interface code too long") << "codint" << false
+        << "O código de interface PREVI (\"123\") não é um número de até 2 dígitos";
+}
+
+void TestSalvaguardas::check()
+{
+    QFETCH(QString, case_);
+    QFETCH(bool, canGenerate);
+    QFETCH(QString, expected);
+    parametros(5, case_ == "codint" ? "123" : "7");
+    group();
+    member("ANA", "111");
+    member("BETO", case_ == "nomatricula" ? QVariant("  ") : QVariant("222"));
+    if (case_ == "collision") member("CARLA", "0.22-2");
+    if (case_ == "nogroup") testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "DORA"}});
+    debit(kDate, 1, 10.0);
+    const QHash<QString, QVariant> values{{"novalue", QVariant()}, {"zero", 0.0},
+                                          {"negative", -5.0}, {"large", 1e12},
+                                          {"fraction", 10.005}};
+    debit(kDate, case_ == "nomember" ? 9 : 2, values.value(case_, 20.0));
+    if (case_ == "collision") debit(kDate, 3, 30.0);
+    if (case_ == "nogroup") {
+        db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+        c.attach("ASSOCIADOS.DB");
+        c.exec("UPDATE ASSOCIADOS.ASSOCIADOS SET ASS_GRP_ID = 99 WHERE ASS_ID = 2");
+    }
+    const remessa::Verificacao v = remessa::verificarRemessa(kDate);
+    QCOMPARE(v.podeGerar(), canGenerate);
+    if (expected.isEmpty()) QVERIFY2(v.problemas.isEmpty(), qPrintable(lines(v)));
+    else QVERIFY2(lines(v).contains(expected), qPrintable(lines(v)));
+    // The check changes nothing.
+    QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), case_ == "collision" ? 3 : 2);
+    QCOMPARE(remittanceNumber(), 5.0);
+}
+
+// A debit the date step deletes is not sent, so its missing value stops nothing.
+void TestSalvaguardas::checkFollowsTheDateStep()
+{
+    parametros(5);
+    group();
+    member("ANA", "111");
+    debit(kDate.addMonths(-1), 1, QVariant());
+    debit(kDate, 1, 10.0);
+    const remessa::Verificacao v = remessa::verificarRemessa(kDate);
+    QVERIFY2(v.podeGerar(), qPrintable(lines(v)));
+    QCOMPARE(v.debitos, 1);
+    QCOMPARE(v.total, toCurrency(10.0));
+}
+
+void TestSalvaguardas::proof_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("counted");
+    QTest::addColumn<QString>("expected");
+    const QByteArray good = remittance(3, 3, 3702);
+    QTest::newRow("sound") << good << 3 << "";
+    QTest::newRow("cut before the trailer") << good.left(good.size() - 51) << 3
+                                            << "termina sem o trailer";
+    QTest::newRow("cut mid-record") << good.left(good.size() - 20) << 3 << "não tem 49 caracteres";
+    QTest::newRow("LF alone") << QByteArray(good).replace("\r\n", "\n") << 3
+                              << "não tem 49 caracteres";
+    QTest::newRow("trailer count") << remittance(3, 4, 3702) << 3 << "o trailer indica 4";
+    QTest::newRow("trailer total") << remittance(3, 3, 3703) << 3 << "o total do trailer (37,03)";
+    QTest::newRow("fewer than counted") << remittance(2, 2, 2468) << 3 << "a geração contou 3";
+    QTest::newRow("empty") << QByteArray() << 0 << "está vazio";
+}
+
+void TestSalvaguardas::proof()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, counted);
+    QFETCH(QString, expected);
+    const QString path = folder_ + "/ARQ_PREVI_000001.txt";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    const QString why = remessa::provarArquivo(path, counted, toCurrency(12.34 * counted));
+    if (expected.isEmpty()) QVERIFY2(why.isEmpty(), qPrintable(why));
+    else QVERIFY2(why.contains(expected), qPrintable(why));
+}
+
+// Values with fractions of a cent make a file whose total is not the sum of its records: the
+// read-back stops the generation and nothing changes.
+void TestSalvaguardas::proofStopsAGeneration()
+{
+    parametros(5);
+    group();
+    member("ANA", "111");
+    member("BETO", "222");
+    debit(kDate, 1, 0.005);
+    debit(kDate, 2, 0.005);
+    const QString path = folder_ + "/ARQ_PREVI_000005.txt";
+    const remessa::Outcome o = remessa::GerarArquivo(path, kDate, kDate);
+    QCOMPARE(int(o.kind), int(remessa::Outcome::Kind::Failed));
+    QVERIFY2(o.message.contains("o total do trailer (0,01) difere da soma dos débitos do arquivo "
+                                "(0,00)"), qPrintable(o.message));
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(remittanceNumber(), 5.0);
+    QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
+    QVERIFY(remittanceFiles(folder_).isEmpty());
+}
+
+// The same content twice, under another name the second time: refused unless asked for.
+void TestSalvaguardas::returnImportedTwice()
+{
+    parametros(5);
+    group();
+    member("ANA", "111");
+    const QByteArray content = fileLines({"000000000000111ANA"});
+    const QString first = dir_.path() + "/ret1.txt", second = dir_.path() + "/sec.txt";
+    for (const QString& p : {first, second}) {
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QString out, err;
+    QCOMPARE(runCli(folder_, {"retorno", "--arquivo", first, "--mes", "11/2026", "--hoje",
+                              "05/12/2026"}, &out, &err), 0);
+    QCOMPARE(runCli(folder_, {"retorno", "--arquivo", second, "--mes", "11/2026"}, &out, &err), 1);
+    QVERIFY2(err.contains("Este arquivo já foi importado em 05/12/2026 para 11/2026"),
+             qPrintable(err));
+    QVERIFY(QFile::exists(second));  // not renamed: nothing was imported
+    QCOMPARE(runCli(folder_, {"retorno", "--arquivo", second, "--mes", "11/2026",
+                              "--reimportar"}, &out, &err), 0);
+    QVERIFY(!QFile::exists(second));
+}
+
+// Every operation run through the command line leaves its line, committed with it.
+void TestSalvaguardas::logOfCommandLine()
+{
+    parametros(5);
+    group();
+    member("ANA", "111");
+    debit(kDate, 1, 25.5);
+    const QString path = dir_.path() + "/ARQ_PREVI_000005.txt";
+    QString out, err;
+    QCOMPARE(runCli(folder_, {"remessa", "--data", "10/11/2026", "--arquivo", path}, &out, &err),
+             0);
+    QFile ret(dir_.path() + "/r.txt");
+    QVERIFY(ret.open(QIODevice::WriteOnly));
+    ret.write(fileLines({"000000000000111ANA"}));
+    ret.close();
+    QCOMPARE(runCli(folder_, {"retorno", "--arquivo", ret.fileName(), "--mes", "11/2026"}), 0);
+    QCOMPARE(runCli(folder_, {"historico"}, &out, &err), 0);
+    const QStringList log = out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(log.size(), 2);
+    QVERIFY2(log[0].contains("usuário 1  Remessa: remessa 6 para 10/11/2026: arquivo " + path
+                             + ", 1 registro(s), total 25,50"), qPrintable(log[0]));
+    QVERIFY2(log[1].contains("Retorno: arquivo " + ret.fileName() + " para 11/2026: 1 linha(s), "
+                             "1 importada(s)"), qPrintable(log[1]));
+    QCOMPARE(runCli(folder_, {"historico", "--desde", "01/01/2099"}, &out), 0);
+    QVERIFY(out.contains("Nenhuma operação registrada."));
+    QCOMPARE(runCli(folder_, {"historico", "--desde", "31/02/2026"}), 2);
+}
+
+void TestSalvaguardas::logIsAppendOnly()
+{
+    db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+    historico::registrar(c, "Backup", "arquivo x.bck, 5 arquivo(s)");
+    QVERIFY_THROWS_EXCEPTION(db::EngineError, c.exec("DELETE FROM main.HISTORICO"));
+    QVERIFY_THROWS_EXCEPTION(db::EngineError,
+                             c.exec("UPDATE main.HISTORICO SET DETALHE = 'outro'"));
+    QCOMPARE(historico::ler(c).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestSalvaguardas)
+#include "tst_salvaguardas.moc"
