@@ -35,7 +35,54 @@ struct Table::Cursor {
     sqlite3_stmt* st = nullptr;
     quint64 gen = 0;
 
-    ~Cursor() { stop(); }
+    // Lookups into this table (a report reads several fields of one member per row): one
+    // prepared statement per statement text and the last row found, both dropped when the
+    // connection writes.
+    QHash<QString, sqlite3_stmt*> lookupStmts;
+    quint64 lookupGen = 0;
+    QString lastSql;
+    QVector<QVariant> lastParams;
+    QVector<QVariant> lastRow;
+    bool lastFound = false;
+
+    ~Cursor()
+    {
+        stop();
+        dropLookups();
+    }
+    void dropLookups()
+    {
+        for (sqlite3_stmt* s : std::as_const(lookupStmts)) sqlite3_finalize(s);
+        lookupStmts.clear();
+        lastSql.clear();
+    }
+
+    // The first row of a lookup statement; false when there is none.
+    bool lookupRow(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row)
+    {
+        if (lookupGen != conn->generation()) {
+            dropLookups();
+            lookupGen = conn->generation();
+        }
+        if (!lastSql.isEmpty() && lastSql == sql && lastParams == ps) {
+            row = lastRow;
+            return lastFound;
+        }
+        sqlite3_stmt*& st = lookupStmts[sql];
+        if (!st) st = prepare(conn->handle(), sql, fileName);
+        bindAll(st, ps);
+        const int rc = sqlite3_step(st);
+        qint64 id = 0;
+        if (rc == SQLITE_ROW) readRow(st, row, id);
+        sqlite3_reset(st);  // holds no read lock between lookups
+        sqlite3_clear_bindings(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
+        lastSql = sql;
+        lastParams = ps;
+        lastFound = rc == SQLITE_ROW;
+        lastRow = row;
+        return lastFound;
+    }
     void stop()
     {
         sqlite3_finalize(st);
@@ -723,8 +770,7 @@ QVariant Table::lookup(const QString& keyFields, const QVariantList& keyValues,
         cond.add(Sql{c.col(f) + " IS ?", {normalized(keyValues.value(i), c.typeOf(f), names[i])}});
     }
     QVector<QVariant> row;
-    qint64 id = 0;
-    if (!c.fetchOne(c.select(cond, true, " LIMIT 1"), c.params(cond), row, id)) return {};
+    if (!c.lookupRow(c.select(cond, true, " LIMIT 1"), c.params(cond), row)) return {};
     const int r = fieldIndex(resultField);
     if (r < 0) {
         const int s = c.specIndex(resultField);

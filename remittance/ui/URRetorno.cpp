@@ -98,8 +98,7 @@ void TFRRetorno::Btn_VisualizarClick(bool imprimir)
         const auto lift = qScopeGuard([&table] {
             if (table.active()) table.cancelRange();
         });
-        TQRelRetorno report(table, [] { return FRRetorno ? FRRetorno->motivo()
-                                                         : retorno::Motivo::Com; });
+        TQRelRetorno report(table, [this] { return motivo(); });
         if (imprimir) report::print(report.definition(), report.source(), this);
         else report::preview(report.definition(), report.source(), this);
     } catch (const db::EngineError& e) {
