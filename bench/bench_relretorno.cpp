@@ -134,7 +134,9 @@ int main(int argc, char** argv)
              sqlite3_bind_double(st, 3, i % members + 1);
              sqlite3_bind_double(st, 4, 1 + i / members);
              sqlite3_bind_double(st, 5, 10 + i % 90);
-             const char* motivo = i % 3 == 0 ? "SEM SALDO" : i % 3 == 2 ? "Aguardando Retorno" : nullptr;
+             const char* motivo = i % 3 == 0   ? "SEM SALDO"
+                                  : i % 3 == 2 ? "Aguardando Retorno"
+                                               : nullptr;
              if (motivo) sqlite3_bind_text(st, 6, motivo, -1, SQLITE_STATIC);
              else sqlite3_bind_null(st, 6);
          });

@@ -101,7 +101,8 @@ TQRelRetorno::TQRelRetorno(db::Table& TRet_Debito, std::function<retorno::Motivo
     resumo_.detail.lineBelow = LineStyle::Dotted;
     resumo_.detail.items = {
         cell(0.5, 99.0, Align::Left, [](const auto& t) { return t.motivo; }),
-        cell(100.0, 28.8, Align::Right, [](const auto& t) { return QString::number(t.quantidade); }),
+        cell(100.0, 28.8, Align::Right,
+             [](const auto& t) { return QString::number(t.quantidade); }),
         cell(130.0, 28.8, Align::Right, [](const auto& t) { return report::money(t.valor); })};
     resumo_.summary = report::countAndTotalSummary("Nr. Total de Retornos");
     resumo_.summary.beforePrint = [this](bool&) {

@@ -78,9 +78,10 @@ int retornosReport(cli::Context& ctx)
 const cli::RelatorioRegistrar reg({"retornos", kUsage,
                                    "O relatório de retorno do mês: todos os débitos enviados "
                                    "(todos), só os que voltaram\nno arquivo de retorno (com) ou "
-                                   "só os que não voltaram (sem); no fim, o número\nde retornos e "
-                                   "o valor total. --por-motivo acrescenta uma página com a\n"
-                                   "quantidade e o valor por motivo (em branco: \"Debitado\").",
+                                   "só os que não voltaram (sem); no fim, o número\n"
+                                   "de retornos e o valor total. --por-motivo acrescenta uma "
+                                   "página com a\nquantidade e o valor por motivo (em branco: "
+                                   "\"Debitado\").",
                                    retornosReport});
 
 }  // namespace

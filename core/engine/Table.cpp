@@ -68,14 +68,14 @@ struct Table::Cursor {
             row = lastRow;
             return lastFound;
         }
-        sqlite3_stmt*& st = lookupStmts[sql];
-        if (!st) st = prepare(conn->handle(), sql, fileName);
-        bindAll(st, ps);
-        const int rc = sqlite3_step(st);
+        sqlite3_stmt*& s = lookupStmts[sql];
+        if (!s) s = prepare(conn->handle(), sql, fileName);
+        bindAll(s, ps);
+        const int rc = sqlite3_step(s);
         qint64 id = 0;
-        if (rc == SQLITE_ROW) readRow(st, row, id);
-        sqlite3_reset(st);  // holds no read lock between lookups
-        sqlite3_clear_bindings(st);
+        if (rc == SQLITE_ROW) readRow(s, row, id);
+        sqlite3_reset(s);  // holds no read lock between lookups
+        sqlite3_clear_bindings(s);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
         lastSql = sql;
         lastParams = ps;

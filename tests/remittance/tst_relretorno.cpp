@@ -152,7 +152,8 @@ private Q_SLOTS:
         QCOMPARE(got.value_or(QDate()), first);
         QCOMPARE(erro.isEmpty(), first.isValid());
         if (!first.isValid()) {
-            QVERIFY2(erro.contains("\"01/" + text + "\" não é uma data válida"), qPrintable(erro));
+            QVERIFY2(erro.contains("\"01/" + text + "\" não é uma data válida"),
+                     qPrintable(erro));
             QVERIFY(erro.contains("mm/aaaa"));
         }
     }
