@@ -7,6 +7,7 @@
 #include "core/engine/Table.h"
 #include "remittance/FiltroRetorno.h"
 #include "remittance/RelRetorno.h"
+#include "tests/common/PdfText.h"
 #include "tests/common/TestData.h"
 
 #include <QDir>
@@ -59,14 +60,6 @@ QStringList names(const QStringList& texts)
     QStringList out;
     for (int i = kHeader.size(); i + 6 <= texts.size() - 4; i += 6) out << texts[i];
     return out;
-}
-
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start("pdftotext", {"-layout", path, "-"});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) return "<pdftotext failed>";
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 QString cliPath() { return QDir(QCoreApplication::applicationDirPath()).filePath("tolmare-cli"); }
@@ -286,7 +279,7 @@ private Q_SLOTS:
         const report::PdfResult res = rel.gravarPdf(path);
         QVERIFY2(res.ok, qPrintable(res.message));
         QCOMPARE(res.layout.pages, 1);
-        const QString text = pdfText(path);
+        const QString text = testdata::pdfText(path);
         const QString flat = text.simplified();
         QVERIFY2(flat.contains("Nome Debitado Data Debito Valor Motivo Agencia Conta Corrente"),
                  qPrintable(text));
@@ -308,8 +301,8 @@ private Q_SLOTS:
         const report::PdfResult res = rel.gravarPdf(withPage, true);
         QVERIFY2(res.ok, qPrintable(res.message));
         QCOMPARE(res.layout.pages, 2);
-        const QStringList pages = pdfText(withPage).split('\f');
-        QCOMPARE(pages.first(), pdfText(plain).split('\f').first());
+        const QStringList pages = testdata::pdfText(withPage).split('\f');
+        QCOMPARE(pages.first(), testdata::pdfText(plain).split('\f').first());
         const QString resumo = pages.at(1).simplified();
         QVERIFY2(resumo.contains("Resumo por Motivo Motivo Quantidade Valor Debitado 2 40,00 "
                                  "Aguardando Retorno 1 40,25 SEM SALDO 1 20,50 "
@@ -347,7 +340,7 @@ private Q_SLOTS:
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         QVERIFY2(p.exitCode() == 0, qPrintable(out + p.readAllStandardError()));
         for (const QString& s : says) QVERIFY2(out.contains(s), qPrintable(out));
-        QVERIFY(pdfText(pdf).contains("Nr. Total de Retornos"));
+        QVERIFY(testdata::pdfText(pdf).contains("Nr. Total de Retornos"));
     }
 
     void cliRefusesBadInput_data()

@@ -8,6 +8,7 @@
 #include "remittance/ui/URRetorno.h"
 #include "remittance/ui/URet_Debito.h"
 #include "tests/common/ScriptedDialogs.h"
+#include "tests/common/PdfText.h"
 #include "tests/common/TestData.h"
 
 #include <QApplication>
@@ -16,20 +17,11 @@
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 namespace {
-
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start("pdftotext", {"-layout", path, "-"});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) return "<pdftotext failed>";
-    return QString::fromUtf8(p.readAllStandardOutput()).simplified();
-}
 
 void row(const QDate& data, double membro, double valor, const QDate& retorno = {})
 {
@@ -153,10 +145,10 @@ private Q_SLOTS:
         QTest::keyClicks(w.Inicio, "072026");
         QTest::mouseClick(w.Btn_Visualizar, Qt::LeftButton);
         QCOMPARE(previews_, 1);
-        const QString first = pdfText(dir_.filePath("p1.pdf"));
+        const QString first = testdata::pdfText(dir_.filePath("p1.pdf")).simplified();
         QVERIFY2(first.contains("Nr. Total de Retornos 2 Valor Total 30,50"), qPrintable(first));
         QVERIFY(first.contains("ANA 31/07/2026 20,50"));
-        QCOMPARE(pdfText(dir_.filePath("p2.pdf")), first);
+        QCOMPARE(testdata::pdfText(dir_.filePath("p2.pdf")).simplified(), first);
         QVERIFY(!t.hasRange());
         QCOMPARE(t.recordCount(), 3);
     }
@@ -175,7 +167,7 @@ private Q_SLOTS:
         w.CBMotivo->setCurrentIndex(2);  // "Sem Motivo de Devolução"
         QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
         QCOMPARE(previews_, 0);
-        const QString text = pdfText(path);
+        const QString text = testdata::pdfText(path).simplified();
         QVERIFY2(text.contains("Nr. Total de Retornos 1 Valor Total 20,50"), qPrintable(text));
         QVERIFY(!text.contains("10,00"));
         QVERIFY(!t.hasRange());
