@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 
 TFRRetorno* FRRetorno = nullptr;
 
@@ -82,6 +83,12 @@ bool TFRRetorno::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TFRRetorno::showEvent(QShowEvent* event)
+{
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
 }
 
 void TFRRetorno::Btn_VisualizarClick(bool imprimir)

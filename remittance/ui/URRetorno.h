@@ -33,6 +33,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;  // centred on the screen
 
 private:
     void InicioChange();

@@ -6,6 +6,7 @@
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/Table.h"
 #include "remittance/FiltroRetorno.h"
+#include "remittance/ImportarRetorno.h"
 #include "remittance/RelRetorno.h"
 #include "tests/common/PdfText.h"
 #include "tests/common/TestData.h"
@@ -256,6 +257,37 @@ private Q_SLOTS:
         QVERIFY(retorno::definirMes(t, "13/2004", kHoje).contains("não é uma data válida"));
         QVERIFY(!t.hasRange());
         QCOMPARE(t.recordCount(), 6);
+    }
+
+    // A member the remittance left out but the return file names gets a row with a return
+    // date from the import: never among the rows without a return. The import's range is the
+    // report's when the month field is empty.
+    void importedRowsCarryTheirReturn_data()
+    {
+        QTest::addColumn<int>("motivo");
+        QTest::addColumn<QStringList>("printed");
+        QTest::newRow("Sem Motivo") << 2 << QStringList{"DANI"};
+        // The import dates EVA's new row on the 1st.
+        QTest::newRow("Com Motivo") << 1 << QStringList{"EVA", "ANA", "BIA", "CAIO"};
+    }
+
+    void importedRowsCarryTheirReturn()
+    {
+        QFETCH(int, motivo);
+        QFETCH(QStringList, printed);
+        julho();
+        testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", "EVA"}, {"ASS_MATRICULA", "55"}});
+        const QString path = QDir(folder_).filePath("RET0726.TXT");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("55").rightJustified(15, '0') + QByteArray("EVA").leftJustified(45, ' ')
+                + QByteArray("CONTA ENCERRADA").leftJustified(30, ' ') + "\r\n");
+        f.close();
+        db::Table& t = tabela("");
+        retorno::importar(*dm, path, 7, 2026, kHoje);
+        QVERIFY(t.hasRange());
+        TQRelRetorno rel(t, [motivo] { return Motivo(motivo); });
+        QCOMPARE(names(layOut(rel)), printed);
     }
 
     void longMonthBreaksPages()
