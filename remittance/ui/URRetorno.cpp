@@ -103,11 +103,15 @@ void TFRRetorno::Btn_VisualizarClick(bool imprimir)
         }
         // The consultation shows every row again, whatever happens to the report.
         const auto lift = qScopeGuard([&table] {
-            if (table.active()) table.cancelRange();
+            try {
+                if (table.active()) table.cancelRange();
+            } catch (const db::EngineError& e) {
+                dialogs::current().message(dialogs::Kind::Error, e.message());
+            }
         });
-        TQRelRetorno report(table, [this] { return motivo(); });
-        if (imprimir) report::print(report.definition(), report.source(), this);
-        else report::preview(report.definition(), report.source(), this);
+        TQRelRetorno rel(table, [this] { return motivo(); });
+        if (imprimir) report::print(rel.definition(), rel.source(), this);
+        else report::preview(rel.definition(), rel.source(), this);
     } catch (const db::EngineError& e) {
         dialogs::current().message(dialogs::Kind::Error, e.message());
     }
