@@ -223,16 +223,6 @@ private Q_SLOTS:
         QCOMPARE(t.recNo(), before);
     }
 
-    void detailRow()
-    {
-        julho();
-        TQRelRetorno rel(tabela("07/2026"), [] { return Motivo::Com; });
-        const QStringList t = layOut(rel);
-        QCOMPARE(t.mid(kHeader.size() + 6, 6), (QStringList{"BIA", "10/07/2026", "20,50",
-                                                             "SEM SALDO", "2222-2",
-                                                             "22222-2"}));
-    }
-
     void emptyMonthPrintsHeaderAndZeroes()
     {
         julho();
@@ -288,19 +278,6 @@ private Q_SLOTS:
         QVERIFY(t.hasRange());
         TQRelRetorno rel(t, [motivo] { return Motivo(motivo); });
         QCOMPARE(names(layOut(rel)), printed);
-    }
-
-    void longMonthBreaksPages()
-    {
-        membro("ANA", "1", "1");
-        for (int i = 0; i < 60; ++i) retorno_(QDate(2026, 7, 1 + i % 31), 1, i + 1);
-        TQRelRetorno rel(tabela("07/2026"), [] { return Motivo::Todos; });
-        int pages = 0;
-        const QStringList t = layOut(rel, &pages);
-        QCOMPARE(pages, 2);
-        QCOMPARE(t.count("Nome Debitado"), 2);
-        QCOMPARE(t.mid(t.size() - 4), (QStringList{"Nr. Total de Retornos", "60", "Valor Total",
-                                                   "1830,00"}));
     }
 
     void pdfReadsBack()
