@@ -1,6 +1,7 @@
 // Tolmare: collects a members' association's monthly dues by debit through PREVI.
 // Start-up: the application, the main data module (which checks the tables), the main
-// window, then the message loop until the main window closes.
+// window, the return report's filter and the import summary (hidden), then the message loop
+// until the main window closes.
 #include "app/Modules.h"
 #include "core/DataFolder.h"
 #include "core/Dialogs.h"
@@ -12,6 +13,7 @@
 #include "core/ui/Status.h"
 #include "core/ui/UTolmare.h"
 #include "remittance/ui/ULogImpBB.h"
+#include "remittance/ui/URRetorno.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -39,7 +41,8 @@ int main(int argc, char** argv)
     }
 
     TFTolmare main;
-    TfmLogImpBB logImpBB(&main);  // created once and kept hidden
+    TFRRetorno rRetorno(&main);   // created once and kept hidden, as is
+    TfmLogImpBB logImpBB(&main);
     main.showMaximized();
     const int rc = app.exec();
     dialogs::install(nullptr);

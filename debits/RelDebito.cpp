@@ -1,53 +1,18 @@
 #include "debits/RelDebito.h"
 
+#include "components/report/ReportItems.h"
 #include "core/engine/Query.h"
 
 namespace {
 
-report::Font arial(double points, bool bold = false)
-{
-    report::Font f;
-    f.points = points;
-    f.bold = bold;
-    return f;
-}
-
-report::Item caption(const QString& text, double left)
-{
-    report::Item i;
-    i.text = text;
-    i.leftMm = left;
-    i.topMm = 1.0;
-    i.font = arial(8);
-    return i;
-}
-
-// A field of the current row, shown as the list shows it, in its box.
-report::Item field(report::DatasetSource& src, const QString& name, double left, double width,
-                   report::Align align)
-{
-    report::Item i;
-    i.name = name;
-    i.leftMm = left;
-    i.widthMm = width;
-    i.topMm = 1.0;
-    i.align = align;
-    i.font = arial(8);
-    i.value = [&src, name] { return src.display(name); };
-    return i;
-}
-
-// The sum "##0.00": two decimals, decimal comma, no thousands separator.
-QString money(double v)
-{
-    return QString::number(v, 'f', 2).replace('.', ',');
-}
+using report::Align;
+using report::caption;
+using report::field;
 
 }  // namespace
 
 TQRelDebito::TQRelDebito(db::Query& QDebito) : source_(QDebito)
 {
-    using report::Align;
     using report::LineStyle;
     report_.title = "Relatorio de Debitos";
 
@@ -73,24 +38,7 @@ TQRelDebito::TQRelDebito(db::Query& QDebito) : source_(QDebito)
     detail.beforePrint = [this](bool& p) { QRBand1BeforePrint(p); };
 
     report::Band& summary = report_.summary;
-    summary.heightMm = 5.8;
-    summary.lineBelow = LineStyle::Solid;
-    auto bold = [](const QString& name, const QString& text, double left, double width,
-                   Align align) {
-        report::Item i;
-        i.name = name;
-        i.text = text;
-        i.leftMm = left;
-        i.widthMm = width;
-        i.topMm = 1.0;
-        i.align = align;
-        i.font = arial(10, true);
-        return i;
-    };
-    summary.items = {bold({}, "Nr. Total de Debitados", 23.5, 0, Align::Left),
-                     bold("LNrTotal", "Nr. Total de Debitados", 61.6, 11.9, Align::Right),
-                     bold({}, "Valor Total", 83.9, 0, Align::Left),
-                     bold("Soma", {}, 101.1, 28.8, Align::Right)};
+    summary = report::countAndTotalSummary("Nr. Total de Debitados");
     summary.beforePrint = [this](bool& p) { QRBand2BeforePrint(p); };
     summary.afterPrint = [this] { QRBand2AfterPrint(); };
 
@@ -111,7 +59,7 @@ void TQRelDebito::QRBand1BeforePrint(bool&)
 void TQRelDebito::QRBand2BeforePrint(bool&)
 {
     report_.summary.item("LNrTotal")->text = QString::number(nrTotal_);
-    totalText_ = money(soma_);
+    totalText_ = report::money(soma_);
     report_.summary.item("Soma")->text = totalText_;
     nrPrinted_ = nrTotal_;
 }

@@ -38,6 +38,8 @@ int relatorioCommand(Context& ctx)
 const Registrar reg({"relatorio", "relatorio NOME --pdf CAMINHO [OPÇÕES]",
                      "Grava um relatório em PDF (completo ou nada). Relatórios:\n"
                      "  debitos --pdf CAMINHO [--ordem 0-4] [--grupo ID]\n"
+                     "  retornos --mes MM/AAAA --motivo todos|com|sem --pdf CAMINHO\n"
+                     "           [--por-motivo]\n"
                      "Veja tolmare-cli relatorio NOME --help.",
                      relatorioCommand, true});
 

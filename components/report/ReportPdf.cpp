@@ -23,7 +23,14 @@ QString failure(const QString& path, const QString& why)
 
 PdfResult writePdf(Report& r, Source& source, const QString& path)
 {
+    return writePdf({{&r, &source}}, path);
+}
+
+PdfResult writePdf(const QVector<ReportPart>& parts, const QString& path)
+{
     PdfResult out;
+    if (parts.isEmpty()) return out;
+    const Report& r = *parts.first().report;
     if (path.trimmed().isEmpty()) {
         out.message = "Informe o nome do arquivo PDF.";
         return out;
@@ -46,7 +53,7 @@ PdfResult writePdf(Report& r, Source& source, const QString& path)
         writer.setPageLayout(QPageLayout(QPageSize(QSizeF(r.pageWidthMm, r.pageHeightMm),
                                                    QPageSize::Millimeter),
                                          QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        out.layout = renderReport(r, source, writer);
+        out.layout = renderReports(parts, writer);
     }
     if (!out.layout.complete) {
         file.cancelWriting();

@@ -2,7 +2,7 @@
 // The file appears complete under its name, or not at all.
 #pragma once
 
-#include "components/report/ReportLayout.h"
+#include "components/report/ReportRenderer.h"
 
 namespace report {
 
@@ -13,5 +13,8 @@ struct PdfResult {
 };
 
 PdfResult writePdf(Report& r, Source& source, const QString& path);
+
+// Several reports in one PDF, each from a new page; titled after the first.
+PdfResult writePdf(const QVector<ReportPart>& parts, const QString& path);
 
 }  // namespace report

@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QToolBar>
 
 namespace report {
@@ -19,6 +20,50 @@ PreviewRunner& runner()
     static PreviewRunner r;
     return r;
 }
+
+PrinterSetup& printerSetup()
+{
+    static PrinterSetup s;
+    return s;
+}
+
+// Reports the rows printed to the progress window as the layout reads them, letting its
+// window messages through.
+class ProgressSource : public Source {
+public:
+    ProgressSource(Source& inner, QProgressDialog& progress) : inner_(inner), progress_(progress)
+    {
+    }
+    void rewind() override
+    {
+        rows_ = 0;
+        inner_.rewind();
+    }
+    bool fetch() override
+    {
+        if (++rows_ % 256 == 0) {
+            progress_.setLabelText(QString("Imprimindo... %1 linhas").arg(rows_));
+            progress_.setValue(0);
+        }
+        return inner_.fetch();
+    }
+
+private:
+    Source& inner_;
+    QProgressDialog& progress_;
+    int rows_ = 0;
+};
+
+void pageSetup(QPrinter& printer, const Report& r)
+{
+    printer.setDocName(r.title);
+    printer.setFullPage(true);
+    printer.setPageLayout(QPageLayout(QPageSize(QSizeF(r.pageWidthMm, r.pageHeightMm),
+                                                QPageSize::Millimeter),
+                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+}
+
+const char* const kPrintFailed = "Não foi possível imprimir o relatório.";
 
 void savePdf(Report& r, Source& source)
 {
@@ -33,14 +78,30 @@ void savePdf(Report& r, Source& source)
 
 void setPreviewRunner(PreviewRunner r) { runner() = std::move(r); }
 
+void setPrinterSetup(PrinterSetup setup) { printerSetup() = std::move(setup); }
+
+bool print(Report& r, Source& source, QWidget* parent)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    pageSetup(printer, r);
+    if (printerSetup()) printerSetup()(printer);
+    QProgressDialog progress("Imprimindo...", QString(), 0, 0, parent);
+    progress.setObjectName("QRProgress");
+    progress.setWindowTitle(r.title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    ProgressSource counted(source, progress);
+    const bool ok = renderReport(r, counted, printer).complete;
+    progress.close();
+    if (!ok) dialogs::current().message(dialogs::Kind::Error, kPrintFailed);
+    return ok;
+}
+
 void preview(Report& r, Source& source, QWidget* parent)
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(r.title);
-    printer.setFullPage(true);
-    printer.setPageLayout(QPageLayout(QPageSize(QSizeF(r.pageWidthMm, r.pageHeightMm),
-                                                QPageSize::Millimeter),
-                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    pageSetup(printer, r);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName("QRPreview");
     dialog.setWindowTitle(r.title);
@@ -48,8 +109,7 @@ void preview(Report& r, Source& source, QWidget* parent)
                      [&](QPrinter* p) {
                          p->setFullPage(true);
                          if (!renderReport(r, source, *p).complete)
-                             dialogs::current().message(dialogs::Kind::Error,
-                                                        "Não foi possível imprimir o relatório.");
+                             dialogs::current().message(dialogs::Kind::Error, kPrintFailed);
                      });
     if (QToolBar* bar = dialog.findChild<QToolBar*>()) {
         QAction* save = bar->addAction("Salvar PDF");

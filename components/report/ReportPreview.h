@@ -8,6 +8,7 @@
 #include <functional>
 
 class QPrintPreviewDialog;
+class QPrinter;
 class QWidget;
 
 namespace report {
@@ -19,5 +20,14 @@ void preview(Report& r, Source& source, QWidget* parent = nullptr);
 // nullptr: the dialog's exec().
 using PreviewRunner = std::function<void(QPrintPreviewDialog&)>;
 void setPreviewRunner(PreviewRunner runner);
+
+// Prints the report at once on the default printer, with a progress window; a printer that
+// cannot be started or fails on the way is reported in an error box. False when it failed.
+bool print(Report& r, Source& source, QWidget* parent = nullptr);
+
+// Called with the printer before printing starts; tests point it at a PDF file so that
+// nothing reaches a real printer. nullptr: the default printer as it is.
+using PrinterSetup = std::function<void(QPrinter&)>;
+void setPrinterSetup(PrinterSetup setup);
 
 }  // namespace report

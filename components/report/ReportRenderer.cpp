@@ -27,16 +27,30 @@ void renderPage(QPainter& painter, const Page& page, double dotsPerMm)
 
 LayoutResult renderReport(Report& r, Source& source, QPagedPaintDevice& device)
 {
+    return renderReports({{&r, &source}}, device);
+}
+
+LayoutResult renderReports(const QVector<ReportPart>& parts, QPagedPaintDevice& device)
+{
     QPainter painter;
     if (!painter.begin(&device)) return {};
     const double dotsPerMm = device.logicalDpiX() / 25.4;
-    const LayoutResult result = layoutReport(r, source, [&](const Page& page) {
-        if (page.number > 1 && !device.newPage()) return false;
-        renderPage(painter, page, dotsPerMm);
-        return true;
-    });
-    if (!painter.end()) return LayoutResult{false, result.pages, result.details};
-    return result;
+    LayoutResult total{true, 0, 0};
+    for (const ReportPart& part : parts) {
+        const LayoutResult result = layoutReport(*part.report, *part.source, [&](const Page& page) {
+            if (total.pages + page.number > 1 && !device.newPage()) return false;
+            renderPage(painter, page, dotsPerMm);
+            return true;
+        });
+        total.pages += result.pages;
+        total.details += result.details;
+        if (!result.complete) {
+            total.complete = false;
+            break;
+        }
+    }
+    if (!painter.end()) total.complete = false;
+    return total;
 }
 
 }  // namespace report

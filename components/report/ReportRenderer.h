@@ -18,4 +18,14 @@ void renderPage(QPainter& painter, const Page& page, double dotsPerMm);
 // when the painter could not start or a new page could not be begun.
 LayoutResult renderReport(Report& r, Source& source, QPagedPaintDevice& device);
 
+// A report with its rows, one of several drawn into one document.
+struct ReportPart {
+    Report* report;
+    Source* source;
+};
+
+// Draws the parts one after the other, each from a new page; the result adds up their pages
+// and detail bands, and is complete only when every part is.
+LayoutResult renderReports(const QVector<ReportPart>& parts, QPagedPaintDevice& device);
+
 }  // namespace report

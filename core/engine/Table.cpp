@@ -69,7 +69,42 @@ struct Table::Cursor {
     Sql base;               // range, filter and master conditions
     QHash<QString, sqlite3_stmt*> statements;  // prepared once, by text
 
+    // Lookups into this table (a report reads several fields of one member per row) run the
+    // cached statements; the last row found is kept for the same statement and values, but
+    // only until this connection writes and for kAheadMs, so another program's change is seen.
+    QString lastSql;
+    QVector<QVariant> lastParams;
+    QVector<QVariant> lastRow;
+    bool lastFound = false;
+    quint64 lastGen = 0;
+    QElapsedTimer lastAge;
+
     ~Cursor() { forget(); }
+
+    // The first row of a lookup statement; false when there is none.
+    bool lookupRow(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row)
+    {
+        if (lastGen == conn->generation() && lastAge.isValid() && lastAge.elapsed() < kAheadMs
+            && lastSql == sql && lastParams == ps) {
+            row = lastRow;
+            return lastFound;
+        }
+        sqlite3_stmt* st = statement(sql);
+        Reset reset{st};
+        bindAll(st, ps);
+        const int rc = sqlite3_step(st);
+        qint64 id = 0;
+        if (rc == SQLITE_ROW) readRow(st, row, id);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
+        lastSql = sql;
+        lastParams = ps;
+        lastFound = rc == SQLITE_ROW;
+        lastRow = row;
+        lastGen = conn->generation();
+        lastAge.start();
+        return lastFound;
+    }
+
     void forget()
     {
         for (sqlite3_stmt* st : std::as_const(statements)) sqlite3_finalize(st);
@@ -806,8 +841,7 @@ QVariant Table::lookup(const QString& keyFields, const QVariantList& keyValues,
         cond.add(Sql{c.col(f) + " IS ?", {normalized(keyValues.value(i), c.typeOf(f), names[i])}});
     }
     QVector<QVariant> row;
-    qint64 id = 0;
-    if (!c.fetchOne(c.select(cond, true, " LIMIT 1"), c.params(cond), row, id)) return {};
+    if (!c.lookupRow(c.select(cond, true, " LIMIT 1"), c.params(cond), row)) return {};
     const int r = fieldIndex(resultField);
     if (r < 0) {
         const int s = c.specIndex(resultField);

@@ -7,6 +7,7 @@
 #include "core/engine/EngineError.h"
 #include "core/ui/ModuleOpener.h"
 #include "remittance/ui/UImpRetorno.h"
+#include "remittance/ui/URRetorno.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -33,7 +34,6 @@ TFRet_Debito::TFRet_Debito(QWidget* parent) : TFBasico(parent)
     SpeedButton2 = new QPushButton("&Relatorio de Debitos", Panel2);
     SpeedButton1->setFlat(true);
     SpeedButton2->setFlat(true);
-    SpeedButton2->setEnabled(false);  // the return report is not part of this program yet
     bar->addWidget(SpeedButton1);
     bar->addWidget(SpeedButton2);
     bar->addStretch();
@@ -46,6 +46,7 @@ TFRet_Debito::TFRet_Debito(QWidget* parent) : TFBasico(parent)
     body->addWidget(DBGridDebito);
     layout->addWidget(Panel1, 1);
     connect(SpeedButton1, &QPushButton::clicked, this, &TFRet_Debito::SpeedButton1Click);
+    connect(SpeedButton2, &QPushButton::clicked, this, &TFRet_Debito::SpeedButton2Click);
     FRet_Debito = this;
 
     if (!DMRet_Debito) return;
@@ -77,6 +78,12 @@ TFRet_Debito::~TFRet_Debito()
 void TFRet_Debito::SpeedButton1Click()
 {
     TFImpRetorno window(this);
+    window.exec();
+}
+
+void TFRet_Debito::SpeedButton2Click()
+{
+    TFRRetorno window(this);
     window.exec();
 }
 

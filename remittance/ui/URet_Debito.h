@@ -1,4 +1,5 @@
-// The return consultation window: the debits sent with their outcome, the door to the import.
+// The return consultation window: the debits sent with their outcome, the door to the import
+// and to the return report.
 #pragma once
 
 #include "core/ui/UFBasico.h"
@@ -20,6 +21,7 @@ public:
     components::DBGrid* DBGridDebito;
 
     void SpeedButton1Click();
+    void SpeedButton2Click();  // the return report's filter, shown modally
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -567,6 +567,13 @@ private slots:
         const auto rows = members.rowsAt(0, 10);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].last().toString(), QString("Sócios"));
+        // A lookup made again after the looked-up row changed sees the change.
+        groups.edit();
+        groups.fieldByName("GRP_DESCRICAO").setAsString("Aposentados");
+        groups.post();
+        QCOMPARE(members.rowsAt(0, 1)[0].last().toString(), QString("Aposentados"));
+        members.first();
+        QCOMPARE(members.fieldByName("Nome_Grupo").asString(), QString("Aposentados"));
     }
 
     void missingTableAndBadValues()

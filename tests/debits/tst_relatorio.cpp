@@ -6,6 +6,7 @@
 #include "core/engine/Query.h"
 #include "debits/ListaDebitos.h"
 #include "debits/RelDebito.h"
+#include "tests/common/PdfText.h"
 #include "tests/common/TestData.h"
 
 #include <QDir>
@@ -66,14 +67,6 @@ void debito(double membro, double valor)
     testdata::addRow("DEBITO.DB", {{"DEB_DATA", kHoje}, {"DEB_ASS_ID", membro},
                                    {"DEB_VALOR", valor}, {"DEB_DTA_CAD", kHoje},
                                    {"DEB_USR_ID", 1}});
-}
-
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start("pdftotext", {"-layout", path, "-"});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) return "<pdftotext failed>";
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // The detail lines of a pdftotext page text: those holding a date.
@@ -274,7 +267,7 @@ private Q_SLOTS:
         const report::PdfResult res = rel.gravarPdf(path);
         QVERIFY2(res.ok, qPrintable(res.message));
         QCOMPARE(res.layout.pages, 1);
-        const QString text = pdfText(path);
+        const QString text = testdata::pdfText(path);
         const QStringList rows = detailLines(text);
         QCOMPARE(rows.size(), 3);
         QVERIFY2(rows[0].startsWith("Ativos CARLOS MAGNO") && rows[0].contains("1204,00 7 1234-5 77"),
@@ -319,7 +312,7 @@ private Q_SLOTS:
         QVERIFY2(p.exitCode() == 0, qPrintable(out + p.readAllStandardError()));
         QVERIFY2(out.contains("Débitos: 2") && out.contains("Valor total: 1214,00"),
                  qPrintable(out));
-        const QStringList rows = detailLines(pdfText(pdf));
+        const QStringList rows = detailLines(testdata::pdfText(pdf));
         QCOMPARE(rows.size(), 2);
         QVERIFY(rows[0].startsWith("Ativos ANA SOUZA"));
         QVERIFY(rows[1].startsWith("Ativos CARLOS MAGNO"));

@@ -41,7 +41,7 @@ private slots:
         TDMRet_Debito dm;
         TFRet_Debito w;
         QCOMPARE(w.windowTitle(), QString("-"));
-        QVERIFY(!w.SpeedButton2->isEnabled());
+        QVERIFY(w.SpeedButton2->isEnabled());
         auto* model = w.DBGridDebito->gridModel();
         QCOMPARE(model->columnCount(), 9);
         QStringList titles;
