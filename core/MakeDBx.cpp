@@ -1,5 +1,6 @@
 #include "core/MakeDBx.h"
 
+#include "core/Historico.h"
 #include "core/TableDefs.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
@@ -19,6 +20,7 @@ int quietStatus(const unsigned char*) { return 1; }
 TblscnStatusCallback g_status = quietStatus;
 TblscnDefFn g_def = nullptr;
 QStringList g_replaced;  // "table\naction" of every table rebuilt in this check
+QStringList g_changes;   // what this check changed, one line per table, for the operation log
 
 QString shortText(const unsigned char* at)
 {
@@ -28,7 +30,18 @@ QString shortText(const unsigned char* at)
 // Notes the tables the component rebuilt, then hands the record to the installed callback.
 int relayStatus(const unsigned char* rec)
 {
-    if (rec[0] == TBLSCN_REBUILDING) g_replaced << shortText(rec + 9) + "\n" + shortText(rec + 265);
+    const QString table = shortText(rec + 9), action = shortText(rec + 265);
+    QString change;
+    switch (rec[0]) {
+    case TBLSCN_CREATING: change = table + " criada"; break;
+    case TBLSCN_MODIFYING: change = table + " reestruturada: " + action; break;
+    case TBLSCN_REBUILDING:
+        g_replaced << table + "\n" + action;
+        change = table + " ilegível, substituída: " + action;
+        break;
+    default: break;
+    }
+    if (!change.isEmpty() && !g_changes.contains(change)) g_changes << change;
     return g_status(rec);
 }
 
@@ -167,9 +180,21 @@ QStringList checkDataFolder(const QString& folder)
 {
     const QByteArray bytes = folder.toUtf8();
     g_replaced.clear();
+    g_changes.clear();
     CheckTables({{TBLSCN_BOOL, 0, nullptr, 0, nullptr},
                  {TBLSCN_LONGTEXT, 0, bytes.constData(), int32_t(bytes.size()), nullptr},
                  {TBLSCN_ADDRESS, 0, nullptr, 0, reinterpret_cast<void*>(relayStatus)}});
+    // The changes go to the operation log; a log that cannot be written does not stop the
+    // start-up (the tables themselves are in order).
+    for (const QString& change : std::as_const(g_changes)) {
+        try {
+            historico::registrar(db::Session::instance().connectionForFolder(folder), "Tabelas",
+                                 change);
+        } catch (const db::EngineError& e) {
+            qWarning("%s", qPrintable(e.message()));
+            break;
+        }
+    }
     QStringList messages;
     for (const QString& r : std::as_const(g_replaced))
         messages << QString("A tabela %1 não pôde ser lida e foi substituída por uma nova.\n%2.\n"

@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "core/DataFolder.h"
+#include "core/Historico.h"
 #include "core/MakeDBx.h"
 #include "core/engine/EngineConfig.h"
 #include "core/engine/Database.h"
@@ -87,6 +88,16 @@ std::optional<QDate> parseDate(const QString& text)
     const QDate d = QDate::fromString(text, "dd/MM/yyyy");
     if (!d.isValid()) return std::nullopt;
     return d;
+}
+
+void logOperation(Context& ctx, const QString& operacao, const QString& detalhe)
+{
+    try {
+        historico::registrar(operacao, detalhe);
+    } catch (const db::EngineError& e) {
+        ctx.err << "Aviso: a operação não pôde ser registrada no histórico: " << e.message()
+                << "\n";
+    }
 }
 
 }  // namespace cli

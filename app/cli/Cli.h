@@ -48,6 +48,10 @@ struct Registrar {
 // it fails or had to replace a table whose file could not be read.
 bool checkTables(Context& ctx);
 
+// Adds a line to the operation log of the data folder; a log that cannot be written is said
+// on `err` as a warning (the operation itself was done).
+void logOperation(Context& ctx, const QString& operacao, const QString& detalhe);
+
 // Reads "dd/MM/yyyy"; nullopt when it is not a date.
 std::optional<QDate> parseDate(const QString& text);
 

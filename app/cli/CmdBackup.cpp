@@ -128,7 +128,10 @@ int backupCommand(cli::Context& ctx)
         }
         ctx.out << b.FilesDone << " arquivo(s), " << b.TotalSize << " bytes, compressão "
                 << b.CompressionRate() << "%\n";
-        if (verify) return verifyArchive(ctx, archive) ? 0 : 1;
+        if (verify && !verifyArchive(ctx, archive)) return 1;
+        cli::logOperation(ctx, "Backup", QString("arquivo %1: %2 arquivo(s), %3 bytes%4")
+                                             .arg(archive).arg(b.FilesDone).arg(b.TotalSize)
+                                             .arg(verify ? ", lido de volta" : ""));
         return 0;
     } catch (const BackupException& e) {
         ctx.err << e.message() << "\n";
@@ -166,6 +169,10 @@ int restaurarCommand(cli::Context& ctx)
     try {
         const bool ok = b.Restore(archive, ctx.args[1]);
         ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s) restaurado(s)\n";
+        cli::logOperation(ctx, "Restauração",
+                          QString("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
+                              .arg(archive, ctx.args[1]).arg(b.FilesDone)
+                              .arg(ok ? "" : ", com falhas"));
         return ok ? 0 : 1;
     } catch (const BackupException& e) {
         ctx.err << e.message() << "\n";

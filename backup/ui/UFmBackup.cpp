@@ -4,6 +4,7 @@
 #include "backup/rules/BackupChoices.h"
 #include "backup/rules/BackupFolders.h"
 #include "core/Dialogs.h"
+#include "core/Historico.h"
 #include "core/dm/UDMTolmare.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
@@ -243,6 +244,9 @@ void TFmBackup::Button2Click()
             QString::fromUtf8("Backup falhou: o arquivo %1 não pôde ser lido de volta.\n%2")
                 .arg(archive, damaged));
     } else {
+        logOperation("Backup", QString("arquivo %1: %2 arquivo(s), %3 bytes, lido de volta")
+                                   .arg(archive).arg(Backupfile1->FilesDone)
+                                   .arg(Backupfile1->TotalSize));
         say(dialogs::Kind::Plain,
             QString::fromUtf8("Backup concluído com sucesso. Taxa de compactação = %1 %")
                 .arg(Backupfile1->CompressionRate()));
@@ -405,6 +409,10 @@ void TFmBackup::Button3Click()
         reopenParameters();
         return;
     }
+    logOperation(QString::fromUtf8("Restauração"),
+                 QString::fromUtf8("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
+                     .arg(archive, dest).arg(restored.size())
+                     .arg(ok ? QString() : QString::fromUtf8(", com falhas")));
     if (ok)
         say(dialogs::Kind::Plain,
             fmbackup::restoreDoneMessage(Backupfile1->FilesDone, Backupfile1->FileCount));
@@ -412,6 +420,16 @@ void TFmBackup::Button3Click()
         say(dialogs::Kind::Plain, fmbackup::restoreFailedMessage(restored, pending, complete));
     say(dialogs::Kind::Information, QString::fromUtf8("Será necessário SAIR do SISTEMA para finlizar!"));
     endProgram();
+}
+
+void TFmBackup::logOperation(const QString& operacao, const QString& detalhe)
+{
+    try {
+        historico::registrar(operacao, detalhe);
+    } catch (const db::EngineError& e) {
+        say(dialogs::Kind::Warning,
+            QString::fromUtf8("A operação não pôde ser registrada no histórico: ") + e.message());
+    }
 }
 
 void TFmBackup::endProgram()

@@ -86,6 +86,8 @@ private:
     void setRunning(bool on);
     void reopenParameters();
     void endProgram();
+    // A line in the operation log of the data folder; a failure to write it is told, not fatal.
+    void logOperation(const QString& operacao, const QString& detalhe);
     void askCancel();
     // Reads the new archive back, every block, writing nothing: what is wrong, or empty.
     QString readBack(const QString& archive);

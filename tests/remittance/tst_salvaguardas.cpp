@@ -220,13 +220,25 @@ void TestSalvaguardas::logOfCommandLine()
     ret.write(fileLines({"000000000000111ANA"}));
     ret.close();
     QCOMPARE(runCli(folder_, {"retorno", "--arquivo", ret.fileName(), "--mes", "11/2026"}), 0);
+    // A backup of the tables, then a restore over them: the log is not one of the files
+    // backed up, so the restore leaves it whole, with its own line added.
+    const QString archive = dir_.path() + "/copia.bck";
+    QCOMPARE(runCli(folder_, {"backup", archive, folder_ + "/*.DB"}, &out, &err), 0);
+    QCOMPARE(runCli(folder_, {"restaurar", archive, folder_}, &out, &err), 0);
+    // A table missing at the next start is created, and said so.
+    QVERIFY(QFile::remove(folder_ + "/GRUPO.DB"));
+    QCOMPARE(runCli(folder_, {"verificar"}, &out, &err), 0);
     QCOMPARE(runCli(folder_, {"historico"}, &out, &err), 0);
     const QStringList log = out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(log.size(), 2);
+    QCOMPARE(log.size(), 5);
     QVERIFY2(log[0].contains("usuário 1  Remessa: remessa 6 para 10/11/2026: arquivo " + path
                              + ", 1 registro(s), total 25,50"), qPrintable(log[0]));
     QVERIFY2(log[1].contains("Retorno: arquivo " + ret.fileName() + " para 11/2026: 1 linha(s), "
                              "1 importada(s)"), qPrintable(log[1]));
+    QVERIFY2(log[2].contains("Backup: arquivo " + archive + ": 5 arquivo(s)"), qPrintable(log[2]));
+    QVERIFY2(log[3].contains("Restauração: arquivo " + archive + " em " + folder_
+                             + ": 5 arquivo(s) restaurado(s)"), qPrintable(log[3]));
+    QVERIFY2(log[4].contains("Tabelas: GRUPO.DB criada"), qPrintable(log[4]));
     QCOMPARE(runCli(folder_, {"historico", "--desde", "01/01/2099"}, &out), 0);
     QVERIFY(out.contains("Nenhuma operação registrada."));
     QCOMPARE(runCli(folder_, {"historico", "--desde", "31/02/2026"}), 2);
