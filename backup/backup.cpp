@@ -288,7 +288,24 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
         const int before = error_;
         error_ = 0;
         LineSink lines(onLine);
-        ArchiveReader(*this, dev).segment(&lines, false);
+        ArchiveReader reader(*this, dev);
+        reader.segment(&lines, false);
+        // A first volume with room for little more than its header continues the list in the
+        // next volumes; their numbers must grow. A missing volume ends the list read so far.
+        std::unique_ptr<QFile> volume;
+        for (int number = 1; archiveName != kStream && error_ == 0;) {
+            const qint32 length = backupfmt::takeInt(dev);
+            if (length != 12) break;
+            const QByteArray next = backupfmt::take(dev, length);
+            const int following = next.startsWith("NEXT:DISK") ? next.mid(9).toInt() : 0;
+            if (following <= number) break;
+            number = following;
+            volume = std::make_unique<QFile>(volumeName(archiveName, number));
+            if (!volume->open(QIODevice::ReadOnly)) break;
+            dev = volume.get();
+            reader.setDevice(dev);
+            reader.segment(&lines, false);
+        }
         if (error_ != 0) throw BackupException("Invalid archive type");
         error_ = before;
         lines.finish();

@@ -3,6 +3,7 @@
 #include "backup/BlockCompressor.h"
 #include "backup/DosDate.h"
 #include "backup/LZRW1KH.h"
+#include "backup/ArchiveBytes.h"
 #include "backup/backup.h"
 #include "tests/backup/ArchiveBytes.h"
 
@@ -363,6 +364,32 @@ private slots:
         QStringList keep{"untouched"};
         b.GetArchiveInfo(work_ + "/plain.bck", &keep, title);
         QCOMPARE(keep, QStringList({"untouched"}));
+    }
+
+    // A first volume just large enough for a block has room for the header and little else:
+    // the file list goes on in the next volume, and is read from there.
+    void listContinuedInTheNextVolume()
+    {
+        QByteArray random(40000, '\0');
+        quint32 x = 7;
+        for (char& ch : random) ch = char((x = x * 1103515245u + 12345u) >> 24);
+        writeFile(work_ + "/src/a.db", random);
+        writeFile(work_ + "/src/b.db", "b");
+        TBackupFile b;
+        engine(b);
+        b.SaveFileID = true;
+        b.BackupTitle = "Mensal";
+        b.MaxSize = backupfmt::kMinVolume;
+        b.OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
+        QVERIFY(b.Backup({work_ + "/src/*.db"}, work_ + "/m.bck"));
+        QVERIFY(QFile::exists(work_ + "/m.002"));
+        QStringList list;
+        QString title;
+        b.GetArchiveInfo(work_ + "/m.bck", &list, title);
+        QCOMPARE(title, QString("Mensal"));
+        QCOMPARE(list.size(), 2);
+        QVERIFY(list[1].startsWith(work_ + "/src/b.db\t"));
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
     }
 
     void neverWritesOutsideTheDestination_data()
