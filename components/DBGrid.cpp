@@ -44,6 +44,13 @@ void DBGrid::setColumns(const QList<GridColumn>& columns)
     applyWidths();
 }
 
+void DBGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+    model_->setWindowRows(viewport()->height() / rowHeight + 2);
+}
+
 void DBGrid::applyWidths()
 {
     const QList<GridColumn>& columns = model_->columns();

@@ -17,6 +17,9 @@ public:
     void setColumns(const QList<GridColumn>& columns);
     DatasetGridModel* gridModel() const { return model_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void followDataset();
     void applyWidths();

@@ -1,6 +1,7 @@
 #include "components/DatasetGridModel.h"
 
 #include "core/engine/EngineError.h"
+#include "core/engine/Table.h"
 
 namespace components {
 
@@ -16,7 +17,8 @@ void DatasetGridModel::setDataSource(db::DataSource* source)
     links_.clear();
     source_ = source;
     if (db::Dataset* ds = dataset()) {
-        links_ << connect(ds, &db::Dataset::dataChanged, this, &DatasetGridModel::reload)
+        links_ << connect(ds, &db::Dataset::currentChanged, this, &DatasetGridModel::currentMoved)
+               << connect(ds, &db::Dataset::dataChanged, this, &DatasetGridModel::reload)
                << connect(ds, &db::Dataset::activeChanged, this, &DatasetGridModel::reload);
     }
     reload();
@@ -49,7 +51,37 @@ void DatasetGridModel::reload()
     }
     blockStart_ = -1;
     block_.clear();
+    current_ = -2;
+    aroundFirst_ = -1;
+    around_.clear();
     endResetModel();
+}
+
+void DatasetGridModel::currentMoved()
+{
+    current_ = -2;
+    aroundFirst_ = -1;
+    around_.clear();
+}
+
+const QVector<QVariant>* DatasetGridModel::rowNearCurrent(int row) const
+{
+    auto* table = qobject_cast<db::Table*>(dataset());
+    if (!table) return nullptr;
+    if (aroundFirst_ < 0) {
+        const int cur = currentRow();
+        if (cur < 0 || std::abs(row - cur) > windowRows_) return nullptr;
+        try {
+            db::Table::RowsAround r = table->rowsAround(windowRows_, windowRows_);
+            if (r.current < 0) return nullptr;
+            around_ = std::move(r.rows);
+            aroundFirst_ = cur - r.current;
+        } catch (const db::EngineError&) {
+            return nullptr;
+        }
+    }
+    const int i = row - aroundFirst_;
+    return i >= 0 && i < around_.size() ? &around_[i] : nullptr;
 }
 
 int DatasetGridModel::rowCount(const QModelIndex& parent) const
@@ -68,6 +100,11 @@ QVariant DatasetGridModel::data(const QModelIndex& index, int role) const
     db::Dataset* ds = dataset();
     if (!ds || !ds->active()) return {};
     const int row = index.row();
+    const QList<GridColumn> cols = effectiveColumns();
+    const int f = ds->fieldIndex(cols.value(index.column()).field);
+    if (f < 0) return {};
+    if (const QVector<QVariant>* near = rowNearCurrent(row))
+        return db::displayOf(ds->fieldDef(f), near->value(f));
     if (blockStart_ < 0 || row < blockStart_ || row >= blockStart_ + block_.size()) {
         blockStart_ = row - row % kBlock;
         try {
@@ -78,9 +115,6 @@ QVariant DatasetGridModel::data(const QModelIndex& index, int role) const
     }
     const int r = row - blockStart_;
     if (r < 0 || r >= block_.size()) return {};
-    const QList<GridColumn> cols = effectiveColumns();
-    const int f = ds->fieldIndex(cols.value(index.column()).field);
-    if (f < 0) return {};
     return db::displayOf(ds->fieldDef(f), block_[r].value(f));
 }
 
@@ -95,7 +129,8 @@ int DatasetGridModel::currentRow() const
 {
     db::Dataset* ds = dataset();
     if (!ds || !ds->active() || ds->isEmpty()) return -1;
-    return ds->recNo() - 1;
+    if (current_ == -2) current_ = ds->recNo() - 1;
+    return current_;
 }
 
 }  // namespace components
