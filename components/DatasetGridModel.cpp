@@ -40,10 +40,33 @@ QList<GridColumn> DatasetGridModel::effectiveColumns() const
     return all;
 }
 
+void DatasetGridModel::setWindowRows(int rows)
+{
+    rows = std::max(1, rows);
+    if (rows == windowRows_) return;
+    windowRows_ = rows;
+    if (windowed_) reload();
+}
+
 void DatasetGridModel::reload()
 {
     beginResetModel();
     db::Dataset* ds = dataset();
+    if (windowed_) {
+        auto* table = qobject_cast<db::Table*>(ds);
+        db::Table::RowsAround r;
+        try {
+            if (table && table->active()) r = table->rowsAround(windowRows_, windowRows_);
+        } catch (const db::EngineError&) {
+            r = {};
+        }
+        around_ = std::move(r.rows);
+        aroundFirst_ = 0;
+        current_ = r.current;
+        rows_ = int(around_.size());
+        endResetModel();
+        return;
+    }
     try {
         rows_ = ds && ds->active() ? ds->recordCount() : 0;
     } catch (const db::EngineError&) {
@@ -59,6 +82,10 @@ void DatasetGridModel::reload()
 
 void DatasetGridModel::currentMoved()
 {
+    if (windowed_) {
+        reload();
+        return;
+    }
     current_ = -2;
     aroundFirst_ = -1;
     around_.clear();
@@ -103,6 +130,8 @@ QVariant DatasetGridModel::data(const QModelIndex& index, int role) const
     const QList<GridColumn> cols = effectiveColumns();
     const int f = ds->fieldIndex(cols.value(index.column()).field);
     if (f < 0) return {};
+    if (windowed_) return row < around_.size() ? db::displayOf(ds->fieldDef(f), around_[row].value(f))
+                                               : QVariant();
     if (const QVector<QVariant>* near = rowNearCurrent(row))
         return db::displayOf(ds->fieldDef(f), near->value(f));
     if (blockStart_ < 0 || row < blockStart_ || row >= blockStart_ + block_.size()) {
@@ -129,6 +158,7 @@ int DatasetGridModel::currentRow() const
 {
     db::Dataset* ds = dataset();
     if (!ds || !ds->active() || ds->isEmpty()) return -1;
+    if (windowed_) return current_;
     if (current_ == -2) current_ = ds->recNo() - 1;
     return current_;
 }

@@ -298,6 +298,47 @@ private slots:
         QCOMPARE(model.data(model.index(0, 0)).toString(), QString("M 000"));
     }
 
+    // A windowed grid holds the current row and a screenful on each side, read again at every
+    // move; a click on another row moves the dataset there.
+    void windowedGrid()
+    {
+        for (int i = 0; i < 40; ++i)
+            testdata::addRow("ASSOCIADOS.DB",
+                             {{"ASS_NOME", QString("M %1").arg(i, 3, 10, QChar('0'))}});
+        TDMAssociados dm;
+        dm.TBusca_Associados->setIndexName("ID_ASSOCIADOS_NOME");
+        components::DBGrid grid;
+        QAbstractItemModelTester tester(grid.gridModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        grid.setWindowed(true);
+        grid.setDataSource(dm.DsTBusca_Associados);
+        grid.setColumns({{"ASS_NOME", "Nome", 100}});
+        grid.gridModel()->setWindowRows(5);
+        dm.TBusca_Associados->open();
+        auto* model = grid.gridModel();
+        auto shown = [&](int row) { return model->data(model->index(row, 0)).toString(); };
+        QCOMPARE(model->rowCount(), 6);  // the first row and five after it
+        QCOMPARE(model->currentRow(), 0);
+        dm.TBusca_Associados->findNearest({"M 020"});
+        QCOMPARE(model->rowCount(), 11);
+        QCOMPARE(model->currentRow(), 5);
+        QCOMPARE(shown(0), QString("M 015"));
+        QCOMPARE(shown(10), QString("M 025"));
+        QCOMPARE(grid.selectionModel()->selectedRows().value(0).row(), 5);
+        grid.show();  // the window now follows the grid's height
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QCOMPARE(shown(model->currentRow()), QString("M 020"));
+        const QModelIndex two = model->index(model->currentRow() + 2, 0);
+        QCOMPARE(two.data().toString(), QString("M 022"));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(two).center());
+        QCOMPARE(dm.TBusca_Associados->fieldByName("ASS_NOME").asString(), QString("M 022"));
+        QCOMPARE(shown(model->currentRow()), QString("M 022"));
+        QCOMPARE(grid.selectionModel()->selectedRows().value(0).row(), model->currentRow());
+        dm.TBusca_Associados->last();
+        QCOMPARE(model->currentRow(), model->rowCount() - 1);
+        QCOMPARE(shown(model->currentRow()), QString("M 039"));
+    }
+
     // The grid keeps its columns' widths when the dataset changes under it.
     void gridKeepsColumnWidths()
     {
