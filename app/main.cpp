@@ -17,8 +17,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Tolmare");
-    QApplication::setApplicationDisplayName("Tolmare");
+    nameApplication();
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     ui::QtDialogs qtDialogs;
     dialogs::install(&qtDialogs);

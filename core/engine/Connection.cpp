@@ -12,11 +12,7 @@ namespace db {
 
 void throwSqlite(sqlite3* db, const QString& what)
 {
-    const int code = sqlite3_extended_errcode(db) & 0xff;
-    QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-        msg = "Table is locked by another program (" + msg + ")";
-    throw EngineError(what.isEmpty() ? msg : what + ": " + msg);
+    throw sqliteError(db, what);
 }
 
 Connection::Connection(const QString& folder) : folder_(folder)
@@ -55,7 +51,9 @@ QString Connection::attach(const QString& fileName)
     if (specs_.contains(schema)) return schema;
     const QString path = resolve(fileName);
     if (path.isEmpty())
-        throw EngineError(QString("Table does not exist: %1").arg(QDir(folder_).filePath(fileName)));
+        throw EngineError(QString("A tabela %1 não existe na pasta %2. Abra o Tolmare para que "
+                                  "as tabelas sejam criadas, ou restaure-as de um backup.")
+                              .arg(fileName, folder_));
     const QString uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(
                             QUrl::FullyEncoded) + "?mode=rw";
     sqlite3_stmt* st = nullptr;
@@ -75,8 +73,7 @@ QString Connection::attach(const QString& fileName)
         const QString detach = "DETACH DATABASE " + QString::fromStdString(
                                    store::quoted(schema.toStdString()));
         sqlite3_exec(db_, detach.toUtf8().constData(), nullptr, nullptr, nullptr);
-        throw EngineError(QString("%1 is not a valid table file: %2")
-                              .arg(path, QString::fromStdString(error)));
+        throw sqliteError(SQLITE_NOTADB, QString::fromStdString(error), path, {});
     }
     const QString q = QString::fromStdString(store::quoted(schema.toStdString()));
     exec("PRAGMA " + q + ".journal_mode=DELETE");
@@ -117,10 +114,7 @@ void Connection::exec(const QString& sql)
     if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString msg = QString::fromUtf8(err ? err : "unknown error");
         sqlite3_free(err);
-        const int code = sqlite3_extended_errcode(db_) & 0xff;
-        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-            throw EngineError("Table is locked by another program (" + msg + ")");
-        throw EngineError(msg);
+        throw sqliteError(sqlite3_extended_errcode(db_), msg, {}, folder_);
     }
 }
 

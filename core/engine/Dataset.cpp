@@ -104,7 +104,10 @@ void Dataset::checkActive() const
 void Dataset::checkBrowse()
 {
     checkActive();
-    if (state_ == DatasetState::Edit || state_ == DatasetState::Insert) post();
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    emit updateRecord();
+    if (modified_) post();
+    else cancel();
 }
 
 void Dataset::first()
@@ -191,6 +194,7 @@ void Dataset::insert()
     lookupCache_.clear();
     state_ = DatasetState::Insert;
     if (onNewRecord) onNewRecord(*this);
+    modified_ = false;
     if (!controlsDisabled()) {
         emit stateChanged(state_);
         emit currentChanged();
@@ -206,6 +210,7 @@ void Dataset::edit()
         return;
     }
     edit_ = row_;
+    modified_ = false;
     state_ = DatasetState::Edit;
     if (!controlsDisabled()) emit stateChanged(state_);
 }
@@ -214,10 +219,12 @@ void Dataset::post()
 {
     checkActive();
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    emit updateRecord();
     validateForPost();
     if (beforePost) beforePost(*this);
     doPost();
     state_ = DatasetState::Browse;
+    modified_ = false;
     edit_.clear();
     lookupCache_.clear();
     if (!controlsDisabled()) {
@@ -233,6 +240,7 @@ void Dataset::cancel()
     if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
     if (state_ == DatasetState::Insert) doCancelInsert();
     state_ = DatasetState::Browse;
+    modified_ = false;
     edit_.clear();
     lookupCache_.clear();
     if (!controlsDisabled()) {
@@ -298,6 +306,7 @@ void Dataset::setRawValue(int fieldIndex, const QVariant& v)
     if (f.readOnly || f.kind != FieldKind::Data)
         throw EngineError(QString("Field '%1' cannot be modified").arg(f.name));
     edit_[f.column] = v;
+    modified_ = true;
     lookupCache_.clear();
     if (!controlsDisabled()) emit fieldChanged(f.name);
 }
@@ -329,7 +338,7 @@ void Dataset::validateForPost()
         if (f.kind != FieldKind::Data || f.readOnly) continue;
         const QVariant v = edit_.value(f.column);
         if (f.required && isEmptyValue(v))
-            throw EngineError(QString("Field '%1' must have a value").arg(f.name));
+            throw requiredField(f.name);
         if (!f.editMask.isEmpty() && !isEmptyValue(v) && !maskAccepts(f.editMask, v.toString()))
             throw EngineError("Invalid input value.  Use escape key to abandon changes");
     }

@@ -83,13 +83,20 @@ public:
     virtual bool bookmarkValid(const Bookmark& b) = 0;
     virtual void gotoBookmark(const Bookmark& b) = 0;
 
-    // Editing. Throws EngineError for a read-only dataset.
+    // Editing. Throws EngineError for a read-only dataset. post() writes the row being edited
+    // or inserted whether or not it was changed. Every move (first, next, prior, last, a key
+    // search, locate, a change of order, range or filter, insert) finishes a pending edit or
+    // insert first: posted when modified(), dropped otherwise, so a new row nobody typed into
+    // is never written.
     virtual void insert();
     void append() { insert(); }
     virtual void edit();
     virtual void post();
     virtual void cancel();
     virtual void deleteRecord();
+    // Whether a field was set since the last insert or edit began. The values the new-row
+    // handler (onNewRecord) gives do not count.
+    bool modified() const { return modified_; }
 
     // Suspends and resumes the signals to data-aware controls; resuming signals a full refresh.
     void disableControls();
@@ -113,6 +120,9 @@ Q_SIGNALS:
     void currentChanged();           // another row became current (or none)
     void fieldChanged(const QString& name);
     void dataChanged();              // rows were added, removed or changed: refresh everything
+    // A pending edit or insert is about to be posted or finished by a move: data-aware controls
+    // write the text they hold into their fields now, so that it counts as a change.
+    void updateRecord();
 
 protected:
     // Implementations: fill fields_ and position on the first row.
@@ -136,7 +146,7 @@ protected:
     void notifyScrolled();
     void notifyData();
     void checkActive() const;
-    void checkBrowse();  // posts nothing: a dataset in edit or insert must be finished first
+    void checkBrowse();  // finishes a pending edit or insert: posted when modified, else dropped
     void validateForPost();
     // The value of a field in a row buffer (data columns); lookups are resolved.
     QVariant valueIn(const FieldDef& f, const QVector<QVariant>& row);
@@ -152,6 +162,7 @@ protected:
     quint64 epoch_ = 0;           // changes at every open: bookmarks of an older opening are void
     DatasetState state_ = DatasetState::Inactive;
     int disabled_ = 0;
+    bool modified_ = false;
     QVector<Field*> fieldObjects_;
 
 private:

@@ -78,8 +78,7 @@ double Field::asFloat() const
         if (v.toString().trimmed().isEmpty()) return 0;
         double d = 0;
         if (!parseNumber(v.toString(), d))
-            throw EngineError(QString("'%1' is not a valid floating point value for field '%2'")
-                                  .arg(v.toString(), name()));
+            throw notANumber(v.toString(), name());
         return d;
     }
     if (v.typeId() == QMetaType::QDate) return double(v.toDate().toJulianDay());
@@ -96,8 +95,7 @@ qint64 Field::asInteger() const
         const qint64 n = v.toString().trimmed().toLongLong(&ok);
         if (ok) return n;
         if (v.toString().trimmed().isEmpty()) return 0;
-        throw EngineError(QString("'%1' is not a valid integer value for field '%2'")
-                              .arg(v.toString(), name()));
+        throw notAnInteger(v.toString(), name());
     }
     return qint64(std::llround(asFloat()));
 }
@@ -110,7 +108,7 @@ QDateTime Field::asDateTime() const
     if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
     QDate d;
     if (v.typeId() == QMetaType::QString && parseDate(v.toString(), d)) return QDateTime(d, QTime(0, 0));
-    throw EngineError(QString("'%1' is not a valid date for field '%2'").arg(v.toString(), name()));
+    throw notADate(v.toString(), name());
 }
 
 QDate Field::asDate() const { return asDateTime().date(); }
@@ -154,13 +152,12 @@ void Field::setValue(const QVariant& v)
             if (v.toString().trimmed().isEmpty()) break;
             double x = 0;
             if (!parseNumber(v.toString(), x))
-                throw EngineError(QString("'%1' is not a valid floating point value for field '%2'")
-                                      .arg(v.toString(), d.name));
+                throw notANumber(v.toString(), d.name);
             out = x;
         } else {
             bool ok = false;
             const double x = v.toDouble(&ok);
-            if (!ok) throw EngineError(QString("Invalid value for field '%1'").arg(d.name));
+            if (!ok) throw invalidValue(d.name);
             out = x;
         }
         break;
@@ -172,10 +169,9 @@ void Field::setValue(const QVariant& v)
         else if (v.typeId() == QMetaType::QString) {
             if (v.toString().trimmed().isEmpty()) break;
             if (!parseDate(v.toString(), date))
-                throw EngineError(QString("'%1' is not a valid date for field '%2'")
-                                      .arg(v.toString(), d.name));
+                throw notADate(v.toString(), d.name);
         } else {
-            throw EngineError(QString("Invalid value for field '%1'").arg(d.name));
+            throw invalidValue(d.name);
         }
         if (date.isValid()) out = date;
         break;
@@ -183,7 +179,7 @@ void Field::setValue(const QVariant& v)
     case FieldType::Autoincrement: {
         bool ok = false;
         const qint64 n = v.toLongLong(&ok);
-        if (!ok) throw EngineError(QString("Invalid value for field '%1'").arg(d.name));
+        if (!ok) throw invalidValue(d.name);
         out = n;
         break;
     }

@@ -96,8 +96,13 @@ QVariant readColumn(sqlite3_stmt* st, int col, store::FieldType type)
 QVariant normalized(const QVariant& v, store::FieldType type, const QString& field)
 {
     if (!v.isValid() || v.isNull()) return {};
+    // A blank text is an empty value for a number or a date, as for every field.
+    if (type != store::FieldType::Alpha && v.typeId() == QMetaType::QString
+        && v.toString().trimmed().isEmpty())
+        return {};
     auto bad = [&]() -> QVariant {
-        throw EngineError(QString("'%1' is not a valid value for field '%2'").arg(v.toString(), field));
+        if (type == store::FieldType::Date) throw notADate(v.toString(), field);
+        throw notANumber(v.toString(), field);
     };
     switch (type) {
     case store::FieldType::Alpha:

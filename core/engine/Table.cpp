@@ -5,6 +5,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -13,8 +14,47 @@ namespace db {
 
 using store::FieldType;
 
-// Everything the open table knows: its file, its order, the conditions of range, filter and
-// master link, and the stream of rows read from the current position in one direction.
+namespace {
+
+// Whether two characters are the same letter in the international order (case and accents
+// aside): the order decides on the letters before it looks at the bytes, so a following "a"
+// against "b" shows which way the letters themselves compare.
+bool sameLetter(const QByteArray& a, const QByteArray& b)
+{
+    return store::intlCompare((a + "a").constData(), int(a.size()) + 1, (b + "b").constData(),
+                              int(b.size()) + 1) < 0
+           && store::intlCompare((a + "b").constData(), int(a.size()) + 1,
+                                 (b + "a").constData(), int(b.size()) + 1) > 0;
+}
+
+// The lowest text the international order places among the texts equal to `text` when case and
+// accents are ignored: each letter as the capital without accent (the lowest bytes of its
+// kind). Every key equal to `text` at that level is not below it, every key before it is.
+QString lowestOfItsLetters(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        QChar low = ch;
+        if (ch.isLetter() && !(ch >= u'A' && ch <= u'Z')) {
+            const QByteArray c = QString(ch).toUtf8();
+            for (char l = 'A'; l <= 'Z'; ++l)
+                if (sameLetter(c, QByteArray(1, l))) {
+                    low = QChar(l);
+                    break;
+                }
+        }
+        out += low;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Everything the open table knows: its file, its order and the conditions of range, filter and
+// master link. Rows are read by key position: every read runs one prepared statement to its
+// first row (or its count) and resets it at once, so no read transaction outlives the call and
+// another program can write while the table is shown.
 struct Table::Cursor {
     Connection* conn = nullptr;
     store::TableSpec spec;
@@ -23,27 +63,37 @@ struct Table::Cursor {
     QString fileName;
     const store::IndexSpec* index = nullptr;
     QStringList orderCols;  // SQL names of the order, ending with a unique tie-break
+    QStringList orderNames; // the same fields as the operator knows them
     QVector<int> orderSrc;  // column of each in the row buffer, -1 for rowid
     QVector<FieldType> orderTypes;
     Sql base;               // range, filter and master conditions
+    QHash<QString, sqlite3_stmt*> statements;  // prepared once, by text
 
-    // The stream.
-    enum class Dir { None, Forward, Backward };
-    Dir dir = Dir::None;
-    QVector<Sql> arms;
-    int arm = 0;
-    sqlite3_stmt* st = nullptr;
-    quint64 gen = 0;
-
-    ~Cursor() { stop(); }
-    void stop()
+    ~Cursor() { forget(); }
+    void forget()
     {
-        sqlite3_finalize(st);
-        st = nullptr;
-        arms.clear();
-        arm = 0;
-        dir = Dir::None;
+        for (sqlite3_stmt* st : std::as_const(statements)) sqlite3_finalize(st);
+        statements.clear();
     }
+
+    sqlite3_stmt* statement(const QString& sql)
+    {
+        if (sqlite3_stmt* st = statements.value(sql)) return st;
+        if (statements.size() >= 64) forget();  // conditions changed many times: start afresh
+        sqlite3_stmt* st = prepare(conn->handle(), sql, fileName);
+        statements.insert(sql, st);
+        return st;
+    }
+
+    // Resets a statement when the read ends, however it ends: that ends its read transaction.
+    struct Reset {
+        sqlite3_stmt* st;
+        ~Reset()
+        {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+        }
+    };
 
     int colCount() const { return int(spec.fields.size()); }
 
@@ -75,12 +125,11 @@ struct Table::Cursor {
         return key;
     }
 
-    // Rows after (forward) or before (backward) `key` in the order, as a series of statements
-    // that together give them in order. Empty values sort before every other value.
+    // The conditions that together let through the rows after (forward) or before (backward)
+    // `key` in the order, nearest first. Empty values sort before every other value.
     QVector<Sql> armsFrom(const QVector<QVariant>& key, bool forward) const
     {
         QVector<Sql> out;
-        const QString tail = orderBy(forward);
         for (int i = int(orderCols.size()) - 1; i >= 0; --i) {
             Sql prefix;
             for (int j = 0; j < i; ++j) prefix.add(Sql{orderCols[j] + " IS ?", {key[j]}});
@@ -89,53 +138,96 @@ struct Table::Cursor {
                 Sql a = prefix;
                 a.add(null ? Sql{orderCols[i] + " IS NOT NULL", {}}
                            : Sql{orderCols[i] + " > ?", {key[i]}});
-                out << Sql{where(a) + tail, params(a)};
+                out << a;
             } else if (!null) {
                 Sql a = prefix;
                 a.add(Sql{orderCols[i] + " < ?", {key[i]}});
-                out << Sql{where(a) + tail, params(a)};
+                out << a;
                 Sql b = prefix;
                 b.add(Sql{orderCols[i] + " IS NULL", {}});
-                out << Sql{where(b) + tail, params(b)};
+                out << b;
             }
         }
         return out;
     }
 
-    void start(Dir d, QVector<Sql> list)
+    // Rows read ahead in one direction, and what they stay valid for: served only while the
+    // table steps on from `aheadAfter` in that direction, within kAheadMs of their reading and
+    // before any write through this connection. A walk thus reads a batch per transaction; a
+    // step after the operator's pause reads afresh.
+    static constexpr int kAhead = 64;
+    static constexpr qint64 kAheadMs = 50;
+    QVector<QVector<QVariant>> ahead;
+    QVector<qint64> aheadIds;
+    int aheadPos = 0;
+    bool aheadForward = true;
+    qint64 aheadAfter = -1;
+    quint64 aheadGen = 0;
+    QElapsedTimer aheadAge;
+
+    void dropAhead()
     {
-        stop();
-        dir = d;
-        arms = std::move(list);
-        gen = conn->generation();
+        ahead.clear();
+        aheadIds.clear();
+        aheadPos = 0;
     }
 
-    void startAll(bool forward)
+    // The row next to `key` (the row `id` stands on) in one direction; false when there is
+    // none. A batch is one statement: the arms, nearest first, each limited to the batch
+    // (SQLite runs UNION ALL in order), stepped to the batch's end and reset.
+    bool neighbour(const QVector<QVariant>& key, bool forward, QVector<QVariant>& row,
+                   qint64& id)
     {
-        start(forward ? Dir::Forward : Dir::Backward,
-              {Sql{where({}) + orderBy(forward), base.params}});
-    }
-
-    // The next row of the stream; false at its end.
-    bool step(QVector<QVariant>& row, qint64& id)
-    {
-        for (;;) {
-            if (!st) {
-                if (arm >= arms.size()) return false;
-                const Sql& a = arms[arm++];
-                st = prepare(conn->handle(), "SELECT " + selectList + " FROM " + from + a.text,
-                             fileName);
-                bindAll(st, a.params);
+        const bool valid = aheadPos < ahead.size() && aheadForward == forward
+                           && aheadAfter == id && aheadGen == conn->generation()
+                           && aheadAge.elapsed() < kAheadMs;
+        if (!valid) {
+            dropAhead();
+            const QVector<Sql> arms = armsFrom(key, forward);
+            if (arms.isEmpty()) return false;
+            const QString limit = QString(" LIMIT %1").arg(kAhead);
+            QString sql;
+            QVector<QVariant> ps;
+            if (arms.size() == 1) {
+                sql = select(arms[0], forward, limit);
+                ps = params(arms[0]);
+            } else {
+                QStringList parts;
+                for (const Sql& a : arms) {
+                    parts << "SELECT * FROM (" + select(a, forward, limit) + ")";
+                    ps += params(a);
+                }
+                sql = parts.join(" UNION ALL ") + limit;
             }
-            const int rc = sqlite3_step(st);
-            if (rc == SQLITE_ROW) {
-                readRow(st, row, id);
-                return true;
+            sqlite3_stmt* st = statement(sql);
+            const Reset done{st};
+            bindAll(st, ps);
+            aheadGen = conn->generation();
+            aheadAge.start();
+            aheadForward = forward;
+            int rc = SQLITE_ROW;
+            while (ahead.size() < kAhead && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+                qint64 rid = 0;
+                readRow(st, row, rid);
+                ahead << row;
+                aheadIds << rid;
             }
-            sqlite3_finalize(st);
-            st = nullptr;
-            if (rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+                dropAhead();
+                throwSqlite(conn->handle(), fileName);
+            }
+            if (ahead.isEmpty()) return false;
         }
+        row = ahead[aheadPos];
+        id = aheadIds[aheadPos];
+        ++aheadPos;
+        aheadAfter = id;
+        return true;
+    }
+
+    bool edge(bool first, QVector<QVariant>& row, qint64& id)
+    {
+        return fetchOne(select({}, first, " LIMIT 1"), base.params, row, id);
     }
 
     void readRow(sqlite3_stmt* s, QVector<QVariant>& row, qint64& id) const
@@ -148,26 +240,27 @@ struct Table::Cursor {
 
     // The first row of a statement built by select(); false when there is none.
     bool fetchOne(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row,
-                  qint64& id) const
+                  qint64& id)
     {
-        StmtGuard g(prepare(conn->handle(), sql, fileName));
-        bindAll(g.get(), ps);
-        const int rc = sqlite3_step(g.get());
+        sqlite3_stmt* st = statement(sql);
+        const Reset done{st};
+        bindAll(st, ps);
+        const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW) {
-            readRow(g.get(), row, id);
+            readRow(st, row, id);
             return true;
         }
         if (rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
         return false;
     }
 
-    qint64 count(const Sql& extra) const
+    qint64 count(const Sql& extra)
     {
-        StmtGuard g(prepare(conn->handle(), "SELECT COUNT(*) FROM " + from + where(extra),
-                            fileName));
-        bindAll(g.get(), params(extra));
-        if (sqlite3_step(g.get()) != SQLITE_ROW) throwSqlite(conn->handle(), fileName);
-        return sqlite3_column_int64(g.get(), 0);
+        sqlite3_stmt* st = statement("SELECT COUNT(*) FROM " + from + where(extra));
+        const Reset done{st};
+        bindAll(st, params(extra));
+        if (sqlite3_step(st) != SQLITE_ROW) throwSqlite(conn->handle(), fileName);
+        return sqlite3_column_int64(st, 0);
     }
 
     int specIndex(const QString& name) const
@@ -185,7 +278,8 @@ struct Table::Cursor {
         return i;
     }
 
-    QString col(int i) const { return sqlName(QString::fromStdString(spec.fields[size_t(i)].name)); }
+    QString name(int i) const { return QString::fromStdString(spec.fields[size_t(i)].name); }
+    QString col(int i) const { return sqlName(name(i)); }
     FieldType typeOf(int i) const { return spec.fields[size_t(i)].type; }
 
     // (order fields) compared with `vals` on the leading fields: >= when `atLeast`, else <=.
@@ -194,7 +288,7 @@ struct Table::Cursor {
         const int m = std::min(int(vals.size()), int(orderCols.size()));
         QVector<QVariant> v;
         for (int i = 0; i < m; ++i)
-            v << (orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderCols[i]));
+            v << (orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderNames[i]));
         bool anyNull = false;
         for (const QVariant& x : v) anyNull = anyNull || !x.isValid();
         // Without empty values the bound is a plain comparison the index serves: empty parts
@@ -240,7 +334,7 @@ struct Table::Cursor {
         const int m = std::min(int(vals.size()), int(orderCols.size()));
         for (int i = 0; i < m; ++i)
             s.add(Sql{orderCols[i] + " IS ?",
-                      {orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderCols[i])}});
+                      {orderSrc[i] < 0 ? vals[i] : normalized(vals[i], orderTypes[i], orderNames[i])}});
         return s;
     }
 };
@@ -344,11 +438,13 @@ void Table::chooseOrder()
     }
     c.index = chosen;
     c.orderCols.clear();
+    c.orderNames.clear();
     c.orderSrc.clear();
     c.orderTypes.clear();
     if (chosen) {
         for (int f : store::storedIndexFields(spec, *chosen)) {
             c.orderCols << c.col(f - 1);
+            c.orderNames << c.name(f - 1);
             c.orderSrc << f - 1;
             c.orderTypes << c.typeOf(f - 1);
         }
@@ -358,6 +454,7 @@ void Table::chooseOrder()
                                && spec.rowidKey();
     if (!endsWithRowid) {
         c.orderCols << "rowid";
+        c.orderNames << "rowid";
         c.orderSrc << -1;
         c.orderTypes << FieldType::Autoincrement;
     }
@@ -398,7 +495,7 @@ void Table::buildConditions()
         }
         const QString op = m.captured(2) == "<>" ? "IS NOT" : m.captured(2) == "=" ? "IS"
                                                                                 : m.captured(2);
-        c.base.add(Sql{c.col(f) + " " + op + " ?", {normalized(value, c.typeOf(f), c.col(f))}});
+        c.base.add(Sql{c.col(f) + " " + op + " ?", {normalized(value, c.typeOf(f), c.name(f))}});
     }
     if (master_) {
         QVariant v;
@@ -408,7 +505,7 @@ void Table::buildConditions()
         if (!v.isValid() || v.isNull()) c.base.add(Sql{"0", {}});
         else c.base.add(Sql{c.col(f) + " = ?", {normalized(v, c.typeOf(f), detailField_)}});
     }
-    c.stop();
+    c.dropAhead();
 }
 
 void Table::doOpen()
@@ -489,42 +586,34 @@ void Table::doClose()
 
 void Table::doFirst()
 {
-    cur_->startAll(true);
     QVector<QVariant> row;
     qint64 id = 0;
-    if (cur_->step(row, id)) setCurrent(row, id);
+    if (cur_->edge(true, row, id)) setCurrent(row, id);
     else clearCurrent();
 }
 
 void Table::doLast()
 {
-    cur_->startAll(false);
     QVector<QVariant> row;
     qint64 id = 0;
-    if (cur_->step(row, id)) setCurrent(row, id);
+    if (cur_->edge(false, row, id)) setCurrent(row, id);
     else clearCurrent();
 }
 
 bool Table::doNext()
 {
-    Cursor& c = *cur_;
-    if (c.dir != Cursor::Dir::Forward || c.gen != conn_->generation())
-        c.start(Cursor::Dir::Forward, c.armsFrom(c.keyOf(row_, currentId_), true));
     QVector<QVariant> row;
-    qint64 id = 0;
-    if (!c.step(row, id)) return false;
+    qint64 id = currentId_;
+    if (!cur_->neighbour(cur_->keyOf(row_, currentId_), true, row, id)) return false;
     setCurrent(row, id);
     return true;
 }
 
 bool Table::doPrior()
 {
-    Cursor& c = *cur_;
-    if (c.dir != Cursor::Dir::Backward || c.gen != conn_->generation())
-        c.start(Cursor::Dir::Backward, c.armsFrom(c.keyOf(row_, currentId_), false));
     QVector<QVariant> row;
-    qint64 id = 0;
-    if (!c.step(row, id)) return false;
+    qint64 id = currentId_;
+    if (!cur_->neighbour(cur_->keyOf(row_, currentId_), false, row, id)) return false;
     setCurrent(row, id);
     return true;
 }
@@ -536,7 +625,6 @@ void Table::positionTo(qint64 rowid)
     const QString sql = "SELECT " + cur_->selectList + " FROM " + cur_->from + " WHERE rowid = ?";
     if (!cur_->fetchOne(sql, {rowid}, row, id))
         throw EngineError("Record/key deleted: " + cur_->fileName);
-    cur_->stop();
     setCurrent(row, id);
 }
 
@@ -569,7 +657,6 @@ bool Table::findKey(const QVariantList& values)
     QVector<QVariant> row;
     qint64 id = 0;
     if (!c.fetchOne(c.select(eq, true, " LIMIT 1"), c.params(eq), row, id)) return false;
-    c.stop();
     setCurrent(row, id);
     bof_ = eof_ = false;
     notifyScrolled();
@@ -580,11 +667,15 @@ void Table::findNearest(const QVariantList& values)
 {
     checkBrowse();
     Cursor& c = *cur_;
-    const Sql ge = c.lexBound(values, true);
+    QVariantList vals = values;
+    for (int i = 0; i < vals.size() && i < c.orderSrc.size(); ++i)
+        if (c.orderSrc[i] >= 0 && c.orderTypes[i] == FieldType::Alpha
+            && vals[i].typeId() == QMetaType::QString)
+            vals[i] = lowestOfItsLetters(vals[i].toString());
+    const Sql ge = c.lexBound(vals, true);
     QVector<QVariant> row;
     qint64 id = 0;
     if (c.fetchOne(c.select(ge, true, " LIMIT 1"), c.params(ge), row, id)) {
-        c.stop();
         setCurrent(row, id);
         bof_ = eof_ = false;
         notifyScrolled();
@@ -661,13 +752,7 @@ int Table::recNo()
     if (!hasCurrent_) return 0;
     Cursor& c = *cur_;
     qint64 before = 0;
-    for (const Sql& arm : c.armsFrom(c.keyOf(row_, currentId_), false)) {
-        // Each arm is " WHERE ... ORDER BY ..."; count its rows.
-        const QString where = arm.text.left(arm.text.indexOf(" ORDER BY "));
-        StmtGuard g(prepare(conn_->handle(), "SELECT COUNT(*) FROM " + c.from + where, c.fileName));
-        bindAll(g.get(), arm.params);
-        if (sqlite3_step(g.get()) == SQLITE_ROW) before += sqlite3_column_int64(g.get(), 0);
-    }
+    for (const Sql& arm : c.armsFrom(c.keyOf(row_, currentId_), false)) before += c.count(arm);
     return int(before + 1);
 }
 
@@ -681,7 +766,6 @@ void Table::setRecNo(int n)
     if (!c.fetchOne(c.select({}, true, QString(" LIMIT 1 OFFSET %1").arg(n - 1)), c.base.params,
                     row, id))
         return;
-    c.stop();
     setCurrent(row, id);
     bof_ = eof_ = false;
     notifyScrolled();
@@ -704,7 +788,6 @@ bool Table::locate(const QString& fields, const QVariantList& values, LocateMode
     QVector<QVariant> row;
     qint64 id = 0;
     if (!c.fetchOne(c.select(cond, true, " LIMIT 1"), c.params(cond), row, id)) return false;
-    c.stop();
     setCurrent(row, id);
     bof_ = eof_ = false;
     notifyScrolled();
@@ -793,7 +876,7 @@ void Table::doPost()
                             c.fileName));
         bindAll(g.get(), cond.params);
         const int rc = sqlite3_step(g.get());
-        if (rc == SQLITE_ROW) throw EngineError("Key violation.\nTable: " + c.fileName);
+        if (rc == SQLITE_ROW) throw keyViolation(c.fileName);
         if (rc != SQLITE_DONE) throwSqlite(h, c.fileName);
     }
 
@@ -815,14 +898,13 @@ void Table::doPost()
         sql = "UPDATE " + c.from + " SET " + sets.join(", ") + " WHERE rowid = ?";
         values << currentId_;
     }
-    c.stop();
     conn_->exec("SAVEPOINT tolmare_post");
     qint64 id = currentId_;
     try {
         StmtGuard g(prepare(h, sql, c.fileName));
         bindAll(g.get(), values);
         const int rc = sqlite3_step(g.get());
-        if ((rc & 0xff) == SQLITE_CONSTRAINT) throw EngineError("Key violation.\nTable: " + c.fileName);
+        if ((rc & 0xff) == SQLITE_CONSTRAINT) throw keyViolation(c.fileName);
         if (rc != SQLITE_DONE) throwSqlite(h, c.fileName);
         if (inserting) id = sqlite3_last_insert_rowid(h);
         conn_->exec("RELEASE tolmare_post");
@@ -839,27 +921,23 @@ void Table::doDelete()
 {
     Cursor& c = *cur_;
     const QVector<QVariant> key = c.keyOf(row_, currentId_);
-    c.stop();
     StmtGuard g(prepare(conn_->handle(), "DELETE FROM " + c.from + " WHERE rowid = ?", c.fileName));
     bindAll(g.get(), {currentId_});
     if (sqlite3_step(g.get()) != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
     conn_->bump();
     QVector<QVariant> row;
-    qint64 id = 0;
-    c.start(Cursor::Dir::Forward, c.armsFrom(key, true));
-    if (c.step(row, id)) {
+    qint64 id = currentId_;
+    if (c.neighbour(key, true, row, id)) {
         setCurrent(row, id);
         eof_ = false;
         return;
     }
-    c.start(Cursor::Dir::Backward, c.armsFrom(key, false));
-    if (c.step(row, id)) {
+    if (c.neighbour(key, false, row, id)) {
         setCurrent(row, id);
         eof_ = true;
         bof_ = false;
         return;
     }
-    c.stop();
     clearCurrent();
 }
 

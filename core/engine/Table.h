@@ -25,7 +25,7 @@ public:
 
     // The order: an index by name (empty: the primary key) or a ";"-separated list of fields
     // that some index begins with. Changing it while open keeps the current row current
-    // (a pending edit or insert is posted first when changed, dropped when not).
+    // (a pending edit or insert is finished first, as by every move: see Dataset::modified).
     void setIndexName(const QString& name);
     void setIndexFieldNames(const QString& fields);
     QString indexName() const { return indexName_; }
@@ -41,8 +41,13 @@ public:
     void setFieldEditMask(const QString& name, const QString& mask);
 
     // Key search on the current order, values for its leading fields (empty values: invalid
-    // QVariant). findKey moves to an exact match and answers true, or stays and answers false;
-    // findNearest moves to the first row not below the values, or to the last row.
+    // QVariant or, for a number or date field, a blank text). findKey moves to an exact match
+    // (texts compared byte for byte) and answers true, or stays and answers false. findNearest
+    // moves to the first row whose key is not below the values, or to the last row when every
+    // key is below: texts compare there by their letters alone, case and accents ignored, so
+    // "jose" lands on the first of JOSE, José, José Carlos and "carlos" on CARLOS; an empty
+    // value lands on the first row. A value that does not convert to its field's type throws
+    // EngineError naming the field, and the position does not change.
     bool findKey(const QVariantList& values);
     void findNearest(const QVariantList& values);
 

@@ -5,9 +5,11 @@
 #include "core/dm/UDMTolmare.h"
 #include "core/engine/EngineError.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
@@ -142,6 +144,21 @@ void TFTolmare::closeEvent(QCloseEvent* event)
     if (DMTolmare) DMTolmare->TParametros->close();
     event->accept();
     QDialog::closeEvent(event);
+}
+
+void TFTolmare::keyPressEvent(QKeyEvent* event)
+{
+    // A dialog would hide itself on Escape, ending the message loop without closeEvent.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    TFBasico::keyPressEvent(event);
+}
+
+void nameApplication()
+{
+    QApplication::setApplicationName("Tolmare");
 }
 
 QString TFTolmare::Complementa_Texto_Direita(const QString& texto, const QString& complemento,

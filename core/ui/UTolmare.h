@@ -51,10 +51,17 @@ public:
     void Apagar_Duplicacoes_Retorno() const;
 
 protected:
+    // Only "&Sair" and the close box end the program, both through closeEvent (which closes
+    // the parameters table). Escape does nothing here.
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void openModule(const QString& buttonName);
 };
 
 extern TFTolmare* FTolmare;
+
+// Names the application "Tolmare": the title of message boxes and of the status window. No
+// display name is set, since the platform would then add it to every window's own title.
+void nameApplication();

@@ -100,6 +100,36 @@ private slots:
         QVERIFY(!dm.TParametros->active());
     }
 
+    // Escape, wherever the focus is, leaves the main window open and the parameters table
+    // with it; "&Sair" ends it through its close handler.
+    void escapeDoesNotEndTheProgram()
+    {
+        TDMTolmare dm;
+        dm.TParametros->open();
+        TFTolmare w;
+        w.show();
+        QTest::keyClick(&w, Qt::Key_Escape);
+        w.SpeedButton1->setFocus();
+        QTest::keyClick(w.SpeedButton1, Qt::Key_Escape);
+        QVERIFY(w.isVisible());
+        QVERIFY(dm.TParametros->active());
+        QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+        QVERIFY(!dm.TParametros->active());
+    }
+
+    // Window titles stand as they are given: no application name is added after them.
+    void titlesWithoutApplicationName()
+    {
+        const QString before = QCoreApplication::applicationName();
+        nameApplication();
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Tolmare"));
+        // The display name follows the name only while none is set of its own.
+        QCoreApplication::setApplicationName("Outro");
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Outro"));
+        QCoreApplication::setApplicationName(before);
+    }
+
     void navigatorKeys_data()
     {
         QTest::addColumn<int>("key");
