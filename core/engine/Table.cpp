@@ -976,10 +976,9 @@ Table::RowsAround Table::rowsAround(int before, int after)
         for (const Sql& arm : c.armsFrom(key, forward)) {
             if (rows.size() >= n) break;
             StmtGuard g(prepare(conn_->handle(),
-                                "SELECT " + c.selectList + " FROM " + c.from + arm.text
-                                    + QString(" LIMIT %1").arg(n - rows.size()),
+                                c.select(arm, forward, QString(" LIMIT %1").arg(n - rows.size())),
                                 c.fileName));
-            bindAll(g.get(), arm.params);
+            bindAll(g.get(), c.params(arm));
             QVector<QVariant> row;
             qint64 id = 0;
             int rc = SQLITE_ROW;
