@@ -2,9 +2,11 @@
 // Start-up: the application, the main data module (which checks the tables), the main
 // window, then the message loop until the main window closes.
 #include "app/Modules.h"
+#include "core/DataFolder.h"
 #include "core/Dialogs.h"
 #include "core/MakeDBx.h"
 #include "core/dm/UDMTolmare.h"
+#include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/ui/QtDialogs.h"
 #include "core/ui/Status.h"
@@ -23,6 +25,10 @@ int main(int argc, char** argv)
     dialogs::install(&qtDialogs);
     makedbx::setStatusCallback(StatusCallback);
     registerModules();
+
+    // A missing data folder is named to the operator before anything is created.
+    if (!datafolder::ensureForWindow(db::EngineConfig::aliasFolder("Tolmare"), dialogs::current()))
+        return 1;
 
     TDMTolmare dmTolmare;
     try {

@@ -19,6 +19,8 @@ QString stateFile()
            + "/Tolmare/archive-flags.txt";
 }
 
+}  // namespace
+
 // "<size> <mtime ns>" of a file; empty when it cannot be read.
 QString stamp(const QString& path)
 {
@@ -27,6 +29,8 @@ QString stamp(const QString& path)
     return QString("%1 %2").arg(qint64(st.st_size))
         .arg(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
 }
+
+namespace {
 
 // Lines "<stamp>\t<absolute path>".
 QHash<QString, QString> load()
@@ -44,24 +48,43 @@ QHash<QString, QString> load()
 
 }  // namespace
 
-bool has(const QString& path)
+State::State() : map_(load()) {}
+
+bool State::has(const QString& path) const
 {
     const QString now = stamp(path);
-    return now.isEmpty() || load().value(QFileInfo(path).absoluteFilePath()) != now;
+    return now.isEmpty() || map_.value(QFileInfo(path).absoluteFilePath()) != now;
 }
+
+void State::clear(const QString& path) { clear(path, stamp(path)); }
+
+void State::clear(const QString& path, const QString& stamp)
+{
+    if (stamp.isEmpty()) return;
+    map_.insert(QFileInfo(path).absoluteFilePath(), stamp);
+    dirty_ = true;
+}
+
+bool State::save()
+{
+    if (!dirty_) return true;
+    QDir().mkpath(QFileInfo(stateFile()).path());
+    QSaveFile f(stateFile());
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    for (auto it = map_.cbegin(); it != map_.cend(); ++it)
+        f.write((it.value() + '\t' + it.key() + '\n').toUtf8());
+    if (!f.commit()) return false;
+    dirty_ = false;
+    return true;
+}
+
+bool has(const QString& path) { return State().has(path); }
 
 void clear(const QString& path)
 {
-    const QString now = stamp(path);
-    if (now.isEmpty()) return;
-    QHash<QString, QString> map = load();
-    map.insert(QFileInfo(path).absoluteFilePath(), now);
-    QDir().mkpath(QFileInfo(stateFile()).path());
-    QSaveFile f(stateFile());
-    if (!f.open(QIODevice::WriteOnly)) return;
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        f.write((it.value() + '\t' + it.key() + '\n').toUtf8());
-    f.commit();
+    State s;
+    s.clear(path);
+    s.save();
 }
 
 }  // namespace archiveflag

@@ -1,6 +1,12 @@
 #include "backup/BlockCompressor.h"
 
+#include "backup/SourceFile.h"
+
 #include <QThreadPool>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include <zlib.h>
 
@@ -9,13 +15,6 @@
 namespace backupfmt {
 
 namespace {
-
-QByteArray int32le(qint32 v)
-{
-    const quint32 u = quint32(v);
-    const char b[4] = {char(u & 0xFF), char((u >> 8) & 0xFF), char((u >> 16) & 0xFF), char(u >> 24)};
-    return QByteArray(b, 4);
-}
 
 QThreadPool& pool()
 {
@@ -92,11 +91,51 @@ int compressionThreads()
     return g_threads >= 0 ? g_threads : (QThread::idealThreadCount() > 1 ? QThread::idealThreadCount() : 0);
 }
 
-BlockQueue::BlockQueue(QFile& in, int zlibLevel) : in_(in), level_(zlibLevel) {}
+// A batch of chunks, compressed by whichever thread claims it first: a pool thread, or the
+// writer when it would otherwise wait.
+struct BlockQueue::Batch {
+    std::vector<QByteArray> chunks;
+    std::vector<Block> blocks;
+    int level = 0;
+    std::atomic<bool> claimed{false};
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+
+    bool claim()
+    {
+        bool expected = false;
+        return claimed.compare_exchange_strong(expected, true);
+    }
+    void run()
+    {
+        std::vector<Block> out;
+        out.reserve(chunks.size());
+        for (const QByteArray& c : chunks) out.push_back(compressChunk(c, level));
+        const std::lock_guard<std::mutex> lock(m);
+        blocks = std::move(out);
+        done = true;
+        cv.notify_all();
+    }
+    bool isDone()
+    {
+        const std::lock_guard<std::mutex> lock(m);
+        return done;
+    }
+    void wait()
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [this] { return done; });
+    }
+};
+
+BlockQueue::BlockQueue(QIODevice& in, int zlibLevel) : in_(in), level_(zlibLevel) {}
 
 BlockQueue::~BlockQueue()
 {
-    for (auto& f : pending_) f.wait();
+    // Batches no thread has started are dropped; a started one finishes on its own (it holds
+    // nothing of the queue).
+    for (auto& b : pending_) b->claim();
 }
 
 void BlockQueue::refill()
@@ -104,49 +143,54 @@ void BlockQueue::refill()
     constexpr int kBatch = 4;
     const int threads = compressionThreads();
     const size_t depth = threads > 0 ? size_t(threads) * 2 : 1;
-    while (pending_.size() < depth && !readError_ && !in_.atEnd()) {
-        std::vector<QByteArray> chunks;
-        while (int(chunks.size()) < (threads > 0 ? kBatch : 1) && !in_.atEnd()) {
-            QByteArray chunk = in_.read(kChunk);
-            if (chunk.isEmpty()) {
+    while (pending_.size() < depth && !readError_ && !eof_) {
+        auto batch = std::make_shared<Batch>();
+        batch->level = level_;
+        while (int(batch->chunks.size()) < (threads > 0 ? kBatch : 1) && !eof_) {
+            QByteArray chunk(kChunk, Qt::Uninitialized);
+            const qint64 n = readFully(in_, chunk.data(), kChunk);
+            if (n < 0) {
                 readError_ = true;
                 break;
             }
-            chunks.push_back(std::move(chunk));
+            // A file that ends on a chunk boundary is known to end without one more read, so
+            // that no volume is cut before nothing.
+            if (n < kChunk || (!in_.isSequential() && in_.atEnd())) eof_ = true;
+            if (n == 0) break;
+            chunk.truncate(n);
+            batch->chunks.push_back(std::move(chunk));
         }
-        if (chunks.empty()) break;
-        auto work = [chunks = std::move(chunks), level = level_] {
-            std::vector<Block> blocks;
-            blocks.reserve(chunks.size());
-            for (const QByteArray& c : chunks) blocks.push_back(compressChunk(c, level));
-            return blocks;
-        };
-        if (threads == 0) {
-            std::promise<std::vector<Block>> ready;
-            ready.set_value(work());
-            pending_.push_back(ready.get_future());
-            continue;
-        }
-        auto task = std::make_shared<std::packaged_task<std::vector<Block>()>>(std::move(work));
-        pending_.push_back(task->get_future());
-        pool().start([task] { (*task)(); });
+        if (batch->chunks.empty()) break;
+        pending_.push_back(batch);
+        if (threads > 0) pool().start([batch] {
+            if (batch->claim()) batch->run();
+        });
     }
 }
 
-bool BlockQueue::next(Block& out, bool& readError)
+bool BlockQueue::next(Block& out)
 {
     if (taken_ >= current_.size()) {
         refill();
-        readError = readError_;
         if (pending_.empty()) return false;
-        current_ = pending_.front().get();
+        const std::shared_ptr<Batch> front = pending_.front();
         pending_.pop_front();
+        if (front->claim()) {
+            front->run();
+        } else {
+            // A pool thread compresses the next batch: compress a later one meanwhile.
+            for (const auto& later : pending_) {
+                if (front->isDone()) break;
+                if (later->claim()) later->run();
+            }
+            front->wait();
+        }
+        current_ = std::move(front->blocks);
         taken_ = 0;
         refill();
         if (current_.empty()) return false;
     }
     out = std::move(current_[taken_++]);
-    readError = false;
     return true;
 }
 

@@ -4,15 +4,15 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
+#include <QIODevice>
+
+#include "backup/ArchiveBytes.h"
 
 #include <deque>
-#include <future>
+#include <memory>
 #include <vector>
 
 namespace backupfmt {
-
-constexpr int kChunk = 16384;
 
 // One block as the archive holds it: BlockLength and payload.
 struct Block {
@@ -30,25 +30,29 @@ int compressionThreads();
 // The blocks of a file in order, compressed ahead on the pool.
 class BlockQueue {
 public:
-    BlockQueue(QFile& in, int zlibLevel);
+    BlockQueue(QIODevice& in, int zlibLevel);
     ~BlockQueue();
     BlockQueue(const BlockQueue&) = delete;
     BlockQueue& operator=(const BlockQueue&) = delete;
 
-    // The next block; false at the end of the file. `readError` tells a failed read.
-    bool next(Block& out, bool& readError);
+    // The next block; false at the end of the file or after a failed read.
+    bool next(Block& out);
     bool atEnd() const
     {
-        return taken_ >= current_.size() && pending_.empty() && (in_.atEnd() || readError_);
+        return taken_ >= current_.size() && pending_.empty() && (eof_ || readError_);
     }
+    // A read of the file failed: what was taken so far is not the whole file.
+    bool readError() const { return readError_; }
 
 private:
+    struct Batch;
     void refill();
-    QFile& in_;
+    QIODevice& in_;
     int level_;
+    bool eof_ = false;
     bool readError_ = false;
     // Chunks go to the pool in batches, so that handing work over costs little per block.
-    std::deque<std::future<std::vector<Block>>> pending_;
+    std::deque<std::shared_ptr<Batch>> pending_;
     std::vector<Block> current_;
     size_t taken_ = 0;
 };

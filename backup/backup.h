@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class TBackupFile : public QObject {
     Q_OBJECT
@@ -37,6 +38,11 @@ public:
                                                  qint32 fa, bool& doRestore)>;
     using TBackupErrorEvent = std::function<void(TBackupFile* sender, qint32 error,
                                                  const QString& errString)>;
+    // A listed entry passed over (not a regular file, a link out of the chosen folder).
+    using TNoteEvent = std::function<void(TBackupFile* sender, const QString& text)>;
+    // Held while a listed file is read, so that its bytes are a committed state; an empty
+    // result means the file could not be locked (error 1).
+    using TReadLock = std::function<std::shared_ptr<void>(const QString& path)>;
 
     explicit TBackupFile(QObject* owner = nullptr);
     ~TBackupFile() override;
@@ -59,18 +65,30 @@ public:
     TBackupErrorEvent OnError;
     bool RestoreFullPath = false;
     bool SaveFileID = false;
+    TNoteEvent OnNote;
+    TReadLock ReadLock;
 
     // Public state.
     qint32 FileCount = 0;
     qint32 FilesDone = 0;
     qint32 TotalSize = 0;
+    // The file the last error concerns (a listed file, a restored target); empty when none.
+    QString ErrorFile;
     bool Busy() const { return busy_; }
     QPointer<QIODevice> BackupStream;   // the target when the archive name is ":STREAM"
     QPointer<QIODevice> RestoreStream;  // the source when the archive name is ":STREAM"
 
     bool Backup(const QStringList& files, const QString& archiveName);
     bool Restore(const QString& archiveName, const QString& destFolder);
+    // Reads every block of an archive back, writing nothing. True when every zlib block ends
+    // its stream exactly, every LZRW1KH block decodes and every file has the size its
+    // information line gives (when the archive has one); FilesDone counts the files read.
+    bool Verify(const QString& archiveName);
     void GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title);
+    // The same, handing the file-information lines over one by one as they are decoded.
+    // True when the archive had an information entry.
+    bool GetArchiveInfo(const QString& archiveName,
+                        const std::function<void(const QString& line)>& onLine, QString& title);
     qint32 CompressionRate() const;
     void Abort() { continue_ = false; }
 
@@ -84,10 +102,14 @@ public:
 private:
     friend class ArchiveWriter;
     friend class ArchiveReader;
-    QStringList buildList(const QStringList& files, const QString& archiveName) const;
+    friend class RestoreRun;
+    QStringList buildList(const QStringList& files, const QString& archiveName);
     void progress(const QString& fileName, qint64 processed);
     bool needDisk(int volume);
+    void note(const QString& text);
+    void setError(int code, const QString& file);
     void report();
+    bool readArchive(const QString& archiveName, const QString& destFolder, bool verify);
 
     bool busy_ = false;
     bool continue_ = true;

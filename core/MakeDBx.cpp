@@ -18,6 +18,19 @@ int quietStatus(const unsigned char*) { return 1; }
 
 TblscnStatusCallback g_status = quietStatus;
 TblscnDefFn g_def = nullptr;
+QStringList g_replaced;  // "table\naction" of every table rebuilt in this check
+
+QString shortText(const unsigned char* at)
+{
+    return QString::fromLatin1(reinterpret_cast<const char*>(at + 1), at[0]);
+}
+
+// Notes the tables the component rebuilt, then hands the record to the installed callback.
+int relayStatus(const unsigned char* rec)
+{
+    if (rec[0] == TBLSCN_REBUILDING) g_replaced << shortText(rec + 9) + "\n" + shortText(rec + 265);
+    return g_status(rec);
+}
 
 // One record under construction: the values and the texts they point into.
 class Record {
@@ -150,12 +163,19 @@ void CheckTables(const std::vector<TblscnValue>& params)
     if (!raised.isEmpty()) throw db::EngineError(raised);
 }
 
-void checkDataFolder(const QString& folder)
+QStringList checkDataFolder(const QString& folder)
 {
     const QByteArray bytes = folder.toUtf8();
+    g_replaced.clear();
     CheckTables({{TBLSCN_BOOL, 0, nullptr, 0, nullptr},
                  {TBLSCN_LONGTEXT, 0, bytes.constData(), int32_t(bytes.size()), nullptr},
-                 {TBLSCN_ADDRESS, 0, nullptr, 0, reinterpret_cast<void*>(g_status)}});
+                 {TBLSCN_ADDRESS, 0, nullptr, 0, reinterpret_cast<void*>(relayStatus)}});
+    QStringList messages;
+    for (const QString& r : std::as_const(g_replaced))
+        messages << QString("A tabela %1 não pôde ser lida e foi substituída por uma nova.\n%2.\n"
+                            "Pasta de dados: %3\nConfira os dados dessa tabela antes de continuar.")
+                        .arg(r.section('\n', 0, 0), r.section('\n', 1), folder);
+    return messages;
 }
 
 }  // namespace makedbx

@@ -5,6 +5,7 @@
 #include "tblscn/tblscn_api.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -22,6 +23,9 @@ TblscnStatusCallback statusCallback();
 void CheckTables(const std::vector<TblscnValue>& params);
 
 // The usual call: the folder of the alias "Tolmare" and the installed status callback.
-void checkDataFolder(const QString& folder);
+// Returns one message for the operator per table whose file could not be read and was
+// replaced (which table, how many rows the new file holds, where the old file was kept);
+// empty when none was.
+QStringList checkDataFolder(const QString& folder);
 
 }  // namespace makedbx

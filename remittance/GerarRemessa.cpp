@@ -6,7 +6,7 @@
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
-#include "remittance/Cp1252.h"
+#include "core/Cp1252.h"
 #include "remittance/RemessaRecords.h"
 
 #include <QHash>

@@ -5,7 +5,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
-#include "remittance/Cp1252.h"
+#include "core/Cp1252.h"
 #include "remittance/MemberIndex.h"
 
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 #include "remittance/RtfWriter.h"
 
-#include "remittance/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace rtf {
 

@@ -1,15 +1,13 @@
 #include "tblscn/Restructure.h"
 
-#include <sqlite3.h>
+#include "tblscn/FileOps.h"
+#include "tblscn/NewTableFile.h"
+#include "tblscn/SoundFiles.h"
+#include "tblscn/TableDb.h"
 
-#include <cstdio>
-#include <fstream>
-#include <map>
+#include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdlib>
 
 namespace tblscn {
 
@@ -17,278 +15,218 @@ namespace {
 
 using store::FieldType;
 
-struct Db {
-    sqlite3* h = nullptr;
-    ~Db() { sqlite3_close_v2(h); }
-    bool open(const std::string& path, int flags)
-    {
-        if (sqlite3_open_v2(path.c_str(), &h, flags, nullptr) != SQLITE_OK) return false;
-        store::registerCollation(h);
-        sqlite3_busy_timeout(h, 2000);
-        return true;
-    }
-    std::string error() const { return h ? sqlite3_errmsg(h) : "out of memory"; }
-    bool exec(const std::string& sql, std::string& err)
-    {
-        char* msg = nullptr;
-        if (sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &msg) == SQLITE_OK) return true;
-        err = msg ? msg : error();
-        sqlite3_free(msg);
-        return false;
-    }
+bool hasAutoincrement(const store::TableSpec& spec)
+{
+    for (const store::FieldSpec& f : spec.fields)
+        if (f.type == FieldType::Autoincrement) return true;
+    return false;
+}
+
+// What the file holds: whether the table is there, its description and its foreign columns.
+struct Found {
+    bool exists = false;
+    store::TableSpec spec;
+    std::vector<std::string> foreign;
 };
 
-bool integrityOk(sqlite3* h)
+bool readFound(Db& db, const store::TableSpec& spec, Found& out)
 {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, "PRAGMA integrity_check", -1, &st, nullptr) != SQLITE_OK) return false;
-    bool ok = sqlite3_step(st) == SQLITE_ROW
-              && std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) == "ok";
-    sqlite3_finalize(st);
-    return ok;
-}
-
-// The expression that turns the old column `name` of type `from` into a value of `to`.
-std::string convert(const std::string& name, FieldType from, const store::FieldSpec& to)
-{
-    const std::string col = store::quoted(name);
-    switch (to.type) {
-    case FieldType::Alpha:
-        return "substr(CAST(" + col + " AS TEXT), 1, " + std::to_string(to.width) + ")";
-    case FieldType::Number:
-    case FieldType::Money:
-        if (from == FieldType::Date) return "NULL";
-        return "CAST(" + col + " AS REAL)";
-    case FieldType::Date:
-        return from == FieldType::Date || from == FieldType::Alpha
-                   ? "CASE WHEN " + col + " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' "
-                     "THEN " + col + " END"
-                   : std::string("NULL");
-    case FieldType::Autoincrement:
-        return from == FieldType::Date || from == FieldType::Alpha ? "NULL"
-                                                                  : "CAST(" + col + " AS INTEGER)";
-    }
-    return "NULL";
-}
-
-// Copies every row that can be read from `oldPath` (its table described by `old`) into a new
-// file holding `spec`, then puts the new file in the old one's place. Counts the rows left out.
-bool copyRows(const std::string& path, const store::TableSpec* old, const store::TableSpec& spec,
-              long& copied, long& lost, std::string& err)
-{
-    const std::string tmp = path + ".restructure";
-    std::remove(tmp.c_str());
-    {
-        Db out;
-        if (!out.open(tmp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) {
-            err = out.error();
-            return false;
-        }
-        if (!out.exec("BEGIN", err)) return false;
-        for (const std::string& sql : store::createStatements(spec, "main"))
-            if (!out.exec(sql, err)) return false;
-        if (old) {
-            sqlite3_stmt* attach = nullptr;
-            sqlite3_prepare_v2(out.h, "ATTACH DATABASE ? AS old", -1, &attach, nullptr);
-            sqlite3_bind_text(attach, 1, path.c_str(), -1, SQLITE_TRANSIENT);
-            const int rc = sqlite3_step(attach);
-            sqlite3_finalize(attach);
-            if (rc != SQLITE_DONE) {
-                err = out.error();
-                return false;
-            }
-            std::string cols, exprs;
-            for (const store::FieldSpec& f : spec.fields) {
-                const store::FieldSpec* from = nullptr;
-                for (const store::FieldSpec& o : old->fields)
-                    if (o.name == f.name) from = &o;
-                if (!cols.empty()) {
-                    cols += ", ";
-                    exprs += ", ";
-                }
-                cols += store::quoted(f.name);
-                exprs += from ? convert(f.name, from->type, f) : "NULL";
-            }
-            const std::string table = store::quoted(spec.tableName());
-            const std::string oldTable = "old." + store::quoted(old->tableName());
-            // Row by row, so that a damaged page loses only the rows on it.
-            sqlite3_stmt* rd = nullptr;
-            sqlite3_stmt* wr = nullptr;
-            const std::string read = "SELECT rowid, " + exprs + " FROM " + oldTable
-                                     + " WHERE rowid > ? ORDER BY rowid";
-            const std::string write = "INSERT OR IGNORE INTO main." + table + " (" + cols
-                                      + ") VALUES (" + [&] {
-                                            std::string m;
-                                            for (size_t i = 0; i < spec.fields.size(); ++i)
-                                                m += i ? ", ?" : "?";
-                                            return m;
-                                        }() + ")";
-            if (sqlite3_prepare_v2(out.h, read.c_str(), -1, &rd, nullptr) != SQLITE_OK
-                || sqlite3_prepare_v2(out.h, write.c_str(), -1, &wr, nullptr) != SQLITE_OK) {
-                err = out.error();
-                sqlite3_finalize(rd);
-                sqlite3_finalize(wr);
-                return false;
-            }
-            sqlite3_int64 last = -1;
-            int skips = 0;
-            for (;;) {
-                sqlite3_bind_int64(rd, 1, last);
-                int rc = 0;
-                while ((rc = sqlite3_step(rd)) == SQLITE_ROW) {
-                    last = sqlite3_column_int64(rd, 0);
-                    for (int i = 0; i < int(spec.fields.size()); ++i)
-                        sqlite3_bind_value(wr, i + 1, sqlite3_column_value(rd, i + 1));
-                    sqlite3_step(wr);
-                    if (sqlite3_changes(out.h) > 0) ++copied;
-                    else ++lost;
-                    sqlite3_reset(wr);
-                }
-                sqlite3_reset(rd);
-                if (rc == SQLITE_DONE || ++skips > 1000) break;
-                ++last;  // a damaged row: step over it
-                ++lost;
-            }
-            sqlite3_finalize(rd);
-            sqlite3_finalize(wr);
-            // Autoincrement values are never given again: keep the old counter.
-            out.exec("UPDATE main.sqlite_sequence SET seq = MAX(seq, (SELECT seq FROM "
-                     "old.sqlite_sequence WHERE name = " + store::quoted(old->tableName())
-                         + ")) WHERE name = " + store::quoted(spec.tableName()),
-                     err);
-        }
-        if (!out.exec("COMMIT", err)) return false;
-        if (old) out.exec("DETACH DATABASE old", err);
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        err = "cannot replace " + path;
-        std::remove(tmp.c_str());
+    std::string n;
+    if (!db.text("SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name = "
+                 "'" + spec.tableName() + "' COLLATE NOCASE", n))
         return false;
-    }
+    out = Found{};
+    out.exists = n != "0";
+    std::string err;
+    if (out.exists) store::readSpec(db.h, "main", spec.fileName, out.spec, err, &out.foreign);
+    out.spec.fileName = spec.fileName;
     return true;
 }
 
-// The integrity check reads every page of a file. A file found sound is remembered by its
-// size, modification time and inode in a state file of the user's data folder
-// ($XDG_DATA_HOME or ~/.local/share, "Tolmare/tblscn-verified.txt"; TOLMARE_TBLSCN_STATE names
-// another), and is checked again only once it has changed, so a start-up does not grow with the
-// row count. Nothing is added to the data folder.
-std::string stamp(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    return std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "."
-           + std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ino);
-}
-
-std::string stateFile()
-{
-    if (const char* env = std::getenv("TOLMARE_TBLSCN_STATE"); env && *env) return env;
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.local/share";
-    else return {};
-    const std::string folder = base + "/Tolmare";
-    for (size_t at = 1; at <= folder.size(); ++at)
-        if (at == folder.size() || folder[at] == '/') ::mkdir(folder.substr(0, at).c_str(), 0755);
-    return folder + "/tblscn-verified.txt";
-}
-
-std::string absolute(const std::string& path)
-{
-    char buf[PATH_MAX];
-    return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
-}
-
-std::map<std::string, std::string> loadVerified()
-{
-    std::map<std::string, std::string> out;
-    const std::string file = stateFile();
-    if (file.empty()) return out;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t tab = line.find('\t');
-        if (tab != std::string::npos) out[line.substr(tab + 1)] = line.substr(0, tab);
-    }
-    return out;
-}
-
-bool knownSound(const std::string& path)
-{
-    const std::string now = stamp(path);
-    return !now.empty() && loadVerified()[absolute(path)] == now;
-}
-
-void rememberSound(const std::string& path)
-{
-    const std::string file = stateFile();
-    if (file.empty()) return;
-    std::map<std::string, std::string> all = loadVerified();
-    if (all[absolute(path)] == stamp(path)) return;
-    all[absolute(path)] = stamp(path);
-    for (auto it = all.begin(); it != all.end();)  // files that are gone
-        it = stamp(it->first).empty() ? all.erase(it) : std::next(it);
-    const std::string tmp = file + "." + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        for (const auto& [name, st] : all) out << st << '\t' << name << '\n';
-        if (!out) return;
-    }
-    std::rename(tmp.c_str(), file.c_str());
-}
-
-}  // namespace
-
-bool fileExists(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-Result bringToDefinition(const std::string& path, const store::TableSpec& spec)
+// Brings the table of an open, sound file to `spec` inside one write transaction of the file:
+// the old table is renamed, the new one created with its indexes, the rows copied, the old
+// table dropped. A failure (or a kill) leaves the file as it was.
+Result modifyInPlace(Db& db, const std::string& path, const store::TableSpec& spec)
 {
     Result r;
-    long copied = 0, lost = 0;
-    if (!fileExists(path)) {
-        r.action = Action::Created;
-        if (!copyRows(path, nullptr, spec, copied, lost, r.error)) return r;
-        r.text = "Tabela criada";
+    if (!db.exec("BEGIN IMMEDIATE")) {
+        r.error = failureText(db, spec.fileName, true);
         return r;
     }
-    store::TableSpec current;
-    bool readable = false;
-    bool sound = false;
-    {
-        Db in;
-        if (!in.open(path, SQLITE_OPEN_READWRITE)) {
-            r.error = path + ": " + in.error();
-            return r;
-        }
-        std::string err;
-        sound = knownSound(path) || integrityOk(in.h);
-        readable = store::readSpec(in.h, "main", spec.fileName, current, err);
+    // Read again under the lock: another program may have done the work meanwhile.
+    Found found;
+    if (!readFound(db, spec, found)) {
+        r.error = failureText(db, spec.fileName, true);
+        return r;
     }
-    current.fileName = spec.fileName;
-    if (sound && readable && current == spec) {
+    if (found.exists && found.spec == spec && found.foreign.empty()) {
+        db.exec("ROLLBACK");
+        r.text = "Estrutura conferida";
+        return r;
+    }
+    const std::string table = store::quoted(spec.tableName());
+    const std::string old = store::quoted(spec.tableName() + "__TBLSCN_OLD");
+    bool ok = db.exec("PRAGMA legacy_alter_table = ON");
+    long total = 0, copied = 0;
+    if (ok && found.exists) {
+        // Index names belong to the schema: the old table's go first.
+        std::vector<std::string> indexes;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db.h, ("SELECT name FROM pragma_index_list(" + table
+                                      + ") WHERE origin = 'c'").c_str(),
+                               -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                indexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        }
+        sqlite3_finalize(st);
+        for (const std::string& idx : indexes)
+            ok = ok && db.exec("DROP INDEX main." + store::quoted(idx));
+        ok = ok && db.exec("ALTER TABLE main." + table + " RENAME TO " + old);
+    }
+    for (const std::string& sql : store::createStatements(spec, "main")) ok = ok && db.exec(sql);
+    if (ok && found.exists) {
+        std::string cols, exprs, n;
+        copyLists(found.spec, found.foreign, spec, cols, exprs);
+        ok = db.text("SELECT count(*) FROM main." + old, n);
+        total = ok ? std::stol(n) : 0;
+        ok = ok && db.exec("INSERT OR IGNORE INTO main." + table + " (" + cols + ") SELECT "
+                           + exprs + " FROM main." + old + " ORDER BY rowid");
+        copied = ok ? long(sqlite3_changes(db.h)) : 0;
+        // Autoincrement values are never given again: the new table keeps the old counter.
+        std::string sequence;
+        if (ok && hasAutoincrement(spec))
+            ok = db.text("SELECT count(*) FROM main.sqlite_master WHERE name = 'sqlite_sequence'",
+                         sequence);
+        if (ok && sequence == "1") {
+            const std::string oldName = "'" + spec.tableName() + "__TBLSCN_OLD'";
+            const std::string newName = "'" + spec.tableName() + "'";
+            ok = db.exec("INSERT INTO main.sqlite_sequence (name, seq) SELECT " + newName
+                         + ", 0 WHERE NOT EXISTS (SELECT 1 FROM main.sqlite_sequence WHERE name = "
+                         + newName + ")")
+                 && db.exec("UPDATE main.sqlite_sequence SET seq = MAX(seq, COALESCE((SELECT seq "
+                            "FROM main.sqlite_sequence WHERE name = " + oldName + "), 0)) "
+                            "WHERE name = " + newName);
+        }
+        ok = ok && db.exec("DROP TABLE main." + old);
+    }
+    if (!ok || !db.exec("COMMIT")) {
+        r.error = failureText(db, spec.fileName, true);
+        db.exec("ROLLBACK");
+        return r;
+    }
+    rememberSound(path);
+    r.action = found.exists ? Action::Modified : Action::Created;
+    r.text = found.exists ? "Estrutura alterada, " + countText(copied, total - copied)
+                                + " mantido(s)"
+                          : "Tabela criada";
+    return r;
+}
+
+// Gives the single case variant of a table file the table's own name, holding its write lock
+// so that no program writes it while it is renamed (and any journal of it is settled first).
+Result adopt(const std::string& variant, const std::string& path, const store::TableSpec& spec)
+{
+    Result r;
+    Db lock;
+    if (lock.open(variant, SQLITE_OPEN_READWRITE) && !lock.exec("BEGIN IMMEDIATE")
+        && lock.fault() == Fault::Busy) {
+        r.error = busyText(variant.substr(variant.rfind('/') + 1), true);
+        return r;
+    }
+    if (const int e = renameNoReplace(variant, path)) r.error = errnoText(e, spec.fileName);
+    else syncFolder(folderOf(path));
+    return r;
+}
+
+// Checks the existing file at `path`; `damaged` is set when it has to be salvaged.
+Result check(const std::string& path, const store::TableSpec& spec, bool& damaged)
+{
+    Result r;
+    damaged = false;
+    Db db;
+    if (!db.open(path, SQLITE_OPEN_READWRITE)) {
+        r.error = failureText(db, spec.fileName, false);
+        return r;
+    }
+    std::string answer;
+    bool ok = db.text("SELECT count(*) FROM main.sqlite_master", answer);
+    if (ok && !knownSound(path)) ok = db.text("PRAGMA main.integrity_check", answer);
+    else answer = "ok";
+    Found found;
+    ok = ok && readFound(db, spec, found);
+    if (!ok && db.fault() != Fault::Damaged) {
+        r.error = failureText(db, spec.fileName, false);
+        return r;
+    }
+    if (!ok || answer != "ok") {
+        damaged = true;
+        return r;
+    }
+    if (found.exists && found.spec == spec && found.foreign.empty()) {
         rememberSound(path);
         r.text = "Estrutura conferida";
         return r;
     }
-    r.action = sound ? Action::Modified : Action::Rebuilt;
-    // A file that cannot be read as a table is kept aside, never thrown away.
-    if (!readable && std::rename(path.c_str(), (path + ".damaged").c_str()) != 0) {
-        r.error = "cannot move the damaged file " + path + " aside";
+    return modifyInPlace(db, path, spec);
+}
+
+}  // namespace
+
+std::string tableFile(const std::string& folder, const std::string& fileName,
+                      std::vector<std::string>* others)
+{
+    std::vector<std::string> variants;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (::strcasecmp(e->d_name, fileName.c_str()) == 0 && fileName != e->d_name)
+                variants.emplace_back(e->d_name);
+        ::closedir(d);
+    }
+    struct stat st {};
+    std::string chosen;
+    if (::lstat((folder + "/" + fileName).c_str(), &st) == 0) chosen = fileName;
+    else if (variants.size() == 1) chosen = variants.front();
+    if (others) {
+        *others = variants;
+        if (!chosen.empty() && chosen != fileName) others->clear();
+    }
+    return chosen;
+}
+
+Result bringToDefinition(const std::string& folder, const store::TableSpec& spec)
+{
+    const std::string path = folder + "/" + spec.fileName;
+    std::vector<std::string> others;
+    const std::string file = tableFile(folder, spec.fileName, &others);
+    Result r;
+    if (file.empty() && !others.empty()) {
+        std::string names;
+        for (const std::string& o : others) names += (names.empty() ? "" : ", ") + o;
+        r.error = "Há mais de um arquivo para a tabela " + spec.fileName + " (" + names
+                  + "): deixe só um, com o nome " + spec.fileName + ", e tente de novo.";
         return r;
     }
-    if (!copyRows(path, readable ? &current : nullptr, spec, copied, lost, r.error)) {
-        r.error = path + ": " + r.error;
+    if (file.empty()) return create(path, spec);
+    if (isSymlink(folder + "/" + file)) {
+        r.error = "A tabela " + spec.fileName + " (" + file + ") é um link simbólico: ponha o "
+                  "próprio arquivo na pasta de dados.";
         return r;
     }
-    r.text = (sound ? "Estrutura alterada, " : "Tabela refeita, ") + std::to_string(copied)
-             + " registro(s) mantido(s)";
-    if (lost) r.text += ", " + std::to_string(lost) + " perdido(s)";
+    std::string note;
+    if (file != spec.fileName) {
+        r = adopt(folder + "/" + file, path, spec);
+        if (!r.error.empty()) return r;
+        note = "Arquivo " + file + " renomeado para " + spec.fileName + "; ";
+    }
+    bool damaged = false;
+    r = check(path, spec, damaged);
+    if (damaged) r = salvage(path, spec);
+    if (!note.empty() && r.error.empty()) {
+        if (r.action == Action::Verified) r.action = Action::Modified;
+        r.text = note + r.text;
+    }
     return r;
 }
 
 }  // namespace tblscn
+

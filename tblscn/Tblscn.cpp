@@ -36,7 +36,12 @@ std::string text(const TblscnValue& v)
 
 void fail(const std::string& message)
 {
-    if (g.error.empty()) g.error = message.substr(0, 255);
+    if (!g.error.empty()) return;
+    // At most 255 bytes, cut before a character, never inside one.
+    size_t n = std::min<size_t>(message.size(), 255);
+    while (n < message.size() && n > 0 && (static_cast<unsigned char>(message[n]) & 0xC0) == 0x80)
+        --n;
+    g.error = message.substr(0, n);
 }
 
 // Packs a progress record and hands it to the callback; false when the program says stop.
@@ -93,6 +98,12 @@ bool validSpec(const store::TableSpec& s, std::string& why)
         why = "no fields";
         return false;
     }
+    // A table file lives in the data folder itself, never elsewhere.
+    if (s.fileName.empty() || s.fileName.find('/') != std::string::npos
+        || s.fileName.find('\\') != std::string::npos || s.fileName[0] == '.') {
+        why = "the file name " + s.fileName + " is not a name in the data folder";
+        return false;
+    }
     for (const store::FieldSpec& f : s.fields) {
         const int t = int(f.type);
         if (t != 257 && t != 258 && t != 259 && t != 260 && t != 271) {
@@ -136,12 +147,11 @@ void run()
             fail(e.fileName + ": invalid definition (" + why + ")");
             break;
         }
-        const std::string path = g.folder + "/" + e.fileName;
-        const bool exists = tblscn::fileExists(path);
+        const bool exists = !tblscn::tableFile(g.folder, spec.fileName).empty();
         go = notify(exists ? TBLSCN_VERIFYING : TBLSCN_CREATING, total, current, e.fileName,
                     exists ? "Verificando estrutura" : "Criando tabela");
         if (!go) break;
-        const tblscn::Result r = tblscn::bringToDefinition(path, spec);
+        const tblscn::Result r = tblscn::bringToDefinition(g.folder, spec);
         if (!r.error.empty()) {
             fail(r.error);
             break;

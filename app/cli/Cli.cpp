@@ -1,10 +1,14 @@
 #include "app/cli/Cli.h"
 
+#include "core/DataFolder.h"
 #include "core/MakeDBx.h"
+#include "core/engine/EngineConfig.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
 
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 
 namespace cli {
 
@@ -31,16 +35,47 @@ static QList<Command>& registry()
 void registerCommand(Command c) { registry().append(std::move(c)); }
 const QList<Command>& commands() { return registry(); }
 
+// A folder named by --dados must already hold the tables, unless --criar-pasta says a new one
+// is meant: a mistyped path never quietly becomes an empty data folder. Any other folder
+// (configured, or the default) is created after saying which one.
+static bool prepareFolder(Context& ctx)
+{
+    const QString folder = db::EngineConfig::aliasFolder("Tolmare");
+    const QString shown = QDir::toNativeSeparators(folder);
+    const bool exists = QFileInfo(folder).isDir();
+    if (ctx.folderGiven && !ctx.createFolder && (!exists || !datafolder::holdsTables(folder))) {
+        ctx.err << (exists ? "A pasta " + shown + " não tem as tabelas do Tolmare."
+                           : "A pasta de dados " + shown + " não existe.")
+                << "\nConfira o caminho dado em --dados; para começar ali uma pasta de dados "
+                   "nova, repita o comando com --criar-pasta.\n";
+        return false;
+    }
+    if (!exists) {
+        ctx.err << "Criando a pasta de dados " << shown << "\n";
+        const QString error = datafolder::create(folder);
+        if (!error.isEmpty()) {
+            ctx.err << error << "\n";
+            return false;
+        }
+    } else if (!datafolder::holdsTables(folder)) {
+        ctx.err << "Criando as tabelas na pasta de dados " << shown << "\n";
+    }
+    ctx.err.flush();
+    return true;
+}
+
 bool checkTables(Context& ctx)
 {
+    if (!prepareFolder(ctx)) return false;
     try {
         db::Database data;
         data.setAliasName("Tolmare");
         data.setDatabaseName("DB_Tolmade_Ver");
         data.connect();
-        makedbx::checkDataFolder(data.directory());
+        const QStringList replaced = makedbx::checkDataFolder(data.directory());
         data.disconnect();
-        return true;
+        for (const QString& text : replaced) ctx.err << text << "\n";
+        return replaced.isEmpty();
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
         return false;

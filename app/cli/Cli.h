@@ -17,6 +17,8 @@ struct Context {
     QStringList args;
     QTextStream& out;
     QTextStream& err;
+    bool folderGiven = false;    // --dados named the data folder
+    bool createFolder = false;   // --criar-pasta: a new data folder may be started there
 
     // The value after `--name`, taken out of args; nullopt when absent.
     std::optional<QString> option(const QString& name);
@@ -29,6 +31,9 @@ struct Command {
     QString usage;  // one line: the command and its arguments
     QString help;   // what it does, a few lines
     std::function<int(Context&)> run;  // the exit code
+    // Draws pages (PDF): runs under a QGuiApplication on the offscreen platform unless
+    // QT_QPA_PLATFORM says otherwise. Other commands need no display.
+    bool needsGui = false;
 };
 
 // Registers a command; used by the command files through a static Registrar.
@@ -40,7 +45,7 @@ struct Registrar {
 };
 
 // Runs the schema check quietly on the data folder; false (with the message on `err`) when
-// it fails.
+// it fails or had to replace a table whose file could not be read.
 bool checkTables(Context& ctx);
 
 // Reads "dd/MM/yyyy"; nullopt when it is not a date.

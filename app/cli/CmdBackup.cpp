@@ -1,9 +1,12 @@
-// tolmare-cli backup, restaurar, conteudo: the backup engine without windows.
+// tolmare-cli backup, restaurar, conteudo, verificar-backup: the backup engine without windows.
 #include "app/cli/Cli.h"
+#include "backup/ArchiveBytes.h"
 #include "backup/EventPump.h"
 #include "backup/backup.h"
+#include "core/store/TableReadLock.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -27,8 +30,12 @@ void progressBar(const QString& file, int percent)
 // The next volume: go on when its file is there, ask on a terminal, stop otherwise.
 bool nextVolume(const QString& archive, int volume, bool creating)
 {
-    if (creating || QFile::exists(TBackupFile::volumeName(archive, volume))) return true;
-    if (!terminal(STDIN_FILENO)) return false;
+    const QString name = TBackupFile::volumeName(archive, volume);
+    if (creating || QFile::exists(name)) return true;
+    if (!terminal(STDIN_FILENO)) {
+        QTextStream(stderr) << "\nVolume " << volume << " não encontrado: " << name << "\n";
+        return false;
+    }
     QTextStream(stderr) << "\nInsira o disco " << volume << " e tecle Enter para continuar "
                         << "(ou digite c para cancelar): " << Qt::flush;
     char line[64] = {};
@@ -42,9 +49,30 @@ void wire(TBackupFile& b, const QString& archive, bool creating, QTextStream& er
     b.OnNeedDisk = [archive, creating](TBackupFile*, quint16 disk, bool& cont) {
         cont = nextVolume(archive, disk, creating);
     };
-    b.OnError = [&err](TBackupFile*, qint32 code, const QString& msg) {
-        err << "\nErro " << code << ": " << msg << "\n";
+    b.OnError = [&err](TBackupFile* sender, qint32 code, const QString& msg) {
+        err << "\nErro " << code << ": " << msg;
+        if (!sender->ErrorFile.isEmpty()) err << ": " << sender->ErrorFile;
+        err << "\n";
     };
+    b.OnNote = [&err](TBackupFile*, const QString& text) { err << "Aviso: " << text << "\n"; };
+}
+
+// --volume: 0 (one volume) or at least the size that holds a block.
+std::optional<qint32> volumeSize(cli::Context& ctx)
+{
+    const QString text = ctx.option("volume").value_or("0");
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok || v < 0 || v > 0x7FFFFFFF) {
+        ctx.err << "Valor inválido para --volume: " << text << "\n";
+        return std::nullopt;
+    }
+    if (v != 0 && v < backupfmt::kMinVolume) {
+        ctx.err << "O volume deve ter pelo menos " << backupfmt::kMinVolume
+                << " bytes (ou 0 para um só volume): " << text << "\n";
+        return std::nullopt;
+    }
+    return qint32(v);
 }
 
 int backupCommand(cli::Context& ctx)
@@ -60,19 +88,29 @@ int backupCommand(cli::Context& ctx)
         return 2;
     }
     b.CompressionLevel = TBackupFile::TCompressionLevel(levels.indexOf(level));
-    b.MaxSize = ctx.option("volume").value_or("0").toInt();
+    const std::optional<qint32> volume = volumeSize(ctx);
+    if (!volume) return 2;
+    b.MaxSize = *volume;
     if (ctx.args.size() < 2) {
         ctx.err << "Uso: tolmare-cli backup ARQUIVO ESPECIFICACAO... [opções]\n";
         return 2;
     }
     const QString archive = ctx.args.takeFirst();
     wire(b, archive, true, ctx.err);
+    // Tables are read under a read lock: the copy is a committed state even while another
+    // process writes them.
+    b.ReadLock = store::readLockTable;
     try {
         const bool ok = b.Backup(ctx.args, archive);
         progressBar(QString(), 100);
-        ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s), "
-                << b.TotalSize << " bytes, compressão " << b.CompressionRate() << "%\n";
-        return ok ? 0 : 1;
+        if (terminal(STDERR_FILENO)) ctx.err << "\n";
+        if (!ok) {
+            ctx.err << "Backup falhou ou foi abortado; nenhum arquivo de backup foi gravado.\n";
+            return 1;
+        }
+        ctx.out << b.FilesDone << " arquivo(s), " << b.TotalSize << " bytes, compressão "
+                << b.CompressionRate() << "%\n";
+        return 0;
     } catch (const BackupException& e) {
         ctx.err << e.message() << "\n";
         return 1;
@@ -100,6 +138,11 @@ int restaurarCommand(cli::Context& ctx)
         ctx.err << "Arquivo não encontrado: " << archive << "\n";
         return 1;
     }
+    const QFileInfo dest(ctx.args[1]);
+    if (dest.exists() && !dest.isDir()) {
+        ctx.err << "O destino não é uma pasta: " << ctx.args[1] << "\n";
+        return 1;
+    }
     wire(b, archive, false, ctx.err);
     try {
         const bool ok = b.Restore(archive, ctx.args[1]);
@@ -123,16 +166,57 @@ int conteudoCommand(cli::Context& ctx)
         failed = code;
         ctx.err << "Erro " << code << ": " << msg << "\n";
     };
-    QStringList list;
+    if (!QFileInfo(ctx.args[0]).isFile()) {
+        ctx.err << "Arquivo não encontrado: " << ctx.args[0] << "\n";
+        return 1;
+    }
+    // The file lines are printed as they are decoded, after the header.
     QString title;
-    b.GetArchiveInfo(ctx.args[0], &list, title);
+    bool header = false;
+    const auto printHeader = [&] {
+        if (header) return;
+        header = true;
+        ctx.out << "Título: " << title << "\nArquivos: " << b.FileCount << "\nTamanho total: "
+                << b.TotalSize << " bytes\n";
+    };
+    b.GetArchiveInfo(ctx.args[0], [&](const QString& line) {
+        printHeader();
+        ctx.out << line << "\n";
+    }, title);
     if (failed) return 1;
-    ctx.out << "Título: " << title << "\nArquivos: " << b.FileCount << "\nTamanho total: "
-            << b.TotalSize << " bytes\n";
-    for (const QString& line : list) ctx.out << line << "\n";
+    printHeader();
     return 0;
 }
 
+int verificarCommand(cli::Context& ctx)
+{
+    if (ctx.args.size() != 1) {
+        ctx.err << "Uso: tolmare-cli verificar-backup ARQUIVO\n";
+        return 2;
+    }
+    const QString archive = ctx.args[0];
+    if (!QFileInfo(archive).isFile()) {
+        ctx.err << "Arquivo não encontrado: " << archive << "\n";
+        return 1;
+    }
+    TBackupFile b;
+    wire(b, archive, false, ctx.err);
+    try {
+        if (b.Verify(archive)) {
+            ctx.out << "Backup íntegro: " << b.FilesDone << " arquivo(s)\n";
+            return 0;
+        }
+    } catch (const BackupException& e) {
+        ctx.err << e.message() << ": " << archive << "\n";
+    }
+    ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
+    return 1;
+}
+
+const cli::Registrar regVerificar({"verificar-backup", "verificar-backup ARQUIVO",
+    "Lê todos os blocos do backup (e dos volumes seguintes) sem gravar nada; termina com 0\n"
+    "só quando todos decodificam e cada arquivo tem o tamanho registrado na lista.",
+    verificarCommand});
 const cli::Registrar regBackup({"backup",
     "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]",
     "Copia os arquivos das especificações (curingas; \" /s\" no fim entra nas pastas)\n"

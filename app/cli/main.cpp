@@ -1,19 +1,24 @@
-// tolmare-cli [--dados PASTA] COMMAND [ARGS]: runs one command of the program without windows.
+// tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program
+// without windows.
 #include "app/cli/Cli.h"
 #include "core/engine/EngineConfig.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
 void printHelp(QTextStream& out)
 {
-    out << "Uso: tolmare-cli [--dados PASTA] COMANDO [ARGUMENTOS]\n\n"
-        << "  --dados PASTA   usa PASTA como pasta de dados (alias \"Tolmare\") nesta execução\n"
+    out << "Uso: tolmare-cli [--dados PASTA [--criar-pasta]] COMANDO [ARGUMENTOS]\n\n"
+        << "  --dados PASTA   usa PASTA como pasta de dados (alias \"Tolmare\") nesta execução;\n"
+        << "                  ela precisa existir e ter as tabelas\n"
+        << "  --criar-pasta   com --dados, começa uma pasta de dados nova em PASTA\n"
         << "  --help          mostra esta ajuda\n\nComandos:\n";
     QList<cli::Command> list = cli::commands();
     std::sort(list.begin(), list.end(),
@@ -24,16 +29,39 @@ void printHelp(QTextStream& out)
     }
 }
 
+const cli::Command* commandNamed(const QString& name)
+{
+    for (const cli::Command& c : cli::commands())
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+// The application object the command needs: a plain one, or one that can draw pages.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    const int dados = args.indexOf("--dados");
+    if (dados >= 0) args.remove(dados, std::min(2, int(args.size()) - dados));
+    const cli::Command* c = args.isEmpty() ? nullptr : commandNamed(args.first());
+    if (c && c->needsGui) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("Tolmare");
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QStringList args = app.arguments().mid(1);
+    QStringList args = app->arguments().mid(1);
 
+    const bool createFolder = args.removeAll("--criar-pasta") > 0;
     const int dados = args.indexOf("--dados");
     if (dados >= 0) {
         if (dados + 1 >= args.size()) {
@@ -48,14 +76,13 @@ int main(int argc, char** argv)
         return args.isEmpty() ? 2 : 0;
     }
     const QString name = args.takeFirst();
-    for (const cli::Command& c : cli::commands()) {
-        if (c.name != name) continue;
-        cli::Context ctx{args, out, err};
+    if (const cli::Command* c = commandNamed(name)) {
+        cli::Context ctx{args, out, err, dados >= 0, createFolder};
         if (ctx.flag("help")) {
-            out << "Uso: tolmare-cli " << c.usage << "\n" << c.help << "\n";
+            out << "Uso: tolmare-cli " << c->usage << "\n" << c->help << "\n";
             return 0;
         }
-        return c.run(ctx);
+        return c->run(ctx);
     }
     err << "Comando desconhecido: " << name << "\n";
     printHelp(err);

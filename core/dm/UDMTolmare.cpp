@@ -1,5 +1,6 @@
 #include "core/dm/UDMTolmare.h"
 
+#include "core/Dialogs.h"
 #include "core/MakeDBx.h"
 
 TDMTolmare* DMTolmare = nullptr;
@@ -24,7 +25,9 @@ void TDMTolmare::DataModuleCreate()
 {
     DB_Tolmade_Ver->connect();
     const QString folder = DB_Tolmade_Ver->directory();
-    makedbx::checkDataFolder(folder);
+    const QStringList replaced = makedbx::checkDataFolder(folder);
     DB_Tolmade_Ver->disconnect();
+    // A replaced table is told in a box that stays until the operator answers it.
+    for (const QString& text : replaced) dialogs::current().message(dialogs::Kind::Warning, text);
     TParametros->open();
 }

@@ -15,8 +15,9 @@ public:
     db::Table* TParametros;
     db::Database* DB_Tolmade_Ver;
 
-    // Connects, checks and creates the tables, disconnects and opens TParametros. An error
-    // of the first three steps leaves the rest undone and is thrown.
+    // Connects, checks and creates the tables, disconnects, tells the operator of every table
+    // replaced because its file could not be read, and opens TParametros. An error of the
+    // first three steps leaves the rest undone and is thrown.
     void DataModuleCreate();
 };
 

@@ -26,8 +26,12 @@ void Database::connect()
     if (connection_) return;
     const QString folder = EngineConfig::aliasFolder(alias_);
     if (folder.isEmpty()) throw EngineError("Unknown database alias: " + alias_);
-    if (!QDir().mkpath(folder))
-        throw EngineError("Directory does not exist and cannot be created: " + folder);
+    // Never created here: the start-up names a missing folder to the operator first.
+    if (!QFileInfo(folder).isDir())
+        throw EngineError(QString("A pasta do banco de dados \"%1\" não existe: %2. Confira o "
+                                  "caminho configurado para ela em %3.")
+                              .arg(alias_, QDir::toNativeSeparators(folder),
+                                   QDir::toNativeSeparators(EngineConfig::configFile())));
     connection_ = &Session::instance().connectionForFolder(folder);
     Session::instance().registerDatabase(this);
 }

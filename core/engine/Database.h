@@ -22,7 +22,8 @@ public:
     void setDatabaseName(const QString& name) { name_ = name; }
     QString databaseName() const { return name_; }
 
-    // Connects: the alias must name an existing folder. Throws EngineError otherwise.
+    // Connects: the alias must name an existing folder (never created here). Throws
+    // EngineError otherwise.
     void connect();
     void disconnect();
     bool connected() const { return connection_ != nullptr; }

@@ -1,9 +1,12 @@
 #include "core/engine/EngineConfig.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHash>
-#include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
+
+#include <optional>
 
 namespace db {
 
@@ -24,6 +27,48 @@ QString defaultFolder(const QString& alias)
     return {};
 }
 
+// The value of `key` in `section` of the configuration file: the whole text after "=" on its
+// line, trimmed, so that commas, semicolons and backslashes in a folder stand as written (an
+// INI reader that takes commas for lists and backslashes for escapes misreads Windows paths).
+// Keys before any section, or in [General], are the file's top-level keys. Quotes around the
+// whole value are taken off.
+std::optional<QString> iniValue(const QString& section, const QString& key)
+{
+    QFile f(EngineConfig::configFile());
+    if (!f.open(QIODevice::ReadOnly) || f.size() > 1024 * 1024) return std::nullopt;
+    const QByteArray bytes = f.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError()) text = QString::fromLatin1(bytes);
+    QString current;
+    for (const QString& raw : text.split(u'\n')) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            current = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0 || line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) != 0) continue;
+        const bool inSection =
+            section.isEmpty()
+                ? current.isEmpty() || current.compare("General", Qt::CaseInsensitive) == 0
+                : current.compare(section, Qt::CaseInsensitive) == 0;
+        if (!inSection) continue;
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return std::nullopt;
+}
+
+// Both "\\" and "/" separate folders, on every system.
+QString folderPath(QString configured)
+{
+    return QDir::cleanPath(configured.replace(u'\\', u'/'));
+}
+
 }  // namespace
 
 QString EngineConfig::configFile()
@@ -38,14 +83,8 @@ QString EngineConfig::aliasFolder(const QString& alias)
 {
     for (auto it = overrides().cbegin(); it != overrides().cend(); ++it)
         if (it.key().compare(alias, Qt::CaseInsensitive) == 0) return it.value();
-    QSettings ini(configFile(), QSettings::IniFormat);
-    ini.beginGroup("Aliases");
-    for (const QString& key : ini.childKeys()) {
-        if (key.compare(alias, Qt::CaseInsensitive) == 0) {
-            const QString folder = ini.value(key).toString();
-            if (!folder.isEmpty()) return QDir::cleanPath(QDir::fromNativeSeparators(folder));
-        }
-    }
+    const std::optional<QString> folder = iniValue("Aliases", alias);
+    if (folder && !folder->isEmpty()) return folderPath(*folder);
     return defaultFolder(alias);
 }
 
@@ -58,13 +97,12 @@ QStringList EngineConfig::aliasParams(const QString& alias)
 
 QString EngineConfig::dllPath()
 {
-    QSettings ini(configFile(), QSettings::IniFormat);
-    return ini.value("DLLPath").toString();
+    return folderPath(iniValue({}, "DLLPath").value_or(QString()));
 }
 
 void EngineConfig::overrideAlias(const QString& alias, const QString& folder)
 {
-    overrides().insert(alias, QDir::cleanPath(QDir::fromNativeSeparators(folder)));
+    overrides().insert(alias, folderPath(folder));
 }
 
 }  // namespace db

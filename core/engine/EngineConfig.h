@@ -1,8 +1,10 @@
 // The table engine's configuration: the aliases "Tolmare" and "Imp" and the folder of the
-// table-structure component ("DLLPath"), read from an INI file. The file is the one named by
-// the environment variable TOLMARE_ENGINE_CONFIG, else `<config dir>/Tolmare/engine.ini`.
-// Without a file (or a key) the data folder is `<user data dir>/Tolmare/Dados` and the legacy
-// folder `<user data dir>/Tolmare/Imp`; "DLLPath" is then empty.
+// table-structure component ("DLLPath"), read from an INI file, each value as the whole text
+// after "=" on its line ("Tolmare=C:\Tolmare\Dados, 2026" names that folder as written).
+// The file is the one named by the environment variable TOLMARE_ENGINE_CONFIG, else
+// `<config dir>/Tolmare/engine.ini`. Without a file (or a key) the data folder is
+// `<user data dir>/Tolmare/Dados` and the legacy folder `<user data dir>/Tolmare/Imp`;
+// "DLLPath" is then empty.
 #pragma once
 
 #include <QString>

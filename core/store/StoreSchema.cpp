@@ -150,8 +150,9 @@ struct Stmt {
 }  // namespace
 
 bool readSpec(sqlite3* db, const std::string& schema, const std::string& fileName,
-              TableSpec& out, std::string& error)
+              TableSpec& out, std::string& error, std::vector<std::string>* foreign)
 {
+    if (foreign) foreign->clear();
     out = TableSpec{};
     out.fileName = fileName;
     const std::string table = out.tableName();
@@ -167,6 +168,10 @@ bool readSpec(sqlite3* db, const std::string& schema, const std::string& fileNam
             FieldSpec f;
             f.name = cols.text(1);
             if (!parseDeclaredType(cols.text(2), f)) {
+                if (foreign) {
+                    foreign->push_back(f.name);
+                    continue;
+                }
                 error = "Field '" + f.name + "' has an unknown type '" + cols.text(2) + "'";
                 return false;
             }

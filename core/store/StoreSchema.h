@@ -65,9 +65,11 @@ std::vector<int> storedIndexFields(const TableSpec& t, const IndexSpec& idx);
 std::vector<std::string> createStatements(const TableSpec& t, const std::string& schema);
 
 // Reads the description back from a table file opened in schema `schema`. Returns false with
-// `error` set when the schema holds no table of ours.
+// `error` set when the schema holds no table of ours. With `foreign` given, a column whose
+// declared type is not one of ours (added by another tool) does not fail the reading: its name
+// goes to `foreign` and it is left out of `out`.
 bool readSpec(sqlite3* db, const std::string& schema, const std::string& fileName,
-              TableSpec& out, std::string& error);
+              TableSpec& out, std::string& error, std::vector<std::string>* foreign = nullptr);
 
 // Quotes an SQL identifier.
 std::string quoted(const std::string& identifier);

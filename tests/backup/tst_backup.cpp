@@ -4,6 +4,7 @@
 #include "backup/DosDate.h"
 #include "backup/LZRW1KH.h"
 #include "backup/backup.h"
+#include "tests/backup/ArchiveBytes.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,44 +16,7 @@
 
 namespace {
 
-QByteArray le(qint32 v)
-{
-    QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i) b[i] = char((quint32(v) >> (8 * i)) & 0xFF);
-    return b;
-}
-
-QByteArray text(const QByteArray& s) { return le(qint32(s.size())) + s; }
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
-}
-
-// The MS-DOS date of a file, packed here from its local modification time.
-qint32 dosDateOf(const QString& path)
-{
-    const QDateTime t = QFileInfo(path).lastModified().toLocalTime();
-    return qint32(quint32((t.date().year() - 1980) << 9 | t.date().month() << 5 | t.date().day()) << 16
-                  | quint32(t.time().hour() << 11 | t.time().minute() << 5 | t.time().second() / 2));
-}
-
-QByteArray randomBytes(int n, quint32 seed)
-{
-    QRandomGenerator rng(seed);
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i) b[i] = char(rng.bounded(256));
-    return b;
-}
+using namespace testbytes;
 
 // A zlib stream at level 0 of a single byte, written out from RFC 1950/1951.
 QByteArray storedZlibOneByte(uchar byte)

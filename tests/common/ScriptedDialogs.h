@@ -13,12 +13,17 @@ public:
     ~ScriptedDialogs() override { dialogs::install(nullptr); }
 
     QStringList shown;          // every message and question, in order
+    QList<dialogs::Kind> kinds; // the kind of every message box, in order
     QStringList titles;         // the title of each file dialog
     bool answer = true;         // for confirm and yesNo
     QString fileName;           // for the file dialogs; empty: cancel
     QString proposed;           // the name a save dialog proposed
 
-    void message(dialogs::Kind, const QString& text, const QString&) override { shown << text; }
+    void message(dialogs::Kind kind, const QString& text, const QString&) override
+    {
+        kinds << kind;
+        shown << text;
+    }
     bool confirm(const QString& text, const QString&) override
     {
         shown << text;

@@ -14,20 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-// Scripted dialogs that also keep the kind of each message box.
-struct KindDialogs : testdata::ScriptedDialogs {
-    QList<dialogs::Kind> kinds;
-    void message(dialogs::Kind kind, const QString& text, const QString& title) override
-    {
-        kinds << kind;
-        ScriptedDialogs::message(kind, text, title);
-    }
-};
-
-}  // namespace
-
 class TestRemessaWindow : public testdata::DataFolderTest {
     Q_OBJECT
 
@@ -91,7 +77,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, kind);
         QFETCH(QString, start);
-        KindDialogs dialogs;
+        testdata::ScriptedDialogs dialogs;
         dialogs.fileName = QDir(folder_).filePath(name);
         TDMRemessa_Previ dm;
         TFRemessa_Previ w;

@@ -3,7 +3,7 @@
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
-#include "remittance/Cp1252.h"
+#include "core/Cp1252.h"
 #include "remittance/ImportarRetorno.h"
 #include "tests/common/TestData.h"
 

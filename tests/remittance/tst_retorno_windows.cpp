@@ -2,7 +2,7 @@
 // printing, the consultation window's grid.
 #include "components/DBGrid.h"
 #include "core/dm/UDMRet_Debito.h"
-#include "remittance/Cp1252.h"
+#include "core/Cp1252.h"
 #include "remittance/RtfWriter.h"
 #include "remittance/ui/UImpRetorno.h"
 #include "remittance/ui/ULogImpBB.h"

@@ -1,4 +1,4 @@
-#include "remittance/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace cp1252 {
 

@@ -1,4 +1,4 @@
-// Windows-1252, the code page of PREVI's files: texts in and out.
+// Windows-1252, the code page of PREVI's files and of the legacy tables: texts in and out.
 #pragma once
 
 #include <QByteArray>

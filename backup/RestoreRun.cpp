@@ -1,0 +1,276 @@
+#include "backup/RestoreRun.h"
+
+#include "backup/ArchiveBytes.h"
+#include "backup/BlockWriter.h"
+#include "backup/DosDate.h"
+#include "backup/backup.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QByteArray kFileList = "FILE:LIST";
+const QByteArray kNextDisk = "NEXT:DISK";
+
+bool isLink(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool badPart(const QString& p) { return p.isEmpty() || p == "." || p == ".."; }
+
+}  // namespace
+
+// A restored file: written beside the target, counted against the 2 GiB a size can hold.
+// When an archive is verified nothing is written: only the bytes are counted.
+struct RestoreRun::Target final : ArchiveSink {
+    Target(const QString& path, bool verify) : file(path), verify(verify) {}
+    bool write(const char* data, qint64 n) override
+    {
+        written += n;
+        return written <= backupfmt::kMaxSize && (verify || writer.write(data, n));
+    }
+    QSaveFile file;
+    BlockWriter writer{file};  // ends before the file does
+    bool verify;
+    qint32 date = 0;
+    qint64 written = 0;
+};
+
+RestoreRun::RestoreRun(TBackupFile& b, QIODevice* dev, std::unique_ptr<QFile> file,
+                       const QString& archiveName, const QString& dest, bool verify)
+    : b_(b), dev_(dev), file_(std::move(file)), archiveName_(archiveName), dest_(dest),
+      reader_(b, dev), verify_(verify)
+{
+    reader_.setStrict(verify);
+}
+
+RestoreRun::~RestoreRun() = default;  // a file not put in place is dropped with its QSaveFile
+
+QString RestoreRun::targetFor(const QByteArray& stored, const QString& dest, bool fullPath)
+{
+    QString s = backupfmt::decodeText(stored);
+    s.replace('\\', '/');
+    if (dest.isEmpty()) {
+        const QStringList parts = s.split('/');
+        for (int i = 0; i < parts.size(); ++i)
+            if (parts[i] == "." || parts[i] == ".." || (parts[i].isEmpty() && i > 0)) return {};
+        return s;
+    }
+    QString rel;
+    if (!fullPath) {
+        rel = s.section('/', -1);
+        if (badPart(rel)) return {};
+    } else {
+        if (s.size() >= 2 && s.at(1) == ':') s = s.mid(2);
+        if (s.startsWith('/')) s = s.mid(1);
+        const QStringList parts = s.split('/');
+        for (const QString& p : parts)
+            if (badPart(p)) return {};
+        rel = parts.join('/');
+    }
+    const QString base = QDir::cleanPath(dest);
+    const QString target = QDir::cleanPath(base + '/' + rel);
+    if (!target.startsWith(base == "/" ? base : base + '/')) return {};
+    return target;
+}
+
+// No link inside the destination is followed: neither a folder on the way nor the file.
+bool RestoreRun::safeTarget(const QString& target) const
+{
+    const QString base = QDir::cleanPath(dest_);
+    if (dest_.isEmpty() || !target.startsWith(base + '/')) return !isLink(target);
+    QString path = base;
+    for (const QString& part : target.mid(base.size() + 1).split('/')) {
+        path += '/' + part;
+        if (isLink(path)) return false;
+        if (!QFileInfo::exists(path)) break;
+    }
+    return true;
+}
+
+void RestoreRun::run()
+{
+    while (b_.continue_) {
+        const qint32 nameLength = backupfmt::takeInt(dev_);
+        if (nameLength == 0) {
+            finishPending();
+            break;
+        }
+        if (nameLength < 0 || nameLength > backupfmt::kMaxName)
+            throw BackupException("Invalid archive type");
+        const QByteArray name = backupfmt::take(dev_, nameLength);
+        if (name.startsWith(kNextDisk)) {
+            if (!nextVolume(name)) break;
+            if (pending_) readPending();
+            else reader_.segment(nullptr, false);
+            continue;
+        }
+        const qint32 date = backupfmt::takeInt(dev_);
+        finishPending();  // the entry before this one is complete
+        if (!b_.continue_) break;
+        entry(name, date);
+    }
+    // A run that stopped inside a file leaves that file as it was.
+    pending_.reset();
+}
+
+// The next volume: its number must be greater than this one's, or the archive is invalid
+// (a volume naming itself would be read for ever).
+bool RestoreRun::nextVolume(const QByteArray& name)
+{
+    const QByteArray digits = name.mid(9);
+    bool ok = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    const int volume = ok ? digits.toInt() : 0;
+    if (!ok || volume <= volume_) {
+        b_.setError(5, archiveName_);
+        return false;
+    }
+    volume_ = volume;
+    if (file_) file_->close();
+    QString next;
+    // A handler that keeps answering OK while the volume is missing gets a bounded number of
+    // tries, never an endless loop.
+    for (int tries = 0; tries < 100; ++tries) {
+        if (!b_.needDisk(volume)) break;
+        next = TBackupFile::volumeName(archiveName_, volume);
+        if (QFile::exists(next)) break;
+        next.clear();
+    }
+    if (!b_.continue_ || next.isEmpty() || !file_) {
+        b_.continue_ = false;
+        return false;
+    }
+    file_ = std::make_unique<QFile>(next);
+    if (!file_->open(QIODevice::ReadOnly)) {
+        b_.setError(3, next);
+        return false;
+    }
+    dev_ = file_.get();
+    reader_.setDevice(dev_);
+    return true;
+}
+
+void RestoreRun::entry(const QByteArray& name, qint32 date)
+{
+    if (name == kFileList) {
+        if (verify_) readSizes();
+        else reader_.segment(nullptr, false);
+        return;
+    }
+    if (verify_) {
+        b_.currentFile_ = backupfmt::decodeText(name);
+        pending_ = std::make_unique<Target>(b_.currentFile_, true);
+        readPending();
+        return;
+    }
+    QString target = targetFor(name, dest_, b_.RestoreFullPath);
+    if (target.isEmpty()) {
+        // Passed over with error 1; the entries after it are restored as usual.
+        b_.setError(1, backupfmt::decodeText(name));
+        b_.continue_ = true;
+        reader_.segment(nullptr, false);
+        return;
+    }
+    const bool exists = QFileInfo::exists(target) || isLink(target);
+    // Dates compare as unsigned: from 2044 on the top bit of the MS-DOS date is set.
+    const bool older = exists && quint32(backupfmt::fileDate(target)) < quint32(date);
+    bool decision = true;
+    switch (b_.RestoreMode) {
+    case TBackupFile::rmAll: decision = true; break;
+    case TBackupFile::rmNoOverwrite: decision = !exists; break;
+    case TBackupFile::rmNewer: decision = !exists || older; break;
+    case TBackupFile::rmExisting: decision = exists; break;
+    case TBackupFile::rmExistingNewer: decision = older; break;
+    }
+    if (b_.OnRestoreFile) b_.OnRestoreFile(&b_, target, date, decision);
+    if (!decision) {
+        reader_.segment(nullptr, false);
+        return;
+    }
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!safeTarget(target) || (QDir().mkpath(folder), !QFileInfo(folder).isDir())) {
+        b_.setError(1, target);
+        b_.continue_ = true;
+        reader_.segment(nullptr, false);
+        return;
+    }
+    b_.currentFile_ = target;
+    pending_ = std::make_unique<Target>(target, false);
+    pending_->date = date;
+    if (!pending_->file.open(QIODevice::WriteOnly)) {
+        b_.setError(1, target);
+        pending_.reset();
+        return;
+    }
+    readPending();
+}
+
+void RestoreRun::readPending()
+{
+    try {
+        reader_.segment(pending_.get(), true);
+    } catch (const BackupException&) {
+        b_.setError(1, pending_->file.fileName());
+    }
+    if (b_.error_ != 0 && b_.ErrorFile.isEmpty()) b_.ErrorFile = pending_->file.fileName();
+    if (!b_.continue_) pending_.reset();
+}
+
+void RestoreRun::finishPending()
+{
+    if (!pending_) return;
+    const std::unique_ptr<Target> t = std::move(pending_);
+    const QString target = t->file.fileName();
+    if (t->verify) {
+        const auto listed = sizes_.constFind(target);
+        if (listed != sizes_.cend() && *listed != t->written) b_.setError(5, target);
+        else ++b_.FilesDone;
+        return;
+    }
+    if (!t->writer.finish() || !backupfmt::commitWhole(t->file)) {
+        b_.setError(1, target);
+        return;
+    }
+    backupfmt::setFileDate(target, t->date);
+    ++b_.FilesDone;
+}
+
+// The information entry's lines "name TAB date = size", kept by name.
+void RestoreRun::readSizes()
+{
+    struct Lines final : ArchiveSink {
+        QHash<QString, qint64>& sizes;
+        QByteArray line;
+        explicit Lines(QHash<QString, qint64>& s) : sizes(s) {}
+        bool write(const char* data, qint64 n) override
+        {
+            for (qint64 i = 0; i < n; ++i) {
+                if (data[i] != '\n') {
+                    line.append(data[i]);
+                    if (line.size() > backupfmt::kMaxListLine) return false;
+                    continue;
+                }
+                const qsizetype tab = line.lastIndexOf('\t'), eq = line.lastIndexOf('=');
+                if (tab > 0 && eq > tab)
+                    sizes.insert(backupfmt::decodeText(line.left(tab)),
+                                 line.mid(eq + 1).trimmed().toLongLong());
+                line.clear();
+                if (sizes.size() > 1000000) return false;
+            }
+            return true;
+        }
+    } lines(sizes_);
+    try {
+        reader_.segment(&lines, false);
+    } catch (const BackupException&) {
+        b_.setError(5, "FILE:LIST");
+    }
+}
