@@ -1,5 +1,6 @@
 #include "app/Modules.h"
 
+#include "backup/ui/UFmBackup.h"
 #include "core/ui/UTolmare.h"
 #include "debits/ui/UDebito.h"
 #include "legacy_import/ui/UImport.h"
@@ -15,6 +16,7 @@ void registerModules()
     TFTolmare::setOpener("SpeedButton4", abrirGrupo);
     TFTolmare::setOpener("SpeedButton2", abrirAssociados);
     TFTolmare::setOpener("SpeedButton3", abrirDebito);
+    TFTolmare::setOpener("SpeedButton8", abrirBackup);
     TFTolmare::setOpener("SpeedButton5", abrirRemessaPrevi);
     TFTolmare::setOpener("SpeedButton7", abrirImport);
     TFTolmare::setOpener("SpeedButton6", abrirRetDebito);

@@ -1,9 +1,11 @@
 // The return import of a 100,000-line file against 100,000 members with 100,000 RET_DEBITO
-// rows in the month, compared in the same run with only reading and splitting the file's lines.
+// rows in the month, compared in the same run with the same row changes made with plain SQLite
+// in one transaction (bench/Transcricao.h).
 #include "core/dm/UDMRet_Debito.h"
 #include "core/store/StoreSchema.h"
 #include "remittance/ImportarRetorno.h"
 #include "tests/common/TestData.h"
+#include "bench/Transcricao.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,25 +64,20 @@ int main(int argc, char** argv)
                         .toLatin1());
         }
     }
-    QElapsedTimer t;
-    t.start();
-    qint64 lines = 0;
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        while (!f.atEnd()) {
-            const QByteArray l = f.readLine();
-            retorno::Linha parsed;
-            lines += retorno::lerLinha(QString::fromLatin1(l.left(90)), parsed) ? 1 : 0;
-        }
-    }
-    const double plain = t.nsecsElapsed() / 1e6;
+    const QString copy = dir.filePath("copia");
+    bench::copyTables(folder, copy);
     TDMRet_Debito dm;
-    t.restart();
+    bench::Clock clock;
     const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, QDate(2026, 8, 3));
-    const double whole = t.nsecsElapsed() / 1e6;
-    std::printf("import of %lld lines: %.0f ms; reading and splitting the lines only: %.0f ms; "
-                "ratio %.1f; %lld summary lines\n", lines, whole, plain, whole / plain,
-                qint64(r.resumo.size()));
+    const bench::Times whole{clock.wallMs(), clock.cpuMs()};
+    const QVector<bench::Change> changes = bench::changesOf(copy, folder, "RET_DEBITO");
+    qint64 rows = 0;
+    for (const bench::Change& c : changes) rows += c.rows.size();
+    const bench::Times reference = bench::replay(copy, {"RET_DEBITO"}, changes);
+    std::printf("import of %d lines: %.0f ms (processor %.0f ms); the same %lld row changes in "
+                "plain SQLite: %.0f ms (processor %.0f ms); ratio %.2f (processor %.2f; target "
+                "below 1.5); %lld summary lines\n", n, whole.wall, whole.cpu, rows,
+                reference.wall, reference.cpu, whole.wall / reference.wall,
+                whole.cpu / reference.cpu, qint64(r.resumo.size()));
     return 0;
 }

@@ -25,6 +25,13 @@ public:
                                  const QString& filter = {}) = 0;
     virtual QString openFileName(const QString& title, const QString& folder,
                                  const QString& filter = {}, const QString& defaultSuffix = {}) = 0;
+    // Several existing files; empty when the operator cancels. By default one, as above.
+    virtual QStringList openFileNames(const QString& title, const QString& folder,
+                                      const QString& filter = {})
+    {
+        const QString one = openFileName(title, folder, filter);
+        return one.isEmpty() ? QStringList() : QStringList{one};
+    }
 };
 
 Dialogs& current();

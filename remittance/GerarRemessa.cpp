@@ -7,16 +7,18 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
 #include "core/Cp1252.h"
+#include "remittance/ArquivoPendente.h"
 #include "remittance/RemessaRecords.h"
 
+#include <QDir>
 #include <QHash>
-#include <QSaveFile>
+#include <QLockFile>
 
 #include <sqlite3.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
+#include <limits>
+#include <unordered_map>
 
 namespace remessa {
 
@@ -142,14 +144,29 @@ QString valueProblem(db::Connection& c)
     return {};
 }
 
-// The error of a file that could not be written to the end; it is not left at its path.
-QString writeFailure(const QString& path, const QSaveFile& file)
+// A generation that stops: every table change is rolled back and no file is left.
+struct Refusal {
+    QString message;
+};
+
+const QString kNothingChanged =
+    "\nA remessa não foi gerada: nenhuma tabela foi alterada e nenhum arquivo foi gravado.";
+
+const QString kBusy = "As tabelas estão em uso por outro programa (outra remessa ou importação "
+                      "em andamento). Tente de novo quando ele terminar.";
+constexpr int kWaitForOther = 3000;  // ms
+
+// The error of a file that could not be written to the end.
+QString writeFailure(const QString& path, const QString& why)
 {
-    const int err = errno;
-    QString why = file.errorString();
-    if (why.isEmpty() || why == "Unknown error") why = QString::fromLocal8Bit(std::strerror(err));
-    return "Erro ao gravar o arquivo " + path + " (" + why + "; o disco pode estar cheio). "
-           "A remessa não foi gravada.";
+    return "Erro ao gravar o arquivo " + path + " (" + why + "; o disco pode estar cheio): "
+           "libere espaço ou escolha outra pasta.";
+}
+
+bool isBusy(db::Connection& c)
+{
+    const int code = sqlite3_extended_errcode(c.handle()) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 QString money(double v)
@@ -157,54 +174,95 @@ QString money(double v)
     return QString::number(v, 'f', 2).replace('.', ',');
 }
 
-// Records one debit sent: the RET_DEBITO row of its date and member, found in the order of
-// Si_Data_Associado, edited or else added. A failure cancels this row's change only.
+// Records the debits sent: per date and member, the RET_DEBITO row found in the order of
+// Si_Data_Associado, edited or else added, and reset to "Aguardando Retorno" without a return
+// date; several debits of one member and date add up on that row. Debits come in key order,
+// so those of one date and member follow one another and their row is written once. A row
+// whose change would repeat a key is left as it was; a failure of the table stops all.
 class RetDebitoWriter {
 public:
-    RetDebitoWriter(db::Connection& c, const QDate& today)
-        : c_(c), today_(today),
-          find_(c, "SELECT rowid, DEB_DATA_RETORNO FROM RET_DEBITO.RET_DEBITO "
+    RetDebitoWriter(db::Connection& c, const QDate& debitDate, const QDate& today, double remessa)
+        : c_(c), today_(today), debitDate_(debitDate.toString(Qt::ISODate)), remessa_(remessa),
+          find_(c, "SELECT rowid FROM RET_DEBITO.RET_DEBITO "
                    "WHERE DEB_DATA IS ? AND DEB_ASS_ID IS ? ORDER BY DEB_DATA, DEB_ASS_ID, "
-                   "DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid LIMIT 1"),
+                   "DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid LIMIT 2"),
           clash_(c, "SELECT 1 FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA IS ? AND "
-                    "DEB_DATA_RETORNO IS ? AND DEB_ASS_ID IS ? AND DEB_REMESSA IS ? AND "
+                    "DEB_DATA_RETORNO IS NULL AND DEB_ASS_ID IS ? AND DEB_REMESSA IS ? AND "
                     "DEB_VALOR IS ? AND rowid IS NOT ? LIMIT 1"),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_REMESSA = ?, DEB_VALOR = ?, "
-                     "DEB_OCORRENCIA = ? WHERE rowid = ?"),
+                     "DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = NULL WHERE rowid = ?"),
           insert_(c, "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_ASS_ID, DEB_REMESSA, "
                      "DEB_VALOR, DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) "
-                     "VALUES (?, ?, ?, ?, ?, ?, ?)"),
-          save_(c, "SAVEPOINT ret_debito"), release_(c, "RELEASE ret_debito"),
-          undo_(c, "ROLLBACK TO ret_debito")
+                     "VALUES (?, ?, ?, ?, ?, ?, ?)")
     {
+        // The rows of the debit date, where the date step has brought every debit, read once:
+        // each member's first in the order of Si_Data_Associado, and whether it has others.
+        Stmt onDate(c, "SELECT DEB_ASS_ID, rowid FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? "
+                       "ORDER BY DEB_ASS_ID, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, rowid");
+        onDate.bind({debitDate_});
+        while (onDate.row()) {
+            if (sqlite3_column_type(onDate.get(), 0) == SQLITE_NULL) continue;
+            auto [it, added] = firstOnDate_.try_emplace(sqlite3_column_double(onDate.get(), 0),
+                                                        First{sqlite3_column_int64(onDate.get(), 1)});
+            if (!added) it->second.others = true;
+        }
     }
 
-    void record(const QVariant& date, const QVariant& member, double remessa,
-                const QVariant& value)
+    void add(const QVariant& date, const QVariant& member, double value)
     {
-        save_.bind({}).run();
-        try {
-            QVariant rowid, returned;
-            if (find_.bind({date, member}).row()) {
-                rowid = qint64(sqlite3_column_int64(find_.get(), 0));
-                returned = columnValue(find_.get(), 1);
+        if (pending_ && pending_->date == date && pending_->member == member) {
+            pending_->amount += value;
+            return;
+        }
+        flush();
+        pending_ = Pending{date, member, value};
+    }
+
+    // Writes the row of the last date and member added.
+    void flush()
+    {
+        if (!pending_) return;
+        const Pending p = *pending_;
+        pending_.reset();
+        QVariant rowid;
+        bool others = false;  // other rows of the date and member, whose key could clash
+        if (p.date.toString() == debitDate_ && p.member.isValid()) {
+            const auto first = firstOnDate_.find(p.member.toDouble());
+            if (first != firstOnDate_.end()) {
+                rowid = first->second.rowid;
+                others = first->second.others;
             }
-            if (clash_.bind({date, returned, member, remessa, value, rowid}).row())
-                throw EngineError("Key violation.\nTable: RET_DEBITO.DB");
-            if (rowid.isValid()) update_.bind({remessa, value, kAguardando, rowid}).run();
-            else insert_.bind({date, member, remessa, value, kAguardando, today_,
+        } else if (find_.bind({p.date, p.member}).row()) {
+            rowid = qint64(sqlite3_column_int64(find_.get(), 0));
+            others = find_.row();
+        }
+        if (others && clash_.bind({p.date, p.member, remessa_, p.amount, rowid}).row()) return;
+        try {
+            if (rowid.isValid()) update_.bind({remessa_, p.amount, kAguardando, rowid}).run();
+            else insert_.bind({p.date, p.member, remessa_, p.amount, kAguardando, today_,
                                qint64(UsuarioAtual)}).run();
-            release_.bind({}).run();
         } catch (const EngineError&) {
-            undo_.bind({}).run();
-            release_.bind({}).run();
+            // A key the table itself refuses leaves the row as it was; anything else stops.
+            if ((sqlite3_extended_errcode(c_.handle()) & 0xff) != SQLITE_CONSTRAINT) throw;
         }
     }
 
 private:
+    struct First {
+        qint64 rowid;
+        bool others = false;
+    };
+    struct Pending {
+        QVariant date, member;
+        double amount;
+    };
     db::Connection& c_;
     QDate today_;
-    Stmt find_, clash_, update_, insert_, save_, release_, undo_;
+    QString debitDate_;
+    double remessa_;
+    Stmt find_, clash_, update_, insert_;
+    std::unordered_map<double, First> firstOnDate_;  // RET_DEBITO rows of the debit date
+    std::optional<Pending> pending_;
 };
 
 }  // namespace
@@ -215,16 +273,16 @@ void levarDebitosParaData(const QDate& debitDate)
     // The debits of each member in key order (date, then value), members in order of first
     // appearance; an empty member number is a member of its own.
     struct Row { qint64 rowid; bool onDate; };
-    QHash<QString, int> groupOf;
+    QHash<double, int> groupOf;  // by member number; an empty one as NaN's stand-in below
     QVector<QVector<Row>> groups;
     {
         Stmt all(c, "SELECT rowid, DEB_DATA, DEB_ASS_ID FROM DEBITO.DEBITO "
                     "ORDER BY DEB_DATA, DEB_ASS_ID, DEB_VALOR, rowid");
-        const QString wanted = debitDate.toString(Qt::ISODate);
+        const QByteArray wanted = debitDate.toString(Qt::ISODate).toLatin1();
         while (all.row()) {
-            const QVariant member = columnValue(all.get(), 2);
-            const QString key = member.isValid() ? QString::number(member.toDouble(), 'g', 17)
-                                                 : QString();
+            const double key = sqlite3_column_type(all.get(), 2) == SQLITE_NULL
+                                   ? -std::numeric_limits<double>::infinity()
+                                   : sqlite3_column_double(all.get(), 2);
             auto it = groupOf.constFind(key);
             int g = 0;
             if (it == groupOf.constEnd()) {
@@ -234,8 +292,9 @@ void levarDebitosParaData(const QDate& debitDate)
             } else {
                 g = it.value();
             }
+            const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(all.get(), 1));
             groups[g].append({sqlite3_column_int64(all.get(), 0),
-                              columnValue(all.get(), 1).toString() == wanted});
+                              date && wanted == QLatin1StringView(date)});
         }
     }
     // Taking a member's rows from the first while one of them lies on another date and more
@@ -256,123 +315,140 @@ void levarDebitosParaData(const QDate& debitDate)
     c.bump();
 }
 
+std::optional<Outcome> recusaDoCaminho(const QString& path)
+{
+    const QString name = namePart(path);
+    if (path.trimmed().isEmpty() || name.trimmed().isEmpty())
+        return Outcome{Outcome::Kind::Failed,
+                       "Informe o caminho e o nome do arquivo de remessa.", {}};
+    if (name.size() > 20)
+        return Outcome{Outcome::Kind::NameTooLong,
+                       "Nome do arquivo está fora do padrão. Verifique padrão no Layout. Deve "
+                       "conter no máximo 20 caracteres", {}};
+    return std::nullopt;
+}
+
 Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& today,
                      const Progress& progress)
 {
     Outcome out;
-    const QString name = namePart(path);
-    if (name.size() > 20) {
-        out.kind = Outcome::Kind::NameTooLong;
-        out.message = "Nome do arquivo está fora do padrão. Verifique padrão no Layout. Deve "
-                      "conter no máximo 20 caracteres";
+    auto fail = [&](Outcome::Kind kind, const QString& message) {
+        out.kind = kind;
+        out.message = message;
         return out;
-    }
+    };
+    if (const auto refused = recusaDoCaminho(path)) return *refused;
+    const QString name = namePart(path);
+    if (!debitDate.isValid())
+        return fail(Outcome::Kind::Failed, "Informe uma data de débito válida (DD/MM/AAAA).");
+    db::Connection* conn = nullptr;
     try {
         db::Connection& c = tables();
-        const qint64 debits = countDebits(c);
-        if (debits == 0) {
-            out.kind = Outcome::Kind::NoDebits;
-            out.message = "Não existem débitos a serem gerados.";
-            return out;
+        conn = &c;
+        // One generation at a time on a data folder, from reading the number to putting the
+        // file in place; a lock left by a stopped program is taken over.
+        QLockFile lock(QDir(c.folder()).filePath(".tolmare-remessa.lock"));
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(kWaitForOther)) {
+            if (lock.error() == QLockFile::LockFailedError)
+                return fail(Outcome::Kind::Failed, kBusy + kNothingChanged);
+            return fail(Outcome::Kind::Failed,
+                        "Não foi possível gravar na pasta de dados " + c.folder()
+                            + ": verifique se ela permite gravação." + kNothingChanged);
         }
-        const Parametros par = readParametros(c);
-        if (par.rowid < 0) {
-            out.kind = Outcome::Kind::Failed;
-            out.message = "A tabela PARAMETROS.DB não tem os parâmetros da empresa: cadastre-os "
-                          "antes de gerar a remessa.";
-            return out;
-        }
-        if (par.codInt.trimmed().isEmpty() || par.codVerba.trimmed().isEmpty()) {
-            out.kind = Outcome::Kind::Failed;
-            out.message = "Os códigos PREVI da empresa (interface e verba) estão vazios em "
-                          "PARAMETROS.DB: cadastre-os antes de gerar a remessa.";
-            return out;
-        }
+        if (const QStringList left = concluirPendentes(c); !left.isEmpty())
+            return fail(Outcome::Kind::Failed, left.join("\n"));
+        if (countDebits(c) == 0)
+            return fail(Outcome::Kind::NoDebits, "Não existem débitos a serem gerados.");
 
-        const QString badValue = valueProblem(c);
-        if (!badValue.isEmpty()) {
-            out.kind = Outcome::Kind::Failed;
-            out.message = badValue;
-            return out;
-        }
-
-        // Written under a temporary name beside the target and renamed when complete.
-        QSaveFile file(path);
-        file.setDirectWriteFallback(false);
-        if (!file.open(QIODevice::WriteOnly)) {
-            out.kind = Outcome::Kind::CannotCreate;
-            out.message = "Erro ao criar arquivo: " + path;
-            return out;
-        }
+        // Written under a temporary name beside the target, put in place once the tables
+        // have committed (see ArquivoPendente).
+        ArquivoPendente file(c, path);
+        if (!file.isOpen()) return fail(Outcome::Kind::CannotCreate, "Erro ao criar arquivo: " + path);
         auto writeLine = [&](const QString& record) {
-            const QByteArray bytes = cp1252::encode(record) + "\r\n";
-            if (file.write(bytes) != bytes.size())
-                throw EngineError(writeFailure(path, file));
+            if (!file.write(cp1252::encode(record) + "\r\n"))
+                throw Refusal(writeFailure(path, file.errorString()));
         };
 
+        // Everything below is read and changed in one write transaction: two generations
+        // never read the same number, and a failure or a stop leaves every table as it was.
         db::Transaction tx(c);
+        const qint64 debits = countDebits(c);
+        if (debits == 0)
+            return fail(Outcome::Kind::NoDebits, "Não existem débitos a serem gerados.");
+        const Parametros par = readParametros(c);
+        if (par.rowid < 0)
+            throw Refusal("A tabela PARAMETROS.DB não tem os parâmetros da empresa: cadastre-os "
+                          "antes de gerar a remessa.");
+        if (par.codInt.trimmed().isEmpty() || par.codVerba.trimmed().isEmpty())
+            throw Refusal("Os códigos PREVI da empresa (interface e verba) estão vazios em "
+                          "PARAMETROS.DB: cadastre-os antes de gerar a remessa.");
+
+        levarDebitosParaData(debitDate);
+        if (const QString bad = valueProblem(c); !bad.isEmpty()) throw Refusal(bad);
+
+        writeLine(headerRecord(name, today));
         qint64 written = 0;
         double total = 0;
-        try {
-            writeLine(headerRecord(name, today));
-            levarDebitosParaData(debitDate);
-
-            const double remessa = par.number + 1;
-            RetDebitoWriter ret(c, today);
-            Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
-                         "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
-                         "ON a.ASS_ID = d.DEB_ASS_ID "
-                         "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
-            while (pass.row()) {
-                sqlite3_stmt* st = pass.get();
-                if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
-                const QString matricula = trimControls(columnValue(st, 4).toString());
-                if (matricula.isEmpty()) continue;
-                const QVariant date = columnValue(st, 0);
-                const QDate d = QDate::fromString(date.toString(), Qt::ISODate);
-                const QVariant value = columnValue(st, 2);
-                ++written;
-                total += value.toDouble();
-                if (progress) progress(int(written), int(debits));
-                writeLine(detailRecord(par.codInt, matricula, d, par.codVerba,
-                                       toCurrency(value.toDouble())));
-                ret.record(date, columnValue(st, 3), remessa, value);
+        const double remessa = par.number + 1;
+        RetDebitoWriter ret(c, debitDate, today, remessa);
+        Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
+                     "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
+                     "ON a.ASS_ID = d.DEB_ASS_ID "
+                     "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
+        QVariant lastDate;
+        QDate d;
+        while (pass.row()) {
+            sqlite3_stmt* st = pass.get();
+            if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
+            const QString matricula = trimControls(columnValue(st, 4).toString());
+            if (matricula.isEmpty()) continue;
+            const QVariant date = columnValue(st, 0);
+            if (date != lastDate) {  // after the date step, every debit has the same date
+                lastDate = date;
+                d = QDate::fromString(date.toString(), Qt::ISODate);
             }
-            if (!std::isfinite(total) || std::fabs(total) >= 9e14
-                || FormataValor(toCurrency(total)).size() > 15)
-                throw EngineError("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
-                                  "posições do total no trailer; o arquivo " + path
-                                  + " não foi gravado.");
-            writeLine(trailerRecord(written, toCurrency(total)));
-            if (!file.commit())
-                throw EngineError(writeFailure(path, file));
-
-            const qint64 advanced = std::llround(par.number) + 1;
-            Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? "
-                            "WHERE rowid = ?");
-            advance.bind({double(advanced), par.rowid}).run();
-            const qint64 remaining = countDebits(c);
-            tx.commit();
-            c.bump();  // open datasets re-read the rows changed here
-
-            out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
-                        << "Valor total dos créditos..: " + money(total)
-                        << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
-                        << "Número da Remessa.........:" + QString::number(advanced)
-                        << "Arquivo de Remessa........:" + path;
-            out.message = out.summary.join("\r");
-            return out;
-        } catch (...) {
-            // What was changed in the tables stays; the file never appears half written.
-            file.cancelWriting();
-            c.bump();
-            tx.commit();
-            throw;
+            const double value = sqlite3_column_double(st, 2);
+            ++written;
+            total += value;
+            if (progress) progress(int(written), int(debits));
+            writeLine(detailRecord(par.codInt, matricula, d, par.codVerba, toCurrency(value)));
+            ret.add(date, columnValue(st, 3), value);
         }
-    } catch (const EngineError& e) {
-        out.kind = Outcome::Kind::Failed;
-        out.message = e.message();
+        ret.flush();
+        if (!std::isfinite(total) || std::fabs(total) >= 9e14
+            || FormataValor(toCurrency(total)).size() > 15)
+            throw Refusal("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
+                          "posições do total no trailer: reduza os débitos da remessa.");
+        writeLine(trailerRecord(written, toCurrency(total)));
+        if (!file.finish()) throw Refusal(writeFailure(path, file.errorString()));
+
+        const qint64 advanced = std::llround(par.number) + 1;
+        Stmt advance(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE rowid = ?");
+        advance.bind({double(advanced), par.rowid}).run();
+        const qint64 remaining = countDebits(c);
+        file.markDone();
+        tx.commit();
+
+        out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
+                    << "Valor total dos créditos..: " + money(total)
+                    << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
+                    << "Número da Remessa.........:" + QString::number(advanced)
+                    << "Arquivo de Remessa........:" + path;
+        out.message = out.summary.join("\r");
+        if (const QString why = file.install(); !why.isEmpty())
+            return fail(Outcome::Kind::Failed,
+                        "A remessa " + QString::number(advanced) + " foi registrada, mas o "
+                        "arquivo não pôde ser posto em " + path + " (" + why + "). Ele será "
+                        "posto no lugar na próxima geração de remessa; verifique a pasta.");
         return out;
+    } catch (const Refusal& r) {
+        if (conn) conn->bump();
+        return fail(Outcome::Kind::Failed, r.message + kNothingChanged);
+    } catch (const db::EngineError& e) {
+        if (conn) conn->bump();
+        if (conn && isBusy(*conn)) return fail(Outcome::Kind::Failed, kBusy + kNothingChanged);
+        return fail(Outcome::Kind::Failed, e.message() + kNothingChanged);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace remessa {
 
@@ -17,8 +18,8 @@ struct Outcome {
         NameTooLong,   // error box
         NoDebits,      // information box
         CannotCreate,  // plain message box
-        Failed         // error box: parameters or a debit unfit to send (nothing changed),
-                       // or a table or the file failed once the generation began
+        Failed         // error box: no path, parameters or a debit unfit to send, a table
+                       // busy or failing, the file not written to the end; nothing changed
     };
     Kind kind = Kind::Done;
     QString message;      // the text to show (the summary lines joined by "\r" when Done)
@@ -28,8 +29,15 @@ struct Outcome {
 // Called once per detail record written, with the records so far and the number of debits.
 using Progress = std::function<void(int position, int maximum)>;
 
-// Generates the remittance of `debitDate` into `path` on the database "Tolmare". The file
-// appears at `path` only complete, header to trailer.
+// The refusal of a path before anything is touched: no name, or a name part longer than 20
+// characters (NameTooLong). Empty when the path can be tried.
+std::optional<Outcome> recusaDoCaminho(const QString& path);
+
+// Generates the remittance of `debitDate` into `path` on the database "Tolmare": one
+// transaction reads the remittance number and changes DEBITO, RET_DEBITO and PARAMETROS, and
+// the file, complete from header to trailer, replaces any file at `path` only once that has
+// committed. Any failure changes no table and leaves no file. First finishes what a stopped
+// generation left (concluirPendentes).
 Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& today,
                      const Progress& progress = {});
 

@@ -6,6 +6,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
 #include "core/Cp1252.h"
+#include "remittance/LeitorLinhas.h"
 #include "remittance/MemberIndex.h"
 
 #include <sqlite3.h>
@@ -20,8 +21,6 @@
 namespace retorno {
 
 namespace {
-
-constexpr qint64 kLineLimit = 4096;
 
 QString withoutTrailingBlanks(const QString& s)
 {
@@ -55,15 +54,24 @@ int compareKey(const QVariant& a, const QVariant& b)
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
+// The primary key order: DEB_DATA, DEB_DATA_RETORNO, (DEB_ASS_ID equal), DEB_REMESSA,
+// DEB_VALOR; 0 when the keys are equal (empty parts equal too).
+int compareRows(const RetRow& a, const RetRow& b)
+{
+    if (a.date != b.date) return a.date < b.date ? -1 : 1;
+    if (a.returned != b.returned) return a.returned < b.returned ? -1 : 1;
+    if (int c = compareKey(a.remessa, b.remessa)) return c;
+    return compareKey(a.valor, b.valor);
+}
+
 bool keyLess(const RetRow& a, const RetRow& b)
 {
-    // DEB_DATA, DEB_DATA_RETORNO, (DEB_ASS_ID equal), DEB_REMESSA, DEB_VALOR, rowid.
-    if (a.date != b.date) return a.date < b.date;
-    if (a.returned != b.returned) return a.returned < b.returned;
-    if (int c = compareKey(a.remessa, b.remessa)) return c < 0;
-    if (int c = compareKey(a.valor, b.valor)) return c < 0;
-    return a.rowid < b.rowid;
+    const int c = compareRows(a, b);
+    return c != 0 ? c < 0 : a.rowid < b.rowid;  // rows of equal keys follow their rowid
 }
+
+// A line whose change the table refuses (a repeated key): it is passed over.
+struct LinhaRecusada {};
 
 // The month's RET_DEBITO rows by member, read once; the outcome of each line is written by
 // rowid. The first row of a member is the first in primary key order, as the table's order
@@ -78,11 +86,13 @@ public:
             "SELECT rowid, DEB_ASS_ID, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR "
             "FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA >= ? AND DEB_DATA <= ?", "RET_DEBITO.DB"));
         db::bindAll(st.get(), {first, last});
-        while (sqlite3_step(st.get()) == SQLITE_ROW) {
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
             const qint64 member = qint64(sqlite3_column_double(st.get(), 1));
             rows_[member] << RetRow{sqlite3_column_int64(st.get(), 0), text(st.get(), 2),
                                     text(st.get(), 3), value(st.get(), 4), value(st.get(), 5)};
         }
+        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
         update_.reset(new db::StmtGuard(db::prepare(c.handle(),
             "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
             "WHERE rowid = ?")));
@@ -99,8 +109,7 @@ public:
             RetRow changed = *firstRow;
             changed.returned = today_;
             for (const RetRow& r : rows)
-                if (r.rowid != changed.rowid && !keyLess(r, changed) && !keyLess(changed, r))
-                    throw db::EngineError("Key violation.\nTable: RET_DEBITO.DB");
+                if (r.rowid != changed.rowid && compareRows(r, changed) == 0) throw LinhaRecusada();
             run(*update_, {reason, today_, changed.rowid});
             *firstRow = changed;
         } else {
@@ -124,7 +133,10 @@ private:
     {
         sqlite3_reset(st.get());
         db::bindAll(st.get(), params);
-        if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c_.handle(), "RET_DEBITO.DB");
+        if (sqlite3_step(st.get()) == SQLITE_DONE) return;
+        if ((sqlite3_extended_errcode(c_.handle()) & 0xff) == SQLITE_CONSTRAINT)
+            throw LinhaRecusada();
+        db::throwSqlite(c_.handle(), "RET_DEBITO.DB");
     }
 
     db::Connection& c_;
@@ -132,6 +144,53 @@ private:
     QHash<qint64, QVector<RetRow>> rows_;
     std::unique_ptr<db::StmtGuard> update_, insert_;
 };
+
+// A file that cannot be read to its end: the import stops, nothing changed.
+struct ErroDeLeitura {
+    QString message;
+};
+
+// The lines of the file, in one transaction that commits only when all were read. Throws
+// db::EngineError when the table fails, ErroDeLeitura when the file does.
+bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
+                    const QDate& today, const MemberIndex& members, const Progress& progress,
+                    QStringList& resumo)
+{
+    const qint64 size = file.size();
+    db::Transaction tx(conn);
+    MonthRows monthRows(conn, first, last, today);
+    bool matched = false;
+    qint64 done = 0;
+    LeitorLinhas reader(file);
+    QByteArray raw;
+    qint64 length = 0;
+    while (reader.next(raw, length)) {
+        done += length;
+        if (progress) progress(done, size);
+        Linha l;
+        if (!lerLinha(cp1252::decode(raw), l)) continue;
+        const qint64 member = findMember(members, l);
+        try {
+            if (member >= 0) {
+                const QString reason = withoutTrailingBlanks(l.motivo);
+                monthRows.record(member, reason.isEmpty() ? QVariant() : QVariant(reason));
+                matched = true;
+            }
+        } catch (const LinhaRecusada&) {
+            continue;  // the line is passed over
+        }
+        resumo << "" << (member >= 0 ? "RETORNO IMPORTADO"
+                                     : "ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS")
+               << "     NOME: " + l.nome << "     MATRICULA: " + QString::number(l.numero);
+        if (!l.motivo.trimmed().isEmpty()) resumo << "     MOTIVO: " + l.motivo;
+    }
+    if (reader.error())
+        throw ErroDeLeitura{QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o "
+                                    "arquivo manteve o nome.")
+                                .arg(file.fileName(), file.errorString())};
+    tx.commit();
+    return matched;
+}
 
 }  // namespace
 
@@ -150,15 +209,38 @@ bool lerLinha(const QString& line, Linha& out)
     return true;
 }
 
+QString validarMesAno(const QString& monthText, const QString& yearText, int& month, int& year)
+{
+    const QString m = monthText.trimmed(), y = yearText.trimmed();
+    if (m.isEmpty() && y.isEmpty())
+        return "Informe o Mês / Ano do arquivo que você está importando.";
+    auto digits = [](const QString& t) {
+        for (const QChar c : t)
+            if (c < '0' || c > '9') return false;
+        return !t.isEmpty();
+    };
+    if (!digits(m) || m.size() > 2 || m.toInt() < 1 || m.toInt() > 12)
+        return "Mês inválido: '" + m + "'. Informe o mês de 01 a 12 (MM/AAAA).";
+    if (!digits(y) || y.size() != 4)
+        return "Ano inválido: '" + y + "'. Informe o ano com quatro algarismos (MM/AAAA).";
+    month = m.toInt();
+    year = y.toInt();
+    return {};
+}
+
 Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
                    const QDate& today, const Progress& progress)
 {
+    const QDate first(year, month, 1);
+    if (month < 1 || month > 12 || year < 1000 || year > 9999 || !first.isValid())
+        throw db::EngineError(QString("Mês / Ano inválido: %1/%2. Informe o mês de 01 a 12 e o "
+                                      "ano com quatro algarismos (MM/AAAA).").arg(month).arg(year));
+    const QDate last(year, month, first.daysInMonth());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw db::EngineError(QString("Não foi possível abrir o arquivo %1: %2")
                                   .arg(path, file.errorString()));
-    const qint64 size = file.size();
-    if (progress) progress(0, size);
+    if (progress) progress(0, file.size());
 
     if (!dm.TAssociados->active()) dm.TAssociados->open();
     if (!dm.TRet_Debito->active()) dm.TRet_Debito->open();
@@ -169,67 +251,20 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     const QString m = QString::number(month), y = QString::number(year);
     Resultado r;
     r.resumo << "IMPORTANTO ARQUIVO DE RETORNO" << "MÊS: " + m + " Ano: " + y << "";
-    const QDate first(year, month, 1);
-    const QDate last = first.isValid() ? QDate(year, month, first.daysInMonth()) : QDate();
 
-    // One transaction for the whole file; a row already recorded stays when reading fails.
-    db::Transaction tx(conn);
-    std::unique_ptr<MonthRows> monthRows;
-    if (first.isValid()) monthRows = std::make_unique<MonthRows>(conn, first, last, today);
+    // One transaction for the whole file: a failure of the table or of the reading leaves
+    // RET_DEBITO as it was and the file under its name.
     bool matched = false;
-    qint64 done = 0;
     try {
-        while (!file.atEnd()) {
-            // Only the first 90 positions count: a longer line is read in pieces and the rest
-            // passed over, so that a file without line ends cannot fill the memory.
-            QByteArray raw = file.readLine(kLineLimit);
-            if (raw.isEmpty() && file.error() != QFileDevice::NoError)
-                throw db::EngineError(
-                    QString("Erro ao ler o arquivo %1: %2").arg(path, file.errorString()));
-            qint64 length = raw.size();
-            while (!raw.endsWith('\n') && !file.atEnd()) {
-                const QByteArray rest = file.readLine(kLineLimit);
-                if (rest.isEmpty()) break;
-                length += rest.size();
-                if (rest.endsWith('\n')) raw += "\n";
-            }
-            if (raw.endsWith('\n')) {
-                raw.chop(1);
-                --length;
-            }
-            if (raw.endsWith('\r')) {
-                raw.chop(1);
-                --length;
-            }
-            done += length;
-            if (progress) progress(done, size);
-            Linha l;
-            try {
-                if (!lerLinha(cp1252::decode(raw), l)) continue;
-                const qint64 member = findMember(members, l);
-                if (member >= 0) {
-                    // A month that does not exist fails every found line.
-                    if (!monthRows) throw db::EngineError("Invalid month for the return");
-                    const QString reason = withoutTrailingBlanks(l.motivo);
-                    monthRows->record(member, reason.isEmpty() ? QVariant() : QVariant(reason));
-                    matched = true;
-                }
-                QStringList lines{"", member >= 0 ? "RETORNO IMPORTADO"
-                                                   : "ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS",
-                                  "     NOME: " + l.nome,
-                                  "     MATRICULA: " + QString::number(l.numero)};
-                if (!l.motivo.trimmed().isEmpty()) lines << "     MOTIVO: " + l.motivo;
-                r.resumo << lines;
-            } catch (const db::EngineError&) {
-                // The line is passed over.
-            }
-        }
-    } catch (...) {
-        tx.commit();
-        throw;
+        matched = importarLinhas(conn, file, first, last, today, members, progress, r.resumo);
+    } catch (const ErroDeLeitura& e) {
+        throw db::EngineError(e.message);
+    } catch (const db::EngineError& e) {
+        throw db::EngineError("Erro na tabela RET_DEBITO.DB (" + e.message() + "): verifique se "
+                              "a pasta de dados permite gravação e se nenhum outro programa "
+                              "a usa. Nada foi importado e o arquivo manteve o nome.");
     }
     file.close();
-    tx.commit();
     conn.bump();
     // The month's range stays on the consultation's table.
     if (matched) {
@@ -240,7 +275,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     const QFileInfo info(path);
     const QString target = info.dir().filePath("Retorno_" + info.fileName().left(1) + "_" + m
                                                + "-" + y + ".imp");
-    if (QFile::rename(path, target)) r.novoNome = target;
+    if (!QFileInfo::exists(target) && QFile::rename(path, target)) r.novoNome = target;
     return r;
 }
 

@@ -31,12 +31,21 @@ struct Resultado {
     QString novoNome;     // the file's new path; empty when the renaming failed
 };
 
+// Reads the month and year typed as MM/AAAA: a month of 1 to 12 in at most two digits, a year
+// of four. Returns an empty text, or the message that tells what to correct.
+QString validarMesAno(const QString& monthText, const QString& yearText, int& month, int& year);
+
 // Imports `path` for month/year on `dm` (opening its datasets if needed). Throws
-// db::EngineError when the file cannot be opened or read. Lines that fail are passed over.
+// db::EngineError, with nothing changed and the file keeping its name, when the month is not
+// 1 to 12 or the year not of four digits, when the file cannot be opened or read, or when
+// RET_DEBITO fails (read-only, locked, full disk). A line whose change would repeat a key of
+// RET_DEBITO is passed over. Lines may end with CR, LF or CR LF.
 //
-// The name search compares the line's name field, upper-cased and without its trailing blanks,
-// as a prefix of ASS_NOME: a stored name then matches a line that carries it followed by blanks,
-// and a blank name field matches nobody.
+// Members are searched in account order, an exact match before a prefix match: by enrolment
+// number as the remittance writes it (trimmed, without ".", "/" and "-", leading zeros
+// ignored), then by account, then by name. The name search compares the line's name field,
+// upper-cased and without its trailing blanks: a stored name then matches a line that carries
+// it followed by blanks, and a blank name field matches nobody.
 Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
                    const QDate& today, const Progress& progress = {});
 

@@ -1,5 +1,6 @@
 #include "remittance/MemberIndex.h"
 
+#include "core/TextHelpers.h"
 #include "core/engine/Connection.h"
 #include "core/engine/SqlValue.h"
 
@@ -23,7 +24,8 @@ MemberIndex::MemberIndex(db::Connection& c)
         ids_ << sqlite3_column_int64(st.get(), 0);
         for (int f = 0; f < 3; ++f) {
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), f + 1));
-            values[f] << (p ? QString::fromUtf8(p) : QString());
+            const QString v = p ? QString::fromUtf8(p) : QString();
+            values[f] << (f == Matricula ? numeroEnviado(v) : v);
         }
     }
     for (int f = 0; f < 3; ++f) {
@@ -58,17 +60,30 @@ int MemberIndex::Sorted::minRank(int from, int to) const
     return std::min(sparse[k][from], sparse[k][to - (1 << k)]);
 }
 
-qint64 MemberIndex::find(Field field, const QString& prefix) const
+qint64 MemberIndex::find(Field field, const QString& text) const
 {
-    if (prefix.isEmpty()) return -1;
+    if (text.isEmpty()) return -1;
     const Sorted& s = fields_[field];
-    const auto lo = std::lower_bound(s.keys.cbegin(), s.keys.cend(), prefix);
-    auto hi = lo;
-    // The keys that begin with the prefix follow one another in code-unit order.
-    hi = std::partition_point(lo, s.keys.cend(),
-                              [&](const QString& k) { return k.startsWith(prefix); });
-    if (lo == hi) return -1;
-    return ids_[s.minRank(int(lo - s.keys.cbegin()), int(hi - s.keys.cbegin()))];
+    const auto lo = std::lower_bound(s.keys.cbegin(), s.keys.cend(), text);
+    // The keys equal to the text, then those that begin with it, follow one another.
+    const auto equalEnd = std::upper_bound(lo, s.keys.cend(), text);
+    const auto prefixEnd = std::partition_point(
+        lo, s.keys.cend(), [&](const QString& k) { return k.startsWith(text); });
+    const auto first = int(lo - s.keys.cbegin());
+    if (lo != equalEnd) return ids_[s.minRank(first, int(equalEnd - s.keys.cbegin()))];
+    if (lo == prefixEnd) return -1;
+    return ids_[s.minRank(first, int(prefixEnd - s.keys.cbegin()))];
+}
+
+QString MemberIndex::numeroEnviado(const QString& matricula)
+{
+    qsizetype b = 0, e = matricula.size();
+    while (b < e && matricula.at(b).unicode() <= 32) ++b;
+    while (e > b && matricula.at(e - 1).unicode() <= 32) --e;
+    QString n = RetirarMascara(matricula.mid(b, e - b), "./-");
+    qsizetype zeros = 0;
+    while (zeros + 1 < n.size() && n.at(zeros) == '0') ++zeros;
+    return n.mid(zeros);
 }
 
 }  // namespace retorno

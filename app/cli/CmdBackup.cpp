@@ -75,6 +75,23 @@ std::optional<qint32> volumeSize(cli::Context& ctx)
     return qint32(v);
 }
 
+// Reads the archive back; true (and the count on `out`) when every block decodes.
+bool verifyArchive(cli::Context& ctx, const QString& archive)
+{
+    TBackupFile b;
+    wire(b, archive, false, ctx.err);
+    try {
+        if (b.Verify(archive)) {
+            ctx.out << "Backup íntegro: " << b.FilesDone << " arquivo(s)\n";
+            return true;
+        }
+    } catch (const BackupException& e) {
+        ctx.err << e.message() << ": " << archive << "\n";
+    }
+    ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
+    return false;
+}
+
 int backupCommand(cli::Context& ctx)
 {
     TBackupFile b;
@@ -91,6 +108,7 @@ int backupCommand(cli::Context& ctx)
     const std::optional<qint32> volume = volumeSize(ctx);
     if (!volume) return 2;
     b.MaxSize = *volume;
+    const bool verify = !ctx.flag("sem-verificacao");
     if (ctx.args.size() < 2) {
         ctx.err << "Uso: tolmare-cli backup ARQUIVO ESPECIFICACAO... [opções]\n";
         return 2;
@@ -110,6 +128,7 @@ int backupCommand(cli::Context& ctx)
         }
         ctx.out << b.FilesDone << " arquivo(s), " << b.TotalSize << " bytes, compressão "
                 << b.CompressionRate() << "%\n";
+        if (verify) return verifyArchive(ctx, archive) ? 0 : 1;
         return 0;
     } catch (const BackupException& e) {
         ctx.err << e.message() << "\n";
@@ -199,18 +218,7 @@ int verificarCommand(cli::Context& ctx)
         ctx.err << "Arquivo não encontrado: " << archive << "\n";
         return 1;
     }
-    TBackupFile b;
-    wire(b, archive, false, ctx.err);
-    try {
-        if (b.Verify(archive)) {
-            ctx.out << "Backup íntegro: " << b.FilesDone << " arquivo(s)\n";
-            return 0;
-        }
-    } catch (const BackupException& e) {
-        ctx.err << e.message() << ": " << archive << "\n";
-    }
-    ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
-    return 1;
+    return verifyArchive(ctx, archive) ? 0 : 1;
 }
 
 const cli::Registrar regVerificar({"verificar-backup", "verificar-backup ARQUIVO",
@@ -218,10 +226,12 @@ const cli::Registrar regVerificar({"verificar-backup", "verificar-backup ARQUIVO
     "só quando todos decodificam e cada arquivo tem o tamanho registrado na lista.",
     verificarCommand});
 const cli::Registrar regBackup({"backup",
-    "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]",
+    "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]"
+    " [--sem-verificacao]",
     "Copia os arquivos das especificações (curingas; \" /s\" no fim entra nas pastas)\n"
     "para o arquivo de backup. --nivel: rapido, nenhuma, padrao ou maxima. --volume divide\n"
-    "o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a lista dos arquivos.",
+    "o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a lista dos arquivos.\n"
+    "Depois lê o backup inteiro de volta (verificar-backup), salvo com --sem-verificacao.",
     backupCommand});
 const cli::Registrar regRestaurar({"restaurar",
     "restaurar ARQUIVO PASTA [--modo M] [--caminho-completo]",

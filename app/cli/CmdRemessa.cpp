@@ -1,5 +1,7 @@
 // tolmare-cli remessa: the remittance file for a debit date.
 #include "app/cli/Cli.h"
+#include "core/MainRoutines.h"
+#include "core/engine/EngineError.h"
 #include "remittance/GerarRemessa.h"
 
 namespace {
@@ -21,7 +23,18 @@ int remessaCommand(cli::Context& ctx)
         ctx.err << "Data inválida: " << (debitDate ? *hoje : *data) << "\n";
         return 2;
     }
+    if (const auto refused = remessa::recusaDoCaminho(*arquivo)) {
+        ctx.err << refused->message << "\n";
+        return 2;
+    }
     if (!cli::checkTables(ctx)) return 1;
+    // As the window does first: one RET_DEBITO row per date and member.
+    try {
+        Apagar_Duplicacoes_Retorno();
+    } catch (const db::EngineError& e) {
+        ctx.err << e.message() << "\nA remessa não foi gerada.\n";
+        return 1;
+    }
     const remessa::Outcome o = remessa::GerarArquivo(*arquivo, *debitDate, *today);
     if (o.kind != remessa::Outcome::Kind::Done) {
         ctx.err << o.message << "\n";

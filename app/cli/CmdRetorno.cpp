@@ -1,8 +1,11 @@
 // tolmare-cli retorno: imports PREVI's return file for a month.
 #include "app/cli/Cli.h"
+#include "core/MainRoutines.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
 #include "remittance/ImportarRetorno.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -16,15 +19,12 @@ int retornoCommand(cli::Context& ctx)
         return 2;
     }
     const QString text = mes.value_or(QString()).trimmed();
-    if (text.isEmpty() || text == "/") {
-        ctx.err << "Informe o Mês / Ano do arquivo que você está importando.\n";
-        return 2;
-    }
-    bool okMonth = false, okYear = false;
-    const int month = text.section('/', 0, 0).trimmed().toInt(&okMonth);
-    const int year = text.section('/', 1).trimmed().toInt(&okYear);
-    if (!okMonth || !okYear) {
-        ctx.err << "'" << text << "' is not a valid month/year (MM/AAAA)\n";
+    int month = 0, year = 0;
+    const QString bad = text.count('/') > 1
+        ? "Mês / Ano inválido: '" + text + "'. Informe-o como MM/AAAA."
+        : retorno::validarMesAno(text.section('/', 0, 0), text.section('/', 1), month, year);
+    if (!bad.isEmpty()) {
+        ctx.err << bad << "\n";
         return 2;
     }
     const auto today = hoje ? cli::parseDate(*hoje) : std::optional<QDate>(QDate::currentDate());
@@ -32,8 +32,15 @@ int retornoCommand(cli::Context& ctx)
         ctx.err << "Data inválida: " << *hoje << "\n";
         return 2;
     }
+    if (!QFileInfo(*arquivo).isFile()) {
+        ctx.err << "O arquivo de retorno " << *arquivo << " não existe: informe o caminho de um "
+                << "arquivo (--arquivo).\n";
+        return 2;
+    }
     if (!cli::checkTables(ctx)) return 1;
     try {
+        // As the consultation window does first: one RET_DEBITO row per date and member.
+        Apagar_Duplicacoes_Retorno();
         TDMRet_Debito dm;
         const retorno::Resultado r = retorno::importar(dm, *arquivo, month, year, *today);
         for (const QString& line : r.resumo) ctx.out << line << "\n";

@@ -1,6 +1,7 @@
 // tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program
 // without windows.
 #include "app/cli/Cli.h"
+#include "core/UVariaveis.h"
 #include "core/engine/EngineConfig.h"
 
 #include <QCoreApplication>
@@ -57,6 +58,7 @@ int main(int argc, char** argv)
 {
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("Tolmare");
+    UsuarioAtual = 1;  // no log-in: every row the program writes is by user 1
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args = app->arguments().mid(1);

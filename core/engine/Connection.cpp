@@ -17,12 +17,29 @@ void throwSqlite(sqlite3* db, const QString& what)
 
 Connection::Connection(const QString& folder) : folder_(folder)
 {
+    // The main database is a small file of the folder, never in memory: only then does a
+    // transaction over several attached tables commit as one (through a super-journal beside
+    // it). It holds no table of the system. A folder where it cannot be made (missing or
+    // read-only) gets an in-memory main database: nothing can be written there anyway. A
+    // symbolic link in its place is not followed.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI;
-    if (sqlite3_open_v2(":memory:", &db_, flags, nullptr) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+    const QString mainPath = QDir(folder).filePath(QString::fromLatin1(kMainFileName));
+    const QByteArray mainUri =
+        QUrl::fromLocalFile(QFileInfo(mainPath).absoluteFilePath()).toString(QUrl::FullyEncoded)
+            .toUtf8();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()
+        || sqlite3_open_v2(mainUri.constData(), &db_, flags | SQLITE_OPEN_NOFOLLOW, nullptr)
+               != SQLITE_OK
+        || sqlite3_exec(db_, "PRAGMA main.journal_mode=DELETE; PRAGMA main.synchronous=FULL",
+                        nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw EngineError("Cannot open the table engine: " + msg);
+        if (sqlite3_open_v2(":memory:", &db_, flags, nullptr) != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw EngineError("Cannot open the table engine: " + msg);
+        }
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 2000);

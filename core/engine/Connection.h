@@ -1,6 +1,8 @@
 // One SQLite connection on a data folder. Each table file of the folder is ATTACHed under its
 // table name ("GRUPO.DB" as schema GRUPO) the first time a dataset or statement needs it, so
-// joined statements run unchanged. Files are never created here: a missing table is an error.
+// joined statements run unchanged. Table files are never created here: a missing table is an
+// error. The main database is a hidden file of the folder, so that one transaction over
+// several tables commits all or nothing.
 #pragma once
 
 #include "core/store/StoreSchema.h"
@@ -16,6 +18,11 @@ namespace db {
 
 class Connection {
 public:
+    // The file of the folder that serves as the connection's main database (hidden; not a
+    // table file, so neither the schema check nor the backup's file list takes it).
+    static constexpr const char* kMainFileName = ".tolmare-main";
+
+
     explicit Connection(const QString& folder);
     ~Connection();
     Connection(const Connection&) = delete;

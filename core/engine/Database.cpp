@@ -1,6 +1,7 @@
 #include "core/engine/Database.h"
 
 #include "core/engine/Connection.h"
+#include "core/engine/Dataset.h"
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 
@@ -103,6 +104,12 @@ void Session::reset()
     for (Database* d : open) d->disconnect();
     impl().databases.clear();
     impl().byFolder.clear();
+}
+
+void Session::closeAll()
+{
+    Dataset::closeAll();
+    reset();
 }
 
 }  // namespace db

@@ -51,6 +51,9 @@ public:
     void unregisterDatabase(Database* db);
     // Closes every connection (tests use it between data folders).
     void reset();
+    // Closes every open dataset, then every connection: no handle on a table file is left,
+    // so the files can be replaced (a restore). Datasets reopen on a fresh connection.
+    void closeAll();
 
 private:
     Session() = default;

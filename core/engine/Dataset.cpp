@@ -10,6 +10,13 @@ namespace {
 
 std::atomic<quint64> g_epoch{0};
 
+// Every dataset alive, for closeAll (datasets live on the user-interface thread).
+QList<Dataset*>& allDatasets()
+{
+    static QList<Dataset*> list;
+    return list;
+}
+
 bool isEmptyValue(const QVariant& v)
 {
     return !v.isValid() || v.isNull()
@@ -50,10 +57,11 @@ bool maskAccepts(const QString& fullMask, const QString& value)
 
 }  // namespace
 
-Dataset::Dataset(QObject* parent) : QObject(parent) {}
+Dataset::Dataset(QObject* parent) : QObject(parent) { allDatasets().append(this); }
 
 Dataset::~Dataset()
 {
+    allDatasets().removeOne(this);
     qDeleteAll(fieldObjects_);
 }
 
@@ -76,6 +84,13 @@ void Dataset::open()
         emit currentChanged();
     }
     if (afterScroll) afterScroll(*this);
+}
+
+void Dataset::closeAll()
+{
+    const QList<Dataset*> datasets = allDatasets();
+    for (Dataset* d : datasets)
+        if (allDatasets().contains(d)) d->close();
 }
 
 void Dataset::close()

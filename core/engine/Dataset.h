@@ -38,6 +38,8 @@ public:
 
     void open();
     void close();
+    // Closes every open dataset of the program (before its table files are replaced).
+    static void closeAll();
     bool active() const { return state_ != DatasetState::Inactive; }
     DatasetState state() const { return state_; }
 

@@ -66,4 +66,14 @@ QString QtDialogs::openFileName(const QString& title, const QString& folder,
                                                                           : QString();
 }
 
+QStringList QtDialogs::openFileNames(const QString& title, const QString& folder,
+                                    const QString& filter)
+{
+    QFileDialog d(parentWindow(), title, folder, filter);
+    d.setAcceptMode(QFileDialog::AcceptOpen);
+    d.setFileMode(QFileDialog::ExistingFiles);
+    d.setOption(QFileDialog::ReadOnly);
+    return d.exec() == QDialog::Accepted ? d.selectedFiles() : QStringList();
+}
+
 }  // namespace ui

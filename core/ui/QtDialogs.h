@@ -14,6 +14,8 @@ public:
                          const QString& filter = {}) override;
     QString openFileName(const QString& title, const QString& folder, const QString& filter = {},
                          const QString& defaultSuffix = {}) override;
+    QStringList openFileNames(const QString& title, const QString& folder,
+                              const QString& filter = {}) override;
 };
 
 }  // namespace ui

@@ -75,19 +75,11 @@ void TFImpRetorno::BitBtn2Click()
     const QString text = Mes_Ano->displayText();
     const QString monthText = text.section('/', 0, 0).remove('_').trimmed();
     const QString yearText = text.section('/', 1).remove('_').trimmed();
-    if (monthText.isEmpty() && yearText.isEmpty()) {
-        dialogs::current().message(dialogs::Kind::Error,
-                                   "Informe o Mês / Ano do arquivo que você está importando.");
+    int month = 0, year = 0;
+    const QString bad = retorno::validarMesAno(monthText, yearText, month, year);
+    if (!bad.isEmpty()) {
+        dialogs::current().message(dialogs::Kind::Error, bad);
         Mes_Ano->setFocus();
-        return;
-    }
-    bool okMonth = false, okYear = false;
-    const int month = monthText.toInt(&okMonth);
-    const int year = yearText.toInt(&okYear);
-    if (!okMonth || !okYear) {
-        const QString bad = okMonth ? yearText : monthText;
-        dialogs::current().message(dialogs::Kind::Error,
-                                   QString("'%1' is not a valid integer value").arg(bad));
         return;
     }
     if (!DMRet_Debito) return;

@@ -6,6 +6,7 @@
 #include "remittance/GerarRemessa.h"
 #include "remittance/RemessaRecords.h"
 #include "tests/common/TestData.h"
+#include "tests/remittance/RemessaFixtures.h"
 
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
@@ -31,68 +32,6 @@ const QDate kDebitDate(2026, 7, 10);
 const QDate kToday(2026, 7, 5);
 const QString kSpaces20(20, ' ');
 const QString kSpaces23(23, ' ');
-
-void parametros(double number, const QString& codInt = "7", const QString& codVerba = "123")
-{
-    testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "Associação"}, {"EMP_COD_INT_PREVI", codInt},
-                                       {"EMP_COD_VERBA_PREVI", codVerba},
-                                       {"EMP_NR_REM_PREVI", number}});
-}
-
-void member(const QString& name, const QVariant& matricula)
-{
-    testdata::addRow("ASSOCIADOS.DB", {{"ASS_NOME", name}, {"ASS_GRP_ID", 1.0},
-                                       {"ASS_MATRICULA", matricula}});
-}
-
-void debit(const QDate& d, double who, const QVariant& value)
-{
-    testdata::addRow("DEBITO.DB", {{"DEB_DATA", d}, {"DEB_ASS_ID", who}, {"DEB_VALOR", value},
-                                   {"DEB_DTA_CAD", d}, {"DEB_USR_ID", 1}});
-}
-
-QByteArray fileLines(const QStringList& lines)
-{
-    QByteArray out;
-    for (const QString& l : lines) out += l.toLatin1() + "\r\n";
-    return out;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// Rows of a table as sorted text lines, for comparing whole tables.
-QStringList rowsOf(const QString& fileName, const QStringList& fields)
-{
-    QStringList out;
-    db::Table t;
-    t.setTableName(fileName);
-    t.open();
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList cells;
-        for (const QString& f : fields) cells << t.fieldByName(f).asString();
-        out << cells.join("|");
-    }
-    out.sort();
-    return out;
-}
-
-// The remittance files of a folder, finished or not (a file being written carries a suffix).
-QStringList remittanceFiles(const QString& folder)
-{
-    return QDir(folder).entryList({"ARQ_PREVI_*"}, QDir::Files | QDir::Hidden);
-}
-
-double remittanceNumber()
-{
-    db::Table t;
-    t.setTableName("PARAMETROS.DB");
-    t.open();
-    return t.fieldByName("EMP_NR_REM_PREVI").asFloat();
-}
 
 // The date step exactly as the row-by-row procedure reads: restart at the first debit after
 // every change, count the member's debits through the filter.
@@ -188,9 +127,9 @@ private slots:
                             "90000000003000000000003600" + kSpaces23}));
         QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}),
                  QStringList({"10/07/2026|1|6", "10/07/2026|2|10", "10/07/2026|2|20"}));
-        // One row per date and member: the second debit of Bia updated the first one's row.
+        // One row per date and member: Bia's two debits sent together add up on her row.
         QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_ASS_ID", "DEB_VALOR"}),
-                 QStringList({"1|6", "2|20"}));
+                 QStringList({"1|6", "2|30"}));
     }
 
     void skippedMembersAndOddValues()
@@ -244,11 +183,11 @@ private slots:
     {
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << QVariant() << "O débito do associado 1 de 10/06/2026 está sem "
+        QTest::newRow("empty") << QVariant() << "O débito do associado 1 de 10/07/2026 está sem "
                                                 "valor em DEBITO.DB";
         QTest::newRow("over 13 digits") << QVariant(100000000000.0)
                                         << "O valor 100000000000.00 do débito do associado 1 de "
-                                           "10/06/2026 (DEBITO.DB) não cabe";
+                                           "10/07/2026 (DEBITO.DB) não cabe";
     }
     void unsendableValuesChangeNothing()
     {
@@ -264,6 +203,19 @@ private slots:
         QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA"}), QStringList({"10/06/2026"}));
         QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
         QVERIFY(!QFile::exists(out_));
+    }
+
+    // Only debits that are sent must carry a value: one the date step deletes does not stop
+    // the remittance.
+    void emptyValueOfDeletedDebitIsIgnored()
+    {
+        parametros(40);
+        member("Ana", "1");
+        debit(QDate(2026, 5, 10), 1, QVariant());  // first in key order: dropped
+        debit(QDate(2026, 6, 10), 1, 6.0);         // kept, re-dated
+        const Outcome o = GerarArquivo(out_, kDebitDate, kToday);
+        QCOMPARE(int(o.kind), int(Outcome::Kind::Done));
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_VALOR"}), QStringList({"10/07/2026|6"}));
     }
 
     // An empty value of a member who is never sent does not stop the others.
@@ -352,7 +304,7 @@ private slots:
 
     // The disk fills while the file is written (a file-size limit on the command-line run):
     // the operator gets an error naming the file, no part of a file is left in the folder and
-    // the remittance number stays; the RET_DEBITO row recorded before the failure stays.
+    // no table changes.
     void diskFullLeavesNoFile()
     {
         parametros(40);
@@ -379,8 +331,8 @@ private slots:
         QCOMPARE(remittanceFiles(folder_), QStringList());
         QCOMPARE(remittanceNumber(), 40.0);
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 1500);
-        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_ASS_ID", "DEB_REMESSA", "DEB_OCORRENCIA"}),
-                 QStringList({"1|41|Aguardando Retorno"}));
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
+        QVERIFY2(err.contains("nenhuma tabela foi alterada"), qPrintable(err));
     }
 
     void nobodyWithEnrolment()
@@ -404,8 +356,9 @@ private slots:
         db::Query::execute("Tolmare", "UPDATE RET_DEBITO SET DEB_OCORRENCIA = 'SEM SALDO', "
                                       "DEB_DATA_RETORNO = '2026-08-01'");
         QCOMPARE(int(GerarArquivo(out_, kDebitDate, kToday).kind), int(Outcome::Kind::Done));
+        // Sent again, the row awaits a return again: its old return date goes.
         QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_DATA_RETORNO", "DEB_REMESSA", "DEB_OCORRENCIA"}),
-                 QStringList({"01/08/2026|42|Aguardando Retorno"}));
+                 QStringList({"|42|Aguardando Retorno"}));
     }
 
     void refusals_data()

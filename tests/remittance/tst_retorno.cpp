@@ -4,8 +4,10 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "core/Cp1252.h"
+#include "remittance/GerarRemessa.h"
 #include "remittance/ImportarRetorno.h"
 #include "tests/common/TestData.h"
+#include "tests/remittance/RemessaFixtures.h"
 
 #include "core/engine/Database.h"
 
@@ -15,6 +17,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -77,9 +81,9 @@ private slots:
         freshFolder();
         UsuarioAtual = 1;
         member("ANA SOUZA", "1234", "900");      // 1
-        member("BIA LIMA", "12.345-6", "555");   // 2: dotted enrolment number
-        member("CAIO", "", "123456");            // 3
-        member("DORA", "77", "100");             // 4
+        member("BIA LIMA", "98.765-4", "555");   // 2: masked enrolment number
+        member("CAIO", "", "654321");            // 3
+        member("DORA", "0077", "100");           // 4: zero-padded enrolment number
     }
 
     void searchesAndOutcomes()
@@ -88,8 +92,8 @@ private slots:
         sent(QDate(2026, 7, 10), 3);
         sent(QDate(2026, 6, 10), 2);  // another month: untouched
         const QString path = writeFile(folder_, "RET0726.TXT", {
-            line("123", "ANA SOUZA", "SEM SALDO"),   // prefix of 1234
-            line("123456", "QUALQUER"),              // account 123456 -> CAIO; blank reason
+            line("1234", "ANA SOUZA", "SEM SALDO"),  // enrolment number
+            line("654321", "QUALQUER"),              // account 654321 -> CAIO; blank reason
             line("999", "BIA LIMA"),                 // by name with trailing blanks
             line("888", "NINGUEM", "CONTA ENCERRADA"),
             "ABC not a member line",
@@ -105,7 +109,7 @@ private slots:
                                                   "MÊS: 7 Ano: 2026", ""}));
         QCOMPARE(r.resumo.mid(3, 5),
                  QStringList({"", "RETORNO IMPORTADO", "     NOME: " + QString("ANA SOUZA").leftJustified(45),
-                              "     MATRICULA: 123", "     MOTIVO: " + QString("SEM SALDO").leftJustified(30)}));
+                              "     MATRICULA: 1234", "     MOTIVO: " + QString("SEM SALDO").leftJustified(30)}));
         QVERIFY(r.resumo.contains(QString("ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS")));
         QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 4);
         QCOMPARE(r.resumo.count("     MATRICULA: 77"), 1);
@@ -121,15 +125,57 @@ private slots:
         QCOMPARE(dm.TRet_Debito->recordCount(), 4);
     }
 
-    void dottedEnrolmentIsNotFoundByNumber()
+    // A member is found by the number the remittance sent for it, whatever masks and zeros
+    // the stored enrolment number carries; an exact number wins over a longer one that only
+    // begins with it, even one earlier in account order.
+    void enrolmentFoundAsSent_data()
     {
-        const QString path = writeFile(folder_, "R.TXT", {line("123456", "X")});
-        member("ZED", "999", "0");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("masked") << "12.345-6";
+        QTest::newRow("zero-padded") << "0123456";
+        QTest::newRow("blanks around") << "  123456  ";
+        QTest::newRow("slash and dots") << "00.12/3456";
+        QTest::newRow("plain") << "123456";
+    }
+    void enrolmentFoundAsSent()
+    {
+        QFETCH(QString, stored);
+        member("EVA", "1234567", "0");  // 5: begins with the number, first in account order
+        member("ZED", stored, "999");   // 6
+        const QString path = writeFile(folder_, "R.TXT", {line("123456", "X"), line("123", "Y")});
         TDMRet_Debito dm;
-        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
-        // 12.345-6 does not begin with 123456; the account 123456 of CAIO does.
-        QVERIFY(r.resumo.contains("RETORNO IMPORTADO"));
-        QCOMPARE(retRows(), QStringList({"01/07/2026|03/08/2026|3|0|"}));
+        retorno::importar(dm, path, 7, 2026, kToday);
+        // 123 matches no number exactly: the first that begins with it in account order.
+        QCOMPARE(retRows(), QStringList({"01/07/2026|03/08/2026|5|0|",
+                                         "01/07/2026|03/08/2026|6|0|"}));
+    }
+
+    // A month goes out through the remittance and comes back: every outcome lands on its own
+    // member, whether the enrolment number is stored masked, zero-padded or plain, and even
+    // when one number begins another.
+    void remittanceRoundTrip()
+    {
+        member("EVA", "0.123/45-6", "7");   // 5
+        member("LUIS", "123", "8");         // 6: begins ANA's 1234
+        parametros(40);
+        for (double who : {1, 2, 3, 4, 5, 6}) debit(QDate(2026, 7, 10), who, 10 + who);
+        const QString sentPath = QDir(folder_).filePath("ARQ_PREVI_000040.txt");
+        QCOMPARE(int(remessa::GerarArquivo(sentPath, QDate(2026, 7, 10), QDate(2026, 7, 5)).kind),
+                 int(remessa::Outcome::Kind::Done));
+        // PREVI's answer: each detail's number, a name nobody has, the number as the reason.
+        QStringList answer;
+        for (const QByteArray& record : readAll(sentPath).split('\n'))
+            if (record.startsWith('1'))
+                answer << line(record.mid(3, 15), "PREVI", record.mid(3, 15));
+        QCOMPARE(answer.size(), 5);  // CAIO has no enrolment number
+        const QString path = writeFile(folder_, "RET0726.TXT", answer);
+        TDMRet_Debito dm;
+        retorno::importar(dm, path, 7, 2026, kToday);
+        QCOMPARE(retRows(), QStringList({"10/07/2026|03/08/2026|1|41|000000000001234",
+                                         "10/07/2026|03/08/2026|2|41|000000000987654",
+                                         "10/07/2026|03/08/2026|4|41|000000000000077",
+                                         "10/07/2026|03/08/2026|5|41|000000000123456",
+                                         "10/07/2026|03/08/2026|6|41|000000000000123"}));
     }
 
     void monthLimits_data()
@@ -193,22 +239,149 @@ private slots:
                                          "10/07/2026|03/08/2026|1|7|A"}));
     }
 
-    void badLinesAndMonths()
+    void badLines()
     {
-        // A line longer than 90 positions, a short line, an accented name, a bad month.
+        // A line longer than 90 positions, a short line, an accented name.
         const QString path = writeFile(folder_, "R.TXT", {
             line("1234", "ANA", "MOTIVO") + "IGNORED TAIL",
             "000000000000077DORA",
             line("8", "JOÃO NINGUÉM"),
         });
         TDMRet_Debito dm;
-        const retorno::Resultado r = retorno::importar(dm, path, 13, 2026, kToday);
-        // Found members fail at the month and leave nothing; the unknown one is listed.
-        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 0);
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 2);
         QVERIFY(r.resumo.contains(QString("     NOME: ") + QString("JOÃO NINGUÉM").leftJustified(45)));
-        QCOMPARE(retRows(), QStringList());
+        QCOMPARE(retRows(), QStringList({"01/07/2026|03/08/2026|1|0|MOTIVO",
+                                         "01/07/2026|03/08/2026|4|0|"}));
         QVERIFY_THROWS_EXCEPTION(db::EngineError,
                                  retorno::importar(dm, QDir(folder_).filePath("nada.txt"), 7, 2026, kToday));
+    }
+
+    // A month or year that cannot be is refused before anything: no row, no renaming.
+    void monthsRefused_data()
+    {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("year");
+        QTest::newRow("13") << 13 << 2026;
+        QTest::newRow("00") << 0 << 2026;
+        QTest::newRow("-3") << -3 << 2026;
+        QTest::newRow("two-digit year") << 3 << 27;
+    }
+    void monthsRefused()
+    {
+        QFETCH(int, month);
+        QFETCH(int, year);
+        const QString path = writeFile(folder_, "R.TXT", {line("1234", "ANA", "X")});
+        TDMRet_Debito dm;
+        QVERIFY_THROWS_EXCEPTION(db::EngineError, retorno::importar(dm, path, month, year, kToday));
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(retRows(), QStringList());
+    }
+
+    void monthYearTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("good") << "03/2027" << "";
+        QTest::newRow("one-digit month") << "3/2027" << "";
+        QTest::newRow("empty") << "/" << "Informe o Mês / Ano";
+        QTest::newRow("month 13") << "13/2026" << "Mês inválido: '13'";
+        QTest::newRow("month 00") << "00/2026" << "Mês inválido: '00'";
+        QTest::newRow("month -3") << "-3/2026" << "Mês inválido: '-3'";
+        QTest::newRow("two-digit year") << "03/27" << "Ano inválido: '27'";
+        QTest::newRow("letters") << "ab/2026" << "Mês inválido";
+    }
+    void monthYearTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        int month = 0, year = 0;
+        const QString got = retorno::validarMesAno(typed.section('/', 0, 0), typed.section('/', 1),
+                                                   month, year);
+        QVERIFY2(message.isEmpty() ? got.isEmpty() : got.startsWith(message), qPrintable(got));
+        if (message.isEmpty()) QCOMPARE(month * 10000 + year, 3 * 10000 + 2027);
+    }
+
+    // Lines end with CR LF, LF or CR alone: every line is read.
+    void lineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("eol");
+        QTest::newRow("CR LF") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r");
+    }
+    void lineEnds()
+    {
+        QFETCH(QByteArray, eol);
+        const QString path = writeFile(folder_, "R.TXT", {line("1234", "ANA"), "",
+                                                          line("0077", "DORA", "SEM SALDO"),
+                                                          line("31337", "NINGUEM")}, eol);
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 2);
+        QCOMPARE(r.resumo.count(QString("ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS")), 1);
+        QCOMPARE(retRows().size(), 2);
+    }
+
+    // A line whose outcome would give a row the key of another is passed over.
+    void repeatedKeyPassedOver()
+    {
+        for (const QVariant& returned : {QVariant(), QVariant(kToday)})
+            testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", QDate(2026, 7, 1)}, {"DEB_ASS_ID", 1.0},
+                                               {"DEB_DATA_RETORNO", returned},
+                                               {"DEB_REMESSA", 0.0}, {"DEB_OCORRENCIA", "A"},
+                                               {"DEB_DTA_CAD", kToday}, {"DEB_USR_ID", 1}});
+        const QStringList before = retRows();
+        const QString path = writeFile(folder_, "R.TXT", {line("1234", "ANA", "B")});
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        QCOMPARE(r.resumo.count("RETORNO IMPORTADO"), 0);
+        QCOMPARE(retRows(), before);
+    }
+
+    // A data folder the import cannot write in (files writable, folder not, as another user):
+    // the import stops, changes nothing, keeps the file's name and exits with an error.
+    void readOnlyFolderStops()
+    {
+        if (::geteuid() != 0) QSKIP("needs to run a child as another user");
+        sent(QDate(2026, 7, 10), 1);
+        db::Session::instance().reset();
+        const QString inbox = dir_.filePath("entrada");
+        QDir().mkpath(inbox);
+        const QString path = writeFile(inbox, "RET.TXT", {line("1234", "ANA", "SEM SALDO")});
+        for (const QString& d : {dir_.path(), folder_})
+            QFile::setPermissions(d, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                         | QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(inbox, QFile::Permissions(0x7777));
+        QFile::setPermissions(path, QFile::Permissions(0x6666));
+        for (const QString& f : QDir(folder_).entryList({"*.DB"}, QDir::Files))
+            QFile::setPermissions(QDir(folder_).filePath(f), QFile::Permissions(0x6666));
+        QProcess cli;
+        cli.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                              QCoreApplication::applicationDirPath() + "/tolmare-cli", "--dados",
+                              folder_, "retorno", "--arquivo", path, "--mes", "07/2026",
+                              "--hoje", "03/08/2026"});
+        if (!cli.waitForStarted()) QSKIP("setpriv is not available");
+        QVERIFY(cli.waitForFinished(30000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(cli.exitCode() != 0, qPrintable(err));
+        QVERIFY2(err.contains("Nada foi importado"), qPrintable(err));
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(retRows(), QStringList({"10/07/2026||1|7|Aguardando Retorno"}));
+    }
+
+    // The command line cleans duplicate RET_DEBITO rows first, as the consultation window
+    // does: the outcome lands on the one row left.
+    void commandLineCleansDuplicates()
+    {
+        sent(QDate(2026, 7, 10), 1, 7);
+        sent(QDate(2026, 7, 10), 1, 5);
+        db::Session::instance().reset();
+        const QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA", "SEM SALDO")});
+        QCOMPARE(runCli(folder_, {"retorno", "--arquivo", path, "--mes", "07/2026", "--hoje",
+                                  "03/08/2026"}),
+                 0);
+        QCOMPARE(retRows(), QStringList({"10/07/2026|03/08/2026|1|5|SEM SALDO"}));
     }
 
     void commandLine()

@@ -79,6 +79,14 @@ private slots:
         QCOMPARE(dialogs.shown, QStringList({"Informe o Mês / Ano do arquivo que você está importando."}));
         QStringList summary;
         TFImpRetorno::showSummary = [&](const QStringList& lines) { summary = lines; };
+        // A month that cannot be, or a short year, is refused before anything.
+        for (const char* typed : {"13/2026", "00/2026", "03/27"}) {
+            w.Mes_Ano->setText(typed);
+            w.BitBtn2Click();
+            QVERIFY2(dialogs.shown.last().contains("inválido"), qPrintable(dialogs.shown.last()));
+            QVERIFY(summary.isEmpty());
+        }
+        QVERIFY(QFile::exists(f.fileName()));
         w.Mes_Ano->setText("07/2026");
         w.BitBtn2Click();
         QCOMPARE(dialogs.shown.last(), QString("Imprtação Concluida!"));

@@ -1,0 +1,103 @@
+// The backup and restore window: backs the data files up into an archive, which is read back
+// before the backup is said to be done, and restores an archive over them, after which the
+// program ends.
+#pragma once
+
+#include "backup/backup.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QButtonGroup;
+class QGroupBox;
+class QTabWidget;
+class QTreeView;
+class QFileSystemModel;
+
+class TFmBackup : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFmBackup(QWidget* parent = nullptr);
+    ~TFmBackup() override;
+
+    // How the program ends after a restore (QCoreApplication::exit by default; tests count).
+    static void setProgramEnd(std::function<void()> end);
+
+    QTabWidget* PageControl1;
+    QProgressBar* ProgressBar1;
+    QLabel* Label1;
+    // Tab "Backup".
+    QListWidget* FileListBox;
+    QPushButton* Button4;
+    QPushButton* Button1;
+    QPushButton* Button5;
+    QLineEdit* EdBackupTitle;
+    QGroupBox* rgBackupMode;
+    QButtonGroup* BackupModeItems;
+    QGroupBox* rgCompressionLevel;
+    QButtonGroup* CompressionLevelItems;
+    QCheckBox* CbSaveFileID;
+    QLineEdit* EdVolumeSize;  // megabytes per volume; empty: one volume
+    QPushButton* Button2;
+    QPushButton* BtnCancel;
+    // Tab "Restaurar".
+    QTreeView* DirectoryListBox1;
+    QListWidget* FileListBox1;
+    QLineEdit* Edit2;
+    QLineEdit* Edit1;
+    QPlainTextEdit* MeFiles;
+    QGroupBox* gbRestorepath;
+    QLineEdit* EdPath;
+    QPushButton* Button3;
+    QPushButton* Button6;
+
+    TBackupFile* Backupfile1;
+
+    void Button4Click();
+    void Button1Click();
+    void Button5Click();
+    void Button2Click();
+    void BtnCancelClick();
+    void FileListBox1Click();
+    void Button3Click();
+    void Backupfile1Progress(TBackupFile* sender, const QString& fileName, int percent, bool& cont);
+
+    // The folder whose archives FileListBox1 lists.
+    QString archiveFolder() const { return archiveFolder_; }
+    void showArchivesOf(const QString& folder);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void createControls();  // UFmBackupControls.cpp
+    void FormShow();
+    void setRunning(bool on);
+    void reopenParameters();
+    void endProgram();
+    void askCancel();
+    // Reads the new archive back, every block, writing nothing: what is wrong, or empty.
+    QString readBack(const QString& archive);
+
+    QFileSystemModel* folders_;
+    QString archiveFolder_;
+    int locksHeld_ = 0;           // table read locks the running backup holds
+    bool checking_ = false;       // the new archive is being read back
+    bool cancelPending_ = false;  // Cancel pressed while a lock was held: asked when released
+};
+
+extern TFmBackup* FmBackup;
+
+// Opens the window modally and frees it when it closes.
+void abrirBackup(QWidget* parent);

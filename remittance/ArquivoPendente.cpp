@@ -1,0 +1,179 @@
+#include "remittance/ArquivoPendente.h"
+
+#include "core/engine/Connection.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/SqlValue.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <sqlite3.h>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstring>
+
+namespace remessa {
+
+namespace {
+
+const char* const kCreate =
+    "CREATE TABLE IF NOT EXISTS main.tolmare_arquivo_pendente (id INTEGER PRIMARY KEY, "
+    "temporario TEXT NOT NULL, destino TEXT NOT NULL, concluido INTEGER NOT NULL DEFAULT 0)";
+
+void run(db::Connection& c, const char* sql, const QVector<QVariant>& params)
+{
+    db::StmtGuard st(db::prepare(c.handle(), QString::fromLatin1(sql)));
+    db::bindAll(st.get(), params);
+    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
+}
+
+// Forces a file's bytes to the disk.
+bool syncFile(int fd)
+{
+#ifdef Q_OS_WIN
+    return _commit(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+// Renames `from` onto `to`, replacing a file there in one step, and makes the rename durable.
+QString replaceFile(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    if (!MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                     reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return QString("erro %1 do sistema").arg(GetLastError());
+#else
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    const int dir = ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+#endif
+    return {};
+}
+
+QString temporaryName(const QString& target)
+{
+    return target + ".~" + QString::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+}
+
+}  // namespace
+
+ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
+    : c_(c), target_(QFileInfo(target).absoluteFilePath())  // the next run may start elsewhere
+{
+    c_.exec(kCreate);
+    for (int attempt = 0; attempt < 8 && !file_.isOpen(); ++attempt) {
+        const QString name = temporaryName(target_);
+        if (QFileInfo::exists(name)) continue;
+        run(c_, "INSERT INTO main.tolmare_arquivo_pendente (temporario, destino) VALUES (?, ?)",
+            {name, target_});
+        id_ = sqlite3_last_insert_rowid(c_.handle());
+        file_.setFileName(name);
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
+        error_ = file_.errorString();
+        run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id_});
+        id_ = -1;
+        if (!QFileInfo::exists(name)) break;  // not a clash of names: the folder refuses it
+    }
+}
+
+ArquivoPendente::~ArquivoPendente()
+{
+    // Once committed, a file that could not be renamed stays recorded for the next run.
+    if (committed_ || id_ < 0) return;
+    file_.close();
+    QFile::remove(file_.fileName());
+    try {
+        run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id_});
+    } catch (const db::EngineError&) {
+        // The record stays; the next generation removes what is left.
+    }
+}
+
+bool ArquivoPendente::write(const QByteArray& bytes)
+{
+    if (file_.write(bytes) == bytes.size()) return true;
+    error_ = file_.errorString();
+    return false;
+}
+
+bool ArquivoPendente::finish()
+{
+    const bool ok = file_.flush() && syncFile(file_.handle());
+    if (!ok) error_ = file_.error() != QFileDevice::NoError
+                          ? file_.errorString() : QString::fromLocal8Bit(std::strerror(errno));
+    file_.close();
+    if (ok && file_.error() != QFileDevice::NoError) {
+        error_ = file_.errorString();
+        return false;
+    }
+    return ok;
+}
+
+void ArquivoPendente::markDone()
+{
+    run(c_, "UPDATE main.tolmare_arquivo_pendente SET concluido = 1 WHERE id = ?", {id_});
+}
+
+QString ArquivoPendente::install()
+{
+    committed_ = true;
+    const QString why = replaceFile(file_.fileName(), target_);
+    if (!why.isEmpty()) return why;
+    try {
+        run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id_});
+    } catch (const db::EngineError&) {
+        // A record of a file already in place is dropped by the next generation.
+    }
+    return {};
+}
+
+QStringList concluirPendentes(db::Connection& c)
+{
+    c.exec(kCreate);
+    struct Pendente { qint64 id; QString temp, target; bool done; };
+    QVector<Pendente> list;
+    {
+        db::StmtGuard st(db::prepare(c.handle(), "SELECT id, temporario, destino, concluido FROM "
+                                                 "main.tolmare_arquivo_pendente ORDER BY id"));
+        while (sqlite3_step(st.get()) == SQLITE_ROW)
+            list << Pendente{sqlite3_column_int64(st.get(), 0),
+                             QString::fromUtf8(reinterpret_cast<const char*>(
+                                 sqlite3_column_text(st.get(), 1))),
+                             QString::fromUtf8(reinterpret_cast<const char*>(
+                                 sqlite3_column_text(st.get(), 2))),
+                             sqlite3_column_int(st.get(), 3) != 0};
+    }
+    QStringList problems;
+    for (const Pendente& p : list) {
+        if (QFileInfo::exists(p.temp)) {
+            if (!p.done) {
+                QFile::remove(p.temp);
+            } else if (const QString why = replaceFile(p.temp, p.target); !why.isEmpty()) {
+                problems << "O arquivo de remessa " + p.target + " ficou em " + p.temp + " ("
+                                + why + "): renomeie-o para " + p.target + ".";
+                continue;
+            }
+        }
+        run(c, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {p.id});
+    }
+    return problems;
+}
+
+}  // namespace remessa

@@ -1,0 +1,327 @@
+// The remittance against stops, a second process, a full disk and bad arguments: the file at
+// its path and the tables always agree, all before or all after.
+#include "core/UVariaveis.h"
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
+#include "core/engine/EngineConfig.h"
+#include "core/engine/Query.h"
+#include "remittance/ArquivoPendente.h"
+#include "remittance/GerarRemessa.h"
+#include "tests/common/TestData.h"
+#include "tests/remittance/RemessaFixtures.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+const QDate kDebitDate(2026, 7, 10);
+const QString kName = "ARQ_PREVI_000040.txt";
+const QByteArray kEarlier = "remessa anterior\r\n";
+
+// `members` members with enrolment numbers, and `debits` debits spread over them; every
+// fifth member also has a debit of an earlier month.
+void fillMonth(int members, int debits)
+{
+    parametros(40);
+    db::Query::execute("Tolmare",
+                       QString("INSERT INTO ASSOCIADOS (ASS_NOME, ASS_GRP_ID, ASS_MATRICULA) "
+                               "SELECT 'Associado ' || n, 1, '12.' || n || '-7' FROM (WITH "
+                               "RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                               "WHERE n < %1) SELECT n FROM c)").arg(members));
+    db::Query::execute("Tolmare",
+                       QString("INSERT INTO DEBITO (DEB_DATA, DEB_ASS_ID, DEB_VALOR, "
+                               "DEB_DTA_CAD, DEB_USR_ID) SELECT CASE WHEN n %% 5 = 0 AND n <= "
+                               "%1 THEN '2026-06-10' ELSE '2026-07-10' END, 1 + n %% %1, "
+                               "10 + n / 100.0, '2026-07-01', 1 FROM (WITH RECURSIVE c(n) AS "
+                               "(SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %2) "
+                               "SELECT n FROM c)").arg(members).arg(debits).replace("%%", "%"));
+    db::Session::instance().reset();
+}
+
+// Copies the table files of `from` into a new folder `to`, with an earlier remittance file.
+void copyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QString& f : QDir(from).entryList({"*.DB"}, QDir::Files))
+        QFile::copy(QDir(from).filePath(f), QDir(to).filePath(f));
+    QFile earlier(QDir(to).filePath(kName));
+    earlier.open(QIODevice::WriteOnly);
+    earlier.write(kEarlier);
+}
+
+// Points the alias at `folder` and runs what the next generation runs first.
+void startOn(const QString& folder)
+{
+    db::EngineConfig::overrideAlias("Tolmare", folder);
+    db::Session::instance().reset();
+    db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+    QCOMPARE(remessa::concluirPendentes(c), QStringList());
+}
+
+struct State {
+    double number;
+    QStringList debito, retDebito, files;
+    QByteArray file;
+    bool operator==(const State& o) const
+    {
+        return number == o.number && debito == o.debito && retDebito == o.retDebito
+               && files == o.files && file == o.file;
+    }
+};
+
+State stateOf(const QString& folder)
+{
+    return {remittanceNumber(),
+            rowsOf("DEBITO.DB", {"DEB_DATA", "DEB_ASS_ID", "DEB_VALOR"}),
+            rowsOf("RET_DEBITO.DB", {"DEB_DATA", "DEB_DATA_RETORNO", "DEB_ASS_ID", "DEB_REMESSA",
+                                     "DEB_VALOR", "DEB_OCORRENCIA", "DEB_USR_ID"}),
+            QDir(folder).entryList({"ARQ_PREVI_*"}, QDir::Files | QDir::Hidden),
+            readAll(QDir(folder).filePath(kName))};
+}
+
+QStringList remessaArgs(const QString& folder)
+{
+    return {"remessa", "--data", "10/07/2026", "--arquivo", QDir(folder).filePath(kName),
+            "--hoje", "05/07/2026"};
+}
+
+}  // namespace
+
+class TestRemessaAtomic : public testdata::DataFolderTest {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        freshFolder();
+        UsuarioAtual = 1;
+    }
+
+    // Killed at random instants, a generation leaves, once the next start has finished what
+    // it left, either every table and the earlier file as they were, or everything done.
+    void killsLeaveAllBeforeOrAllAfter()
+    {
+        fillMonth(1500, 4000);
+        const QString model = folder_;
+        const QString reference = dir_.filePath("reference");
+        copyFolder(model, reference);
+        startOn(reference);
+        const State before = stateOf(reference);
+        db::Session::instance().reset();
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(runCli(reference, remessaArgs(reference)), 0);
+        const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
+        startOn(reference);
+        const State after = stateOf(reference);
+        QCOMPARE(after.number, 41.0);
+        QCOMPARE(after.retDebito.size(), 1500);  // one row per member and date
+
+        QRandomGenerator rng(20260710);
+        int sawBefore = 0, sawAfter = 0;
+        clock.restart();
+        for (int i = 0; i < 60 && clock.elapsed() < 25000; ++i) {
+            const QString folder = dir_.filePath(QString("kill%1").arg(i));
+            copyFolder(model, folder);
+            QProcess cli;
+            cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                      QStringList{"--dados", folder} + remessaArgs(folder));
+            QVERIFY(cli.waitForStarted());
+            // From the start-up to a while after a run like the reference one would end.
+            QThread::msleep(whole / 5 + rng.bounded(int(whole * 13 / 10)));
+            cli.kill();
+            QVERIFY(cli.waitForFinished(10000));
+            startOn(folder);
+            const State seen = stateOf(folder);
+            if (seen.number == before.number) {
+                QVERIFY2(seen == before, qPrintable(QString("kill %1: partly changed").arg(i)));
+                ++sawBefore;
+            } else {
+                QVERIFY2(seen == after, qPrintable(QString("kill %1: partly done").arg(i)));
+                ++sawAfter;
+            }
+            db::Session::instance().reset();
+            QDir(folder).removeRecursively();
+        }
+        qInfo("kills leaving all before: %d, all after: %d", sawBefore, sawAfter);
+        QVERIFY(sawBefore > 0);
+        QVERIFY(sawAfter > 0);
+    }
+
+    // Two generations started 50 ms apart never send under one number: the second waits for
+    // the first or is refused as busy, changing nothing.
+    void twoAtOnceNeverShareANumber()
+    {
+        fillMonth(1500, 4000);
+        QProcess first, second;
+        const QString exe = QCoreApplication::applicationDirPath() + "/tolmare-cli";
+        const QString other = QDir(folder_).filePath("ARQ_PREVI_000041.txt");
+        first.start(exe, QStringList{"--dados", folder_} + remessaArgs(folder_));
+        QThread::msleep(50);
+        second.start(exe, {"--dados", folder_, "remessa", "--data", "10/07/2026", "--arquivo",
+                           other, "--hoje", "05/07/2026"});
+        QVERIFY(first.waitForFinished(60000));
+        QVERIFY(second.waitForFinished(60000));
+        QStringList numbers;
+        int done = 0;
+        for (QProcess* p : {&first, &second}) {
+            const QString out = QString::fromUtf8(p->readAllStandardOutput());
+            const QString err = QString::fromUtf8(p->readAllStandardError());
+            if (p->exitCode() == 0) {
+                ++done;
+                numbers << out.section("Número da Remessa.........:", 1).section('\n', 0, 0);
+            } else {
+                QVERIFY2(err.contains("em uso por outro programa"), qPrintable(err));
+            }
+        }
+        QVERIFY(done >= 1);
+        numbers.removeDuplicates();
+        QCOMPARE(numbers.size(), done);
+        QCOMPARE(remittanceNumber(), 40.0 + done);
+        QStringList sentUnder = rowsOf("RET_DEBITO.DB", {"DEB_REMESSA"});
+        sentUnder.removeDuplicates();
+        QCOMPARE(sentUnder, QStringList({QString::number(40 + done)}));
+    }
+
+    // The disk fills while the last records are written: an error naming the file, no table
+    // changed, nothing left on the disk.
+    void fullDiskAtTheEnd()
+    {
+        const QString disk = dir_.filePath("disk");
+        QDir().mkpath(disk);
+        if (::mount("tmpfs", disk.toUtf8().constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no small file system can be mounted here");
+        struct Unmount {
+            QString at;
+            ~Unmount() { ::umount(at.toUtf8().constData()); }
+        } unmount{disk};
+        // 1,285 detail records and the header and trailer: 65,637 bytes, 101 more than fit.
+        fillMonth(1285, 1285);
+        db::Query::execute("Tolmare", "UPDATE DEBITO SET DEB_DATA = '2026-07-10'");
+        const QString path = QDir(disk).filePath(kName);
+        const remessa::Outcome o = remessa::GerarArquivo(path, kDebitDate, QDate(2026, 7, 5));
+        QCOMPARE(int(o.kind), int(remessa::Outcome::Kind::Failed));
+        QVERIFY2(o.message.contains(path) && o.message.contains("disco"), qPrintable(o.message));
+        QVERIFY(o.message.contains("nenhuma tabela foi alterada"));
+        QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(remittanceNumber(), 40.0);
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
+    }
+
+    // Bad arguments are refused before anything changes, even the duplicate clean-up.
+    void badPathChangesNothing_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("empty") << "";
+        QTest::newRow("folder only") << "/tmp/";
+        QTest::newRow("name too long") << "ARQUIVO_DE_REMESSA_LONGO.txt";
+    }
+    void badPathChangesNothing()
+    {
+        QFETCH(QString, path);
+        parametros(40);
+        member("Ana", "1");
+        debit(QDate(2026, 6, 10), 1, 10.0);
+        for (double remessa : {7.0, 8.0})
+            testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", kDebitDate}, {"DEB_ASS_ID", 1.0},
+                                               {"DEB_REMESSA", remessa}, {"DEB_VALOR", 10.0},
+                                               {"DEB_DTA_CAD", kDebitDate}, {"DEB_USR_ID", 1}});
+        db::Session::instance().reset();
+        QString err;
+        QCOMPARE(runCli(folder_, {"remessa", "--data", "10/07/2026", "--arquivo", path}, nullptr,
+                        &err),
+                 2);
+        QVERIFY2(err.contains("arquivo") || err.contains("Nome"), qPrintable(err));
+        QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 2);
+        QCOMPARE(rowsOf("DEBITO.DB", {"DEB_DATA"}), QStringList({"10/06/2026"}));
+    }
+
+    // The command line cleans duplicate RET_DEBITO rows first and writes rows as user 1.
+    void commandLineCleansAndSignsRows()
+    {
+        parametros(40);
+        member("Ana", "1");
+        debit(kDebitDate, 1, 10.0);
+        for (double remessa : {7.0, 8.0})
+            testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", kDebitDate}, {"DEB_ASS_ID", 1.0},
+                                               {"DEB_REMESSA", remessa}, {"DEB_VALOR", 10.0},
+                                               {"DEB_DTA_CAD", kDebitDate}, {"DEB_USR_ID", 0}});
+        testdata::addRow("RET_DEBITO.DB", {{"DEB_DATA", QDate(2026, 6, 10)}, {"DEB_ASS_ID", 1.0},
+                                           {"DEB_DATA_RETORNO", QDate(2026, 7, 1)},
+                                           {"DEB_DTA_CAD", kDebitDate}, {"DEB_USR_ID", 1}});
+        db::Session::instance().reset();
+        QCOMPARE(runCli(folder_, remessaArgs(folder_)), 0);
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_DATA", "DEB_REMESSA", "DEB_OCORRENCIA"}),
+                 QStringList({"10/06/2026||", "10/07/2026|41|Aguardando Retorno"}));
+        // A row the command line creates carries user 1.
+        db::Query::execute("Tolmare", "DELETE FROM RET_DEBITO");
+        db::Session::instance().reset();
+        QCOMPARE(runCli(folder_, remessaArgs(folder_)), 0);
+        QCOMPARE(rowsOf("RET_DEBITO.DB", {"DEB_USR_ID"}), QStringList({"1"}));
+    }
+
+    // A symbolic link planted as the main database is not followed out of the data folder.
+    void mainDatabaseLinkNotFollowed()
+    {
+        const QString outside = dir_.filePath("fora.db");
+        QFile(outside).open(QIODevice::WriteOnly);
+        db::Session::instance().reset();
+        QVERIFY(QFile::link(outside, QDir(folder_).filePath(".tolmare-main")));
+        parametros(40);
+        member("Ana", "1");
+        debit(kDebitDate, 1, 10.0);
+        const QString path = QDir(folder_).filePath(kName);
+        QCOMPARE(int(remessa::GerarArquivo(path, kDebitDate, QDate(2026, 7, 5)).kind),
+                 int(remessa::Outcome::Kind::Done));
+        QCOMPARE(QFileInfo(outside).size(), 0);
+    }
+
+    // What a stopped generation left: a committed file is put in place, any other removed.
+    void pendingFilesFinished_data()
+    {
+        QTest::addColumn<bool>("committed");
+        QTest::addColumn<bool>("renamed");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("stopped before the commit") << false << false << kEarlier;
+        QTest::newRow("stopped before the rename") << true << false << QByteArray("nova\r\n");
+        QTest::newRow("stopped after the rename") << true << true << QByteArray("nova\r\n");
+    }
+    void pendingFilesFinished()
+    {
+        QFETCH(bool, committed);
+        QFETCH(bool, renamed);
+        QFETCH(QByteArray, expected);
+        const QString target = QDir(folder_).filePath(kName);
+        QFile earlier(target);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write(kEarlier);
+        earlier.close();
+        db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+        {
+            remessa::ArquivoPendente file(c, target);
+            QVERIFY(file.isOpen());
+            QVERIFY(file.write("nova\r\n"));
+            QVERIFY(file.finish());
+            db::Transaction tx(c);
+            file.markDone();
+            if (committed) tx.commit();
+            if (renamed) QCOMPARE(file.install(), QString());
+            // Stopped between the commit and the rename: the next start finishes it.
+            else if (committed) QCOMPARE(remessa::concluirPendentes(c), QStringList());
+        }
+        startOn(folder_);
+        QCOMPARE(readAll(target), expected);
+        QCOMPARE(QDir(folder_).entryList({"ARQ_PREVI_*"}, QDir::Files).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRemessaAtomic)
+#include "tst_remessa_atomic.moc"
