@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -43,7 +44,9 @@ long residentKb()
 
 QString nameOf(int i)
 {
-    return QString("%1 %2").arg(QString::fromUtf8(kFirst[i % 12])).arg((qint64(i) * 7919) % 1000003, 7, 10, QChar('0'));
+    return QString("%1 %2")
+        .arg(QString::fromUtf8(kFirst[i % 12]))
+        .arg((qint64(i) * 7919) % 1000003, 7, 10, QChar('0'));
 }
 
 void fill(const QString& folder, int members)
@@ -126,7 +129,7 @@ Run measure(const QString& folder, int members)
         if (!arg.isNull()) sqlite3_bind_text(st, 1, a.constData(), -1, SQLITE_TRANSIENT);
         int n = 0;
         while (sqlite3_step(st) == SQLITE_ROW)
-            n += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))).size();
+            n += int(strlen(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))));
         sqlite3_finalize(st);
         return n;
     };

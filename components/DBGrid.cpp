@@ -21,11 +21,23 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DatasetGridMode
         db::Dataset* ds = model_->dataset();
         if (!ds || !ds->active() || moving_) return;
         moving_ = true;
+        bool suspended = false;
         try {
-            ds->setRecNo(index.row() + 1);
+            if (model_->windowed()) {
+                // Steps from the current row, signalled once at the end.
+                const int delta = index.row() - model_->currentRow();
+                ds->disableControls();
+                suspended = true;
+                for (int i = 0; i < delta; ++i) ds->next();
+                for (int i = 0; i > delta; --i) ds->prior();
+            } else {
+                ds->setRecNo(index.row() + 1);
+            }
         } catch (const db::EngineError&) {
         }
+        if (suspended) ds->enableControls();
         moving_ = false;
+        if (suspended) followDataset();
     });
 }
 
@@ -44,6 +56,13 @@ void DBGrid::setColumns(const QList<GridColumn>& columns)
     applyWidths();
 }
 
+void DBGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+    model_->setWindowRows(viewport()->height() / rowHeight + 2);
+}
+
 void DBGrid::applyWidths()
 {
     const QList<GridColumn>& columns = model_->columns();
@@ -54,8 +73,12 @@ void DBGrid::followDataset()
 {
     if (moving_) return;
     const int row = model_->currentRow();
-    if (row >= 0) selectRow(row);
-    else clearSelection();
+    if (row < 0) {
+        clearSelection();
+        return;
+    }
+    selectRow(row);
+    if (model_->windowed()) scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtCenter);
 }
 
 }  // namespace components

@@ -16,6 +16,13 @@ public:
     void setDataSource(db::DataSource* source);
     void setColumns(const QList<GridColumn>& columns);
     DatasetGridModel* gridModel() const { return model_; }
+    // Shows only the rows around the current one (DatasetGridModel::setWindowed): for large
+    // tables searched by key. Clicking a row moves the dataset there step by step. Set before
+    // the data source.
+    void setWindowed(bool on) { model_->setWindowed(on); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void followDataset();

@@ -23,7 +23,7 @@ public:
 
     // The row whose key equals `key` (numbers compared as numbers), or -1.
     int rowOfKey(const QVariant& key) const;
-    QVariant keyAt(int row) const { return row >= 0 && row < keys_.size() ? keys_[row] : QVariant(); }
+    QVariant keyAt(int row) const { return keys_.value(row); }
 
 public Q_SLOTS:
     void reload();

@@ -78,6 +78,16 @@ public:
     QVariant lookup(const QString& keyFields, const QVariantList& keyValues,
                     const QString& resultField) override;
     QVector<QVector<QVariant>> rowsAt(int first, int count) override;
+    // The rows beside the current one in the current order, for a grid that reads only what
+    // it shows: at most `before` rows before it, the current row, at most `after` rows after
+    // it, each as rowsAt gives it, without moving; `current` is the current row's place in
+    // `rows` (-1 when there is none). Read from the current key, so it does not grow with the
+    // row's position.
+    struct RowsAround {
+        QVector<QVector<QVariant>> rows;
+        int current = -1;
+    };
+    RowsAround rowsAround(int before, int after);
     bool bookmarkValid(const Bookmark& b) override;
     void gotoBookmark(const Bookmark& b) override;
 

@@ -1,5 +1,7 @@
 #include "registers/ui/RegisterLook.h"
 
+#include "components/DBEdit.h"
+
 #include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
@@ -52,6 +54,16 @@ QPushButton* flatButton(QWidget* parent, const QString& objectName, const QStrin
     b->setDefault(false);
     b->setIcon(b->style()->standardIcon(picture));
     return b;
+}
+
+components::DBEdit* dataEdit(QWidget* parent, const char* objectName, db::DataSource* source,
+                             const char* field)
+{
+    auto* e = new components::DBEdit(parent);
+    e->setObjectName(objectName);
+    if (source) e->setDataSource(source);
+    e->setDataField(field);
+    return e;
 }
 
 bool isDialogKey(const QKeyEvent* event)

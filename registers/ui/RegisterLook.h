@@ -6,6 +6,9 @@
 #include <QColor>
 #include <QStyle>
 
+namespace components { class DBEdit; }
+namespace db { class DataSource; }
+
 class QDialog;
 class QFrame;
 class QKeyEvent;
@@ -23,6 +26,10 @@ void frameWindow(QDialog* window, int width, int height, QFrame** body, QFrame**
 // A flat button with a picture, not pressed by Enter.
 QPushButton* flatButton(QWidget* parent, const QString& objectName, const QString& caption,
                         QStyle::StandardPixmap picture);
+
+// A data-aware edit on `field` of `source` (absent when the window has no data module).
+components::DBEdit* dataEdit(QWidget* parent, const char* objectName, db::DataSource* source,
+                             const char* field);
 
 // True when `event` is Enter or Escape without modifiers, which these windows ignore.
 bool isDialogKey(const QKeyEvent* event);

@@ -21,11 +21,8 @@ namespace {
 
 components::DBEdit* edit(QWidget* parent, const char* name, const char* field)
 {
-    auto* e = new components::DBEdit(parent);
-    e->setObjectName(name);
-    if (DMAssociados) e->setDataSource(DMAssociados->DsTAssociados);
-    e->setDataField(field);
-    return e;
+    return registers_ui::dataEdit(parent, name,
+                                  DMAssociados ? DMAssociados->DsTAssociados : nullptr, field);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TFGrupo::TFGrupo(QWidget* parent) : TFBasico(parent)
     grid->addWidget(description, 0, 0, 1, 2);
     grid->addWidget(DBEdit1, 1, 0, 1, 2);
     grid->addWidget(date, 2, 0);
-    grid->addWidget(DBEdit2, 2, 1);
+    grid->addWidget(DBEdit2, 2, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
     DBEdit2->setMaximumWidth(90);

@@ -20,11 +20,8 @@ namespace {
 
 components::DBEdit* edit(QWidget* parent, const char* name, const char* field)
 {
-    auto* e = new components::DBEdit(parent);
-    e->setObjectName(name);
-    if (DMParametros) e->setDataSource(DMParametros->DsTParametros);
-    e->setDataField(field);
-    return e;
+    return registers_ui::dataEdit(parent, name, DMParametros ? DMParametros->DsTParametros : nullptr,
+                                  field);
 }
 
 QLabel* label(QWidget* parent, const char* text, QWidget* buddy)

@@ -8,6 +8,7 @@
 
 #include <QFontMetrics>
 #include <QFrame>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -56,12 +57,19 @@ TFPesquizar::TFPesquizar(db::DataSource* source, QWidget* parent) : TFBasico(par
 
     DBGrid1 = new components::DBGrid(this);
     DBGrid1->setObjectName("DBGrid1");
-    const int digit = QFontMetrics(DBGrid1->font()).horizontalAdvance('0');
+    DBGrid1->setWindowed(true);  // a keystroke reads a screenful, never counts positions
+    // The last two columns are as wide as the field shows (ten characters) or their title.
+    const QFontMetrics cells(DBGrid1->font());
+    const QFontMetrics titles(DBGrid1->horizontalHeader()->font());
+    auto displayWidth = [&](const QString& title) {
+        return std::max(10 * cells.horizontalAdvance('0'), titles.horizontalAdvance(title)) + 12;
+    };
+    const QString agencia = QString::fromUtf8("Agência");
     DBGrid1->setColumns({{"ASS_NOME", "Cliente / Debitado", 200},
                          {"Nome_Grupo", "Grupo", 200},
                          {"ASS_CONTA_CORRENTE", "Conta Corrente", 100},
-                         {"ASS_AGENCIA", QString::fromUtf8("Agência"), 10 * digit + 4},
-                         {"ASS_IDENTIFICADOR", "Identificador", 10 * digit + 4}});
+                         {"ASS_AGENCIA", agencia, displayWidth(agencia)},
+                         {"ASS_IDENTIFICADOR", "Identificador", displayWidth("Identificador")}});
 
     Panel2 = new QFrame(this);
     Panel2->setObjectName("Panel2");

@@ -1,11 +1,13 @@
 // The data-aware edit and lookup drop-down over real tables in a fresh data folder, without
 // the register windows: masks, typing into browsed and empty tables, refusals and pasting.
 #include "components/DBEdit.h"
+#include "components/DBGrid.h"
 #include "components/DBLookupComboBox.h"
 #include "components/EditMask.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMAssociados.h"
 #include "core/dm/UDMParametros.h"
+#include "core/dm/UDmGrupo.h"
 #include "core/engine/EngineError.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
@@ -253,6 +255,103 @@ private slots:
         QCOMPARE(name->text(), QString("BEA"));
         dm.TAssociados->cancel();
         QCOMPARE(name->text(), QString("BIA"));
+    }
+
+    // Rows on screen around the current row are read from its key; they must be the rows the
+    // positional read gives, including the lookup, wherever the current row is.
+    void gridRowsAroundCurrent_data()
+    {
+        QTest::addColumn<QString>("nearest");
+        QTest::newRow("first") << "";
+        QTest::newRow("middle") << "M 030";
+        QTest::newRow("last") << "ZZ";
+    }
+    void gridRowsAroundCurrent()
+    {
+        QFETCH(QString, nearest);
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Ativos"}});
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Inativos"}});
+        for (int i = 0; i < 60; ++i)
+            testdata::addRow("ASSOCIADOS.DB",
+                             {{"ASS_NOME", QString("M %1").arg((i * 37) % 60, 3, 10, QChar('0'))},
+                              {"ASS_GRP_ID", i % 3 == 0 ? QVariant() : QVariant(1 + i % 2)}});
+        TDMAssociados dm;
+        dm.TGrupos->open();
+        dm.TBusca_Associados->setIndexName("ID_ASSOCIADOS_NOME");
+        dm.TBusca_Associados->open();
+        components::DatasetGridModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setDataSource(dm.DsTBusca_Associados);
+        model.setColumns({{"ASS_NOME", "Nome", 100}, {"Nome_Grupo", "Grupo", 100}});
+        model.setWindowRows(8);
+        dm.TBusca_Associados->findNearest({nearest.isEmpty() ? QVariant() : QVariant(nearest)});
+        const int cur = model.currentRow();
+        QCOMPARE(cur, dm.TBusca_Associados->recNo() - 1);
+        const auto expected = dm.TBusca_Associados->rowsAt(0, 60);
+        const int name = dm.TBusca_Associados->fieldIndex("ASS_NOME");
+        const int group = dm.TBusca_Associados->fieldIndex("Nome_Grupo");
+        for (int r = std::max(0, cur - 8); r < std::min(60, cur + 9); ++r) {
+            QCOMPARE(model.data(model.index(r, 0)).toString(), expected[r][name].toString());
+            QCOMPARE(model.data(model.index(r, 1)).toString(), expected[r][group].toString());
+        }
+        QCOMPARE(model.data(model.index(0, 0)).toString(), QString("M 000"));
+    }
+
+    // A windowed grid holds the current row and a screenful on each side, read again at every
+    // move; a click on another row moves the dataset there.
+    void windowedGrid()
+    {
+        for (int i = 0; i < 40; ++i)
+            testdata::addRow("ASSOCIADOS.DB",
+                             {{"ASS_NOME", QString("M %1").arg(i, 3, 10, QChar('0'))}});
+        TDMAssociados dm;
+        dm.TBusca_Associados->setIndexName("ID_ASSOCIADOS_NOME");
+        components::DBGrid grid;
+        QAbstractItemModelTester tester(grid.gridModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        grid.setWindowed(true);
+        grid.setDataSource(dm.DsTBusca_Associados);
+        grid.setColumns({{"ASS_NOME", "Nome", 100}});
+        grid.gridModel()->setWindowRows(5);
+        dm.TBusca_Associados->open();
+        auto* model = grid.gridModel();
+        auto shown = [&](int row) { return model->data(model->index(row, 0)).toString(); };
+        QCOMPARE(model->rowCount(), 6);  // the first row and five after it
+        QCOMPARE(model->currentRow(), 0);
+        dm.TBusca_Associados->findNearest({"M 020"});
+        QCOMPARE(model->rowCount(), 11);
+        QCOMPARE(model->currentRow(), 5);
+        QCOMPARE(shown(0), QString("M 015"));
+        QCOMPARE(shown(10), QString("M 025"));
+        QCOMPARE(grid.selectionModel()->selectedRows().value(0).row(), 5);
+        grid.show();  // the window now follows the grid's height
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QCOMPARE(shown(model->currentRow()), QString("M 020"));
+        const QModelIndex two = model->index(model->currentRow() + 2, 0);
+        QCOMPARE(two.data().toString(), QString("M 022"));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(two).center());
+        QCOMPARE(dm.TBusca_Associados->fieldByName("ASS_NOME").asString(), QString("M 022"));
+        QCOMPARE(shown(model->currentRow()), QString("M 022"));
+        QCOMPARE(grid.selectionModel()->selectedRows().value(0).row(), model->currentRow());
+        dm.TBusca_Associados->last();
+        QCOMPARE(model->currentRow(), model->rowCount() - 1);
+        QCOMPARE(shown(model->currentRow()), QString("M 039"));
+    }
+
+    // The grid keeps its columns' widths when the dataset changes under it.
+    void gridKeepsColumnWidths()
+    {
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Ativos"}});
+        TDmGrupo dm;
+        components::DBGrid grid;
+        grid.setDataSource(dm.DsTGrupo);
+        grid.setColumns({{"GRP_DESCRICAO", "Descrição", 210}});
+        dm.TGrupo->open();
+        dm.TGrupo->insert();
+        dm.TGrupo->fieldByName("GRP_DESCRICAO").setAsString("Novo");
+        dm.TGrupo->post();
+        QCOMPARE(grid.columnWidth(0), 210);
     }
 
     // The group list: GRP_DESCRICAO shown in the list's order, GRP_ID stored.

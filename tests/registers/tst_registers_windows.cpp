@@ -121,7 +121,8 @@ private slots:
     // The window shows the row whose name comes first, whatever the order they were written.
     void parametrosShowsFirstByName()
     {
-        for (const char* n : {"Zeta", "beta", "Alfa"}) testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", n}});
+        for (const char* n : {"Zeta", "beta", "Alfa"})
+            testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", n}});
         TDMParametros dm;
         TFParametros w;
         QCOMPARE(w.DBEdit1->text(), QString("Alfa"));
@@ -197,7 +198,8 @@ private slots:
 
     void grupoLayoutAndOrder()
     {
-        for (const char* n : {"Zeta", "Alfa", "Meio"}) testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", n}});
+        for (const char* n : {"Zeta", "Alfa", "Meio"})
+            testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", n}});
         TDmGrupo dm;
         TFGrupo w;
         QCOMPARE(w.windowTitle(), QString("Cadastro de Grupos"));
@@ -276,7 +278,8 @@ private slots:
         QVERIFY(showActive(&w));
         QTest::keyClick(w.DBEdit1, Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(dialogs_->shown.size(), 1);
-        QVERIFY2(dialogs_->shown[0].contains("não pode ser apagado"), qPrintable(dialogs_->shown[0]));
+        QVERIFY2(dialogs_->shown[0].contains("não pode ser apagado"),
+                 qPrintable(dialogs_->shown[0]));
         QCOMPARE(testdata::countRows(folder_, "GRUPO.DB"), 1);
     }
 
@@ -397,7 +400,8 @@ private slots:
     void searchTypingMovesGrid()
     {
         testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "Ativos"}});
-        for (const char* n : {"SANDRA", "ZÉLIA", "sílvio", "ABEL", "Sim"}) addMember(QString::fromUtf8(n));
+        for (const char* n : {"SANDRA", "ZÉLIA", "sílvio", "ABEL", "Sim"})
+            addMember(QString::fromUtf8(n));
         TDMAssociados dm;
         dm.TGrupos->open();
         TFPesquizar_Cliente_Debitado d;
@@ -407,7 +411,8 @@ private slots:
         QCOMPARE(d.PageControl1->tabText(1), QString("&Conta Corrente"));
         auto* model = d.DBGrid1->gridModel();
         QStringList titles;
-        for (int c = 0; c < model->columnCount(); ++c) titles << model->headerData(c, Qt::Horizontal).toString();
+        for (int c = 0; c < model->columnCount(); ++c)
+            titles << model->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(titles, QStringList({"Cliente / Debitado", "Grupo", "Conta Corrente", "Agência",
                                       "Identificador"}));
         QCOMPARE(d.DBGrid1->columnWidth(0), 200);
