@@ -6,6 +6,7 @@
 // - the report's PDF against QPainter drawing the same texts, line by line, into a PDF;
 // and the resident memory the PDF run adds at a tenth of the rows and at all of them.
 // Usage: bench_debitos [DEBITS]
+#include "bench/BenchSupport.h"
 #include "components/report/DatasetSource.h"
 #include "components/report/ReportLayout.h"
 #include "core/UVariaveis.h"
@@ -37,54 +38,10 @@ namespace {
 
 const int kBulkMembers = 20000;
 
-void fill(const QString& folder, const char* file, const char* sql, int n,
-          const std::function<void(sqlite3_stmt*, int)>& bind)
-{
-    sqlite3* h = nullptr;
-    sqlite3_open(QDir(folder).filePath(file).toUtf8().constData(), &h);
-    store::registerCollation(h);
-    sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
-    for (int i = 0; i < n; ++i) {
-        bind(st, i);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(h);
-}
+using bench::fill;
+using bench::Timer;
 
-// The machine is shared: times are the process's CPU time (this program runs on one thread),
-// which other programs' load does not stretch; wall times are printed beside them.
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-class Timer {
-public:
-    void restart()
-    {
-        wall_.start();
-        cpu_ = cpuMs();
-    }
-    double cpu() const { return cpuMs() - cpu_; }
-    double wall() const { return wall_.nsecsElapsed() / 1e6; }
-
-private:
-    QElapsedTimer wall_;
-    double cpu_ = 0;
-};
-
-double ms(Timer& t)
-{
-    std::printf("  (wall %.0f ms)\n", t.wall());
-    return t.cpu();
-}
+double ms(Timer& t) { return t.stop(); }
 
 // Reads every row of the list statement with plain SQLite, as text and numbers.
 qint64 plainList(const QString& folder, const QString& sql)

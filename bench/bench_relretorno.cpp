@@ -2,6 +2,7 @@
 // range and the layout pass of TQRelRetorno, against plain SQLite reading the same rows with
 // the member's name, agency and account and turning them into texts, in the same run.
 // Target: the layout under 5 s. Usage: bench_relretorno [ROWS]
+#include "bench/BenchSupport.h"
 #include "components/report/ReportLayout.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMRet_Debito.h"
@@ -24,47 +25,8 @@
 
 namespace {
 
-void fill(const QString& folder, const char* file, const char* sql, int n,
-          const std::function<void(sqlite3_stmt*, int)>& bind)
-{
-    sqlite3* h = nullptr;
-    sqlite3_open(QDir(folder).filePath(file).toUtf8().constData(), &h);
-    store::registerCollation(h);
-    sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
-    for (int i = 0; i < n; ++i) {
-        bind(st, i);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(h);
-}
-
-// CPU time of the process (one thread): the shared machine's load does not stretch it.
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-struct Timer {
-    QElapsedTimer wall;
-    double cpu = 0;
-    void restart()
-    {
-        wall.start();
-        cpu = cpuMs();
-    }
-    double stop() const
-    {
-        std::printf("  (wall %.0f ms)\n", wall.nsecsElapsed() / 1e6);
-        return cpuMs() - cpu;
-    }
-};
+using bench::fill;
+using bench::Timer;
 
 // The month's rows in key order with their member's fields, every value made the text the
 // report prints.

@@ -1,6 +1,7 @@
 // The return import of a 100,000-line file against 100,000 members with 100,000 RET_DEBITO
 // rows in the month, compared in the same run with the same row changes made with plain SQLite
 // in one transaction (bench/Transcricao.h).
+#include "bench/BenchSupport.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/store/StoreSchema.h"
 #include "remittance/ImportarRetorno.h"
@@ -24,21 +25,9 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString folder = dir.filePath("dados");
     testdata::makeDataFolder(folder);
-    auto fill = [&](const char* file, const char* sql, const std::function<void(sqlite3_stmt*, int)>& bind) {
-        sqlite3* h = nullptr;
-        sqlite3_open(QDir(folder).filePath(file).toUtf8().constData(), &h);
-        store::registerCollation(h);
-        sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
-        for (int i = 0; i < n; ++i) {
-            bind(st, i);
-            sqlite3_step(st);
-            sqlite3_reset(st);
-        }
-        sqlite3_finalize(st);
-        sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(h);
+    auto fill = [&](const char* file, const char* sql,
+                    const std::function<void(sqlite3_stmt*, int)>& bind) {
+        bench::fill(folder, file, sql, n, bind);
     };
     fill("ASSOCIADOS.DB", "INSERT INTO ASSOCIADOS (ASS_NOME, ASS_MATRICULA, ASS_CONTA_CORRENTE) "
                           "VALUES (?, ?, ?)", [](sqlite3_stmt* st, int i) {
