@@ -109,7 +109,10 @@ ArquivoPendente::~ArquivoPendente()
 bool ArquivoPendente::write(const QByteArray& bytes)
 {
     if (file_.write(bytes) == bytes.size()) return true;
-    error_ = file_.errorString();
+    const int saved = errno;
+    // A buffered write that failed on its flush may leave Qt without a text of its own.
+    error_ = file_.error() != QFileDevice::NoError && file_.errorString() != "Unknown error"
+                 ? file_.errorString() : QString::fromLocal8Bit(std::strerror(saved));
     return false;
 }
 
