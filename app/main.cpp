@@ -16,13 +16,21 @@
 #include "remittance/ui/URRetorno.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     nameApplication();
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
+    QLocale::setDefault(brasil);
+    // Qt's own texts (the Yes and No of a question, the file and print dialogs) in Portuguese
+    // too, where the system has their translation.
+    QTranslator qtTexts;
+    if (qtTexts.load(brasil, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
     ui::QtDialogs qtDialogs;
     dialogs::install(&qtDialogs);
     makedbx::setStatusCallback(StatusCallback);
