@@ -140,9 +140,14 @@ BlockQueue::~BlockQueue()
 
 void BlockQueue::refill()
 {
-    constexpr int kBatch = 4;
+    // Batches of 8 chunks (128 KB): few enough hand-overs and wake-ups that the threads spend
+    // their time compressing, small enough that the writer's own batch never holds up the
+    // file's next block for long. Four batches per thread wait ahead (at most 1 MB of chunks
+    // on two cores, whatever the file's size), so that a pool thread finding its batch done
+    // always finds another, even while the writer compresses one of the later ones itself.
+    constexpr int kBatch = 8;
     const int threads = compressionThreads();
-    const size_t depth = threads > 0 ? size_t(threads) * 2 : 1;
+    const size_t depth = threads > 0 ? size_t(threads) * 4 : 1;
     while (pending_.size() < depth && !readError_ && !eof_) {
         auto batch = std::make_shared<Batch>();
         batch->level = level_;

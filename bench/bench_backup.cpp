@@ -46,6 +46,14 @@ QByteArray mixChunk(QRandomGenerator& rng, int i, Kind kind)
     return b;
 }
 
+// Processor time of the whole process (all threads), in ms.
+double cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
 long maxRssKb()
 {
     rusage u{};
@@ -72,13 +80,17 @@ void run(int mb, Kind kind, const char* title)
     TBackupFile b;
     backupfmt::setCompressionThreads(0);
     QElapsedTimer t;
+    const double cpuStart = cpuMs();
     t.start();
     bool ok = b.Backup({dir.filePath("src/*.db")}, dir.filePath("a.bck"));
     const double backup = t.nsecsElapsed() / 1e6;
+    const double backupCpu = cpuMs() - cpuStart;
     backupfmt::setCompressionThreads(-1);
+    const double cpuBefore = cpuMs();
     t.restart();
     ok = ok && b.Backup({dir.filePath("src/*.db")}, dir.filePath("p.bck"));
     const double parallel = t.nsecsElapsed() / 1e6;
+    const double parallelCpu = cpuMs() - cpuBefore;
     t.restart();
     const bool restored = b.Restore(dir.filePath("a.bck"), dir.filePath("dst"));
     const double restore = t.nsecsElapsed() / 1e6;
@@ -153,6 +165,10 @@ void run(int mb, Kind kind, const char* title)
                 mbs / backup * 1000, bareDeflate, bareDeflate / backup);
     std::printf("backup compressing ahead on %d threads: %7.0f ms (%5.1f MB/s), %.2fx one core\n",
                 backupfmt::compressionThreads(), parallel, mbs / parallel * 1000, backup / parallel);
+    // Cores kept busy: below the core count, a core idled (or other work on the machine took it).
+    std::printf("backup: %.2f cores busy on one core, %.2f compressing ahead (processor time %.0f "
+                "and %.0f ms)\n",
+                backupCpu / backup, parallelCpu / parallel, backupCpu, parallelCpu);
     std::printf("restore: engine %7.0f ms (%5.1f MB/s)  bare inflate %7.0f ms  ratio %.2f\n", restore,
                 mbs / restore * 1000, bareInflate, bareInflate / restore);
     std::printf("restore: bare inflate writing its output to a flushed file %7.0f ms  ratio %.2f\n",
