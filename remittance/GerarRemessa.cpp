@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -366,24 +367,65 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                      "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
                      "ON a.ASS_ID = d.DEB_ASS_ID "
                      "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
-        QVariant lastDate;
+        // The parts of a detail record that stay the same while the date does, encoded once.
+        const QByteArray lead = cp1252::encode("1" + Padlzero(par.codInt, 2));
+        QByteArray middle, tail;
+        QVariant lastDate, rowDate;
+        QDate middleDate;  // the date of `middle` and `tail`
+        QByteArray lastDateText;  // lastDate's text as read, when it was read as text
+        bool lastDateIsText = false;
         QDate d;
+        QByteArray line;
+        line.reserve(64);
         while (pass.row()) {
             sqlite3_stmt* st = pass.get();
             if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
-            const QString matricula = matriculaAparada(columnValue(st, 4).toString());
-            if (matricula.isEmpty()) continue;
-            const QVariant date = columnValue(st, 0);
-            if (date != lastDate) {  // after the date step, every debit has the same date
-                lastDate = date;
-                d = QDate::fromString(date.toString(), Qt::ISODate);
+            // The enrolment number without the blanks around it; a member without one is not sent.
+            const char* mat = nullptr;
+            qsizetype matSize = 0;
+            QString matricula;
+            if (sqlite3_column_type(st, 4) == SQLITE_TEXT) {
+                mat = reinterpret_cast<const char*>(sqlite3_column_text(st, 4));
+                matSize = qsizetype(std::strlen(mat));
+                while (matSize > 0 && static_cast<unsigned char>(*mat) <= 32) ++mat, --matSize;
+                while (matSize > 0 && static_cast<unsigned char>(mat[matSize - 1]) <= 32) --matSize;
+                if (matSize == 0) continue;
+            } else {
+                matricula = matriculaAparada(columnValue(st, 4).toString());
+                if (matricula.isEmpty()) continue;
+            }
+            // After the date step, every debit has the same date: it is read as a value once.
+            const bool dateIsText = sqlite3_column_type(st, 0) == SQLITE_TEXT;
+            const char* dateText =
+                dateIsText ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : nullptr;
+            if (!dateIsText || !lastDateIsText || lastDateText != dateText) {
+                rowDate = columnValue(st, 0);
+                lastDateIsText = dateIsText;
+                lastDateText = dateIsText ? QByteArray(dateText) : QByteArray();
+                if (rowDate != lastDate) {
+                    lastDate = rowDate;
+                    d = QDate::fromString(rowDate.toString(), Qt::ISODate);
+                }
+                if (middle.isNull() || d != middleDate) {
+                    middleDate = d;
+                    const QString month = d.toString("MM"), year = d.toString("yyyy");
+                    middle = cp1252::encode(month + year + Padlzero(par.codVerba, 4));
+                    tail = cp1252::encode(year + month + "0+");
+                }
             }
             const double value = sqlite3_column_double(st, 2);
             ++written;
             total += value;
             if (progress) progress(int(written), int(debits));
-            writeLine(detailRecord(par.codInt, matricula, d, par.codVerba, toCurrency(value)));
-            ret.add(date, columnValue(st, 3), value);
+            line.resize(0);
+            if (!mat || !appendDetailBytes(line, lead, mat, matSize, middle, toCurrency(value), tail)) {
+                if (mat) matricula = QString::fromUtf8(mat, matSize);
+                line = cp1252::encode(detailRecord(par.codInt, matricula, d, par.codVerba,
+                                                   toCurrency(value)));
+            }
+            line.append("\r\n", 2);
+            if (!file.write(line)) throw Refusal(writeFailure(path, file.errorString()));
+            ret.add(rowDate, columnValue(st, 3), value);
         }
         ret.flush();
         if (!valorCabe(total, 15))
