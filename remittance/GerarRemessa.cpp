@@ -44,6 +44,33 @@ public:
         db::bindAll(g_.get(), params);
         return *this;
     }
+    // Starts the statement again for values bound one by one below.
+    Stmt& again()
+    {
+        sqlite3_reset(g_.get());
+        return *this;
+    }
+    Stmt& integer(int i, qint64 v)
+    {
+        sqlite3_bind_int64(g_.get(), i, v);
+        return *this;
+    }
+    Stmt& real(int i, double v)
+    {
+        sqlite3_bind_double(g_.get(), i, v);
+        return *this;
+    }
+    // Text that outlives the statement's step.
+    Stmt& text(int i, const QByteArray& utf8)
+    {
+        sqlite3_bind_text(g_.get(), i, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+        return *this;
+    }
+    Stmt& value(int i, const QVariant& v)
+    {
+        db::bindAll(g_.get(), {v}, i);
+        return *this;
+    }
     bool row()
     {
         const int rc = sqlite3_step(g_.get());
@@ -232,9 +259,12 @@ public:
         }
         if (others && clash_.bind({p.date, p.member, remessa_, p.amount, rowid}).row()) return;
         try {
-            if (rowid.isValid()) update_.bind({remessa_, p.amount, kAguardando, rowid}).run();
-            else insert_.bind({p.date, p.member, remessa_, p.amount, kAguardando, today_,
-                               qint64(UsuarioAtual)}).run();
+            if (rowid.isValid())
+                update_.again().real(1, remessa_).real(2, p.amount).text(3, aguardando_)
+                    .integer(4, rowid.toLongLong()).run();
+            else insert_.again().value(1, p.date).value(2, p.member).real(3, remessa_)
+                     .real(4, p.amount).text(5, aguardando_).text(6, todayText_)
+                     .integer(7, qint64(UsuarioAtual)).run();
         } catch (const EngineError&) {
             // A key the table itself refuses leaves the row as it was; anything else stops.
             if ((sqlite3_extended_errcode(c_.handle()) & 0xff) != SQLITE_CONSTRAINT) throw;
@@ -252,6 +282,8 @@ private:
     };
     db::Connection& c_;
     QDate today_;
+    QByteArray todayText_ = today_.toString(Qt::ISODate).toUtf8();
+    const QByteArray aguardando_ = kAguardando.toUtf8();
     QString debitDate_;
     double remessa_;
     Stmt find_, clash_, update_, insert_;
@@ -281,8 +313,9 @@ void levarDebitosParaData(const QDate& debitDate)
     const PlanoData plano = planejarData(debitos);
     Stmt drop(c, "DELETE FROM DEBITO.DEBITO WHERE rowid = ?");
     Stmt redate(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ?");
-    for (const qint64 rowid : plano.apagar) drop.bind({rowid}).run();
-    for (const qint64 rowid : plano.redatar) redate.bind({debitDate, rowid}).run();
+    const QByteArray date = debitDate.toString(Qt::ISODate).toUtf8();
+    for (const qint64 rowid : plano.apagar) drop.again().integer(1, rowid).run();
+    for (const qint64 rowid : plano.redatar) redate.again().text(1, date).integer(2, rowid).run();
     c.bump();
 }
 
