@@ -33,13 +33,13 @@ QByteArray encode(const QString& text)
 
 QString decode(const QByteArray& bytes)
 {
-    QString out;
-    out.reserve(bytes.size());
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* to = out.data();
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
         if (b >= 0x80 && b < 0xA0)
-            out.append(kHigh[b - 0x80] ? QChar(kHigh[b - 0x80]) : QChar(0xFFFD));
-        else out.append(QChar(b));
+            *to++ = kHigh[b - 0x80] ? QChar(kHigh[b - 0x80]) : QChar(0xFFFD);
+        else *to++ = QChar(b);
     }
     return out;
 }

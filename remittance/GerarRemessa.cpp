@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -41,6 +42,33 @@ public:
         sqlite3_reset(g_.get());
         sqlite3_clear_bindings(g_.get());
         db::bindAll(g_.get(), params);
+        return *this;
+    }
+    // Starts the statement again for values bound one by one below.
+    Stmt& again()
+    {
+        sqlite3_reset(g_.get());
+        return *this;
+    }
+    Stmt& integer(int i, qint64 v)
+    {
+        sqlite3_bind_int64(g_.get(), i, v);
+        return *this;
+    }
+    Stmt& real(int i, double v)
+    {
+        sqlite3_bind_double(g_.get(), i, v);
+        return *this;
+    }
+    // Text that outlives the statement's step.
+    Stmt& text(int i, const QByteArray& utf8)
+    {
+        sqlite3_bind_text(g_.get(), i, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+        return *this;
+    }
+    Stmt& value(int i, const QVariant& v)
+    {
+        db::bindAll(g_.get(), {v}, i);
         return *this;
     }
     bool row()
@@ -231,9 +259,12 @@ public:
         }
         if (others && clash_.bind({p.date, p.member, remessa_, p.amount, rowid}).row()) return;
         try {
-            if (rowid.isValid()) update_.bind({remessa_, p.amount, kAguardando, rowid}).run();
-            else insert_.bind({p.date, p.member, remessa_, p.amount, kAguardando, today_,
-                               qint64(UsuarioAtual)}).run();
+            if (rowid.isValid())
+                update_.again().real(1, remessa_).real(2, p.amount).text(3, aguardando_)
+                    .integer(4, rowid.toLongLong()).run();
+            else insert_.again().value(1, p.date).value(2, p.member).real(3, remessa_)
+                     .real(4, p.amount).text(5, aguardando_).text(6, todayText_)
+                     .integer(7, qint64(UsuarioAtual)).run();
         } catch (const EngineError&) {
             // A key the table itself refuses leaves the row as it was; anything else stops.
             if ((sqlite3_extended_errcode(c_.handle()) & 0xff) != SQLITE_CONSTRAINT) throw;
@@ -251,6 +282,8 @@ private:
     };
     db::Connection& c_;
     QDate today_;
+    QByteArray todayText_ = today_.toString(Qt::ISODate).toUtf8();
+    const QByteArray aguardando_ = kAguardando.toUtf8();
     QString debitDate_;
     double remessa_;
     Stmt find_, clash_, update_, insert_;
@@ -280,8 +313,9 @@ void levarDebitosParaData(const QDate& debitDate)
     const PlanoData plano = planejarData(debitos);
     Stmt drop(c, "DELETE FROM DEBITO.DEBITO WHERE rowid = ?");
     Stmt redate(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ?");
-    for (const qint64 rowid : plano.apagar) drop.bind({rowid}).run();
-    for (const qint64 rowid : plano.redatar) redate.bind({debitDate, rowid}).run();
+    const QByteArray date = debitDate.toString(Qt::ISODate).toUtf8();
+    for (const qint64 rowid : plano.apagar) drop.again().integer(1, rowid).run();
+    for (const qint64 rowid : plano.redatar) redate.again().text(1, date).integer(2, rowid).run();
     c.bump();
 }
 
@@ -366,24 +400,65 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                      "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
                      "ON a.ASS_ID = d.DEB_ASS_ID "
                      "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid");
-        QVariant lastDate;
+        // The parts of a detail record that stay the same while the date does, encoded once.
+        const QByteArray lead = cp1252::encode("1" + Padlzero(par.codInt, 2));
+        QByteArray middle, tail;
+        QVariant lastDate, rowDate;
+        QDate middleDate;  // the date of `middle` and `tail`
+        QByteArray lastDateText;  // lastDate's text as read, when it was read as text
+        bool lastDateIsText = false;
         QDate d;
+        QByteArray line;
+        line.reserve(64);
         while (pass.row()) {
             sqlite3_stmt* st = pass.get();
             if (sqlite3_column_type(st, 3) == SQLITE_NULL) continue;  // member missing
-            const QString matricula = matriculaAparada(columnValue(st, 4).toString());
-            if (matricula.isEmpty()) continue;
-            const QVariant date = columnValue(st, 0);
-            if (date != lastDate) {  // after the date step, every debit has the same date
-                lastDate = date;
-                d = QDate::fromString(date.toString(), Qt::ISODate);
+            // The enrolment number without the blanks around it; a member without one is not sent.
+            const char* mat = nullptr;
+            qsizetype matSize = 0;
+            QString matricula;
+            if (sqlite3_column_type(st, 4) == SQLITE_TEXT) {
+                mat = reinterpret_cast<const char*>(sqlite3_column_text(st, 4));
+                matSize = qsizetype(std::strlen(mat));
+                while (matSize > 0 && static_cast<unsigned char>(*mat) <= 32) ++mat, --matSize;
+                while (matSize > 0 && static_cast<unsigned char>(mat[matSize - 1]) <= 32) --matSize;
+                if (matSize == 0) continue;
+            } else {
+                matricula = matriculaAparada(columnValue(st, 4).toString());
+                if (matricula.isEmpty()) continue;
+            }
+            // After the date step, every debit has the same date: it is read as a value once.
+            const bool dateIsText = sqlite3_column_type(st, 0) == SQLITE_TEXT;
+            const char* dateText =
+                dateIsText ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : nullptr;
+            if (!dateIsText || !lastDateIsText || lastDateText != dateText) {
+                rowDate = columnValue(st, 0);
+                lastDateIsText = dateIsText;
+                lastDateText = dateIsText ? QByteArray(dateText) : QByteArray();
+                if (rowDate != lastDate) {
+                    lastDate = rowDate;
+                    d = QDate::fromString(rowDate.toString(), Qt::ISODate);
+                }
+                if (middle.isNull() || d != middleDate) {
+                    middleDate = d;
+                    const QString month = d.toString("MM"), year = d.toString("yyyy");
+                    middle = cp1252::encode(month + year + Padlzero(par.codVerba, 4));
+                    tail = cp1252::encode(year + month + "0+");
+                }
             }
             const double value = sqlite3_column_double(st, 2);
             ++written;
             total += value;
             if (progress) progress(int(written), int(debits));
-            writeLine(detailRecord(par.codInt, matricula, d, par.codVerba, toCurrency(value)));
-            ret.add(date, columnValue(st, 3), value);
+            line.resize(0);
+            if (!mat || !appendDetailBytes(line, lead, mat, matSize, middle, toCurrency(value), tail)) {
+                if (mat) matricula = QString::fromUtf8(mat, matSize);
+                line = cp1252::encode(detailRecord(par.codInt, matricula, d, par.codVerba,
+                                                   toCurrency(value)));
+            }
+            line.append("\r\n", 2);
+            if (!file.write(line)) throw Refusal(writeFailure(path, file.errorString()));
+            ret.add(rowDate, columnValue(st, 3), value);
         }
         ret.flush();
         if (!valorCabe(total, 15))

@@ -112,7 +112,12 @@ public:
             changed.returned = today_;
             for (const RetRow& r : rows)
                 if (r.rowid != changed.rowid && compareRows(r, changed) == 0) throw LinhaRecusada();
-            run(*update_, {reason, today_, changed.rowid});
+            sqlite3_stmt* st = update_->get();
+            sqlite3_reset(st);
+            db::bindAll(st, {reason});
+            sqlite3_bind_text(st, 2, todayUtf8_.constData(), int(todayUtf8_.size()), SQLITE_STATIC);
+            sqlite3_bind_int64(st, 3, changed.rowid);
+            step(st);
             *firstRow = changed;
         } else {
             run(*insert_, {first_, today_, reason, double(member), today_, qint64(UsuarioAtual)});
@@ -135,7 +140,11 @@ private:
     {
         sqlite3_reset(st.get());
         db::bindAll(st.get(), params);
-        if (sqlite3_step(st.get()) == SQLITE_DONE) return;
+        step(st.get());
+    }
+    void step(sqlite3_stmt* st)
+    {
+        if (sqlite3_step(st) == SQLITE_DONE) return;
         if ((sqlite3_extended_errcode(c_.handle()) & 0xff) == SQLITE_CONSTRAINT)
             throw LinhaRecusada();
         db::throwSqlite(c_.handle(), "RET_DEBITO.DB");
@@ -143,9 +152,18 @@ private:
 
     db::Connection& c_;
     QString today_, first_;
+    QByteArray todayUtf8_ = today_.toUtf8();
     QHash<qint64, QVector<RetRow>> rows_;
     std::unique_ptr<db::StmtGuard> update_, insert_;
 };
+
+// The texts of the summary, made once.
+const QString kVazio("");  // the blank line between outcomes
+const QString kImportado("RETORNO IMPORTADO");
+const QString kNaoEncontrado("ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS");
+const QString kNome("     NOME: ");
+const QString kMatricula("     MATRICULA: ");
+const QString kMotivo("     MOTIVO: ");
 
 // A file that cannot be read to its end: the import stops, nothing changed.
 struct ErroDeLeitura {
@@ -184,10 +202,9 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
             continue;  // the line is passed over
         }
         ++(member >= 0 ? importadas : naoEncontradas);
-        resumo << "" << (member >= 0 ? "RETORNO IMPORTADO"
-                                     : "ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS")
-               << "     NOME: " + l.nome << "     MATRICULA: " + QString::number(l.numero);
-        if (!l.motivo.trimmed().isEmpty()) resumo << "     MOTIVO: " + l.motivo;
+        resumo << kVazio << (member >= 0 ? kImportado : kNaoEncontrado)
+               << kNome + l.nome << kMatricula + QString::number(l.numero);
+        if (!l.motivo.trimmed().isEmpty()) resumo << kMotivo + l.motivo;
     }
     if (reader.error())
         throw ErroDeLeitura{QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o "

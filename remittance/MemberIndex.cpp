@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <vector>
 
 namespace retorno {
 
@@ -29,15 +30,18 @@ MemberIndex::MemberIndex(db::Connection& c)
         }
     }
     for (int f = 0; f < 3; ++f) {
-        QVector<int> order(ids_.size());
+        const QString* v = values[f].constData();
+        std::vector<int> order(size_t(ids_.size()));
         std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return values[f][a] < values[f][b]; });
+        std::stable_sort(order.begin(), order.end(), [v](int a, int b) { return v[a] < v[b]; });
+        Sorted& s = fields_[f];
+        s.keys.reserve(qsizetype(order.size()));
+        s.ranks.reserve(qsizetype(order.size()));
         for (int i : order) {
-            fields_[f].keys << values[f][i];
-            fields_[f].ranks << i;
+            s.keys << v[i];
+            s.ranks << i;
         }
-        fields_[f].build();
+        s.build();
     }
 }
 
@@ -45,11 +49,12 @@ void MemberIndex::Sorted::build()
 {
     sparse = {ranks};
     for (int k = 1; (1 << k) <= ranks.size(); ++k) {
-        const QVector<int>& prev = sparse.last();
         QVector<int> next(ranks.size() - (1 << k) + 1);
-        for (int i = 0; i < next.size(); ++i)
-            next[i] = std::min(prev[i], prev[i + (1 << (k - 1))]);
-        sparse << next;
+        const int* prev = sparse.constLast().constData();
+        int* to = next.data();
+        const qsizetype n = next.size(), half = qsizetype(1) << (k - 1);
+        for (qsizetype i = 0; i < n; ++i) to[i] = std::min(prev[i], prev[i + half]);
+        sparse << std::move(next);
     }
 }
 

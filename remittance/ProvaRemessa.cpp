@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cstring>
+
 namespace remessa {
 
 namespace {
@@ -10,22 +13,24 @@ constexpr int kRecord = 49;
 
 // A zero-padded amount field in hundredths; a negative amount carries its "-" inside the
 // padding ("0000-1234"). False when the field holds anything else.
-bool amount(const QByteArray& field, qint64& cents)
+bool amount(const char* field, qsizetype size, qint64& cents)
 {
-    QByteArray digits = field;
+    const char* digits = field;
+    qsizetype n = size;
     bool negative = false;
-    const qsizetype minus = digits.indexOf('-');
-    if (minus >= 0) {
+    if (const void* m = std::memchr(field, '-', size_t(size))) {
+        const qsizetype minus = static_cast<const char*>(m) - field;
         for (qsizetype i = 0; i < minus; ++i)
-            if (digits.at(i) != '0') return false;
-        digits = digits.mid(minus + 1);
+            if (field[i] != '0') return false;
+        digits = field + minus + 1;
+        n = size - minus - 1;
         negative = true;
     }
-    if (digits.isEmpty()) return false;
-    for (const char ch : digits)
-        if (ch < '0' || ch > '9') return false;
+    if (n == 0) return false;
+    for (qsizetype i = 0; i < n; ++i)
+        if (digits[i] < '0' || digits[i] > '9') return false;
     bool ok = false;
-    cents = digits.toLongLong(&ok);
+    cents = QByteArray::fromRawData(digits, n).toLongLong(&ok);
     if (negative) cents = -cents;
     return ok;
 }
@@ -48,35 +53,52 @@ QString provarArquivo(const QString& path, qint64 registros, Currency total)
     qint64 line = 0, details = 0, sum = 0;
     bool trailer = false;
     qint64 trailerCount = -1, trailerCents = 0;
+    // Read in large blocks, looked at record by record.
+    constexpr qsizetype kBlock = qsizetype(kRecord + 2) * 4096;
+    QByteArray buffer(kBlock, Qt::Uninitialized);
+    qsizetype pos = 0, end = 0;  // the bytes read and not yet looked at
+    bool atEnd = false;
     for (;;) {
-        const QByteArray rec = f.read(kRecord + 2);
-        if (rec.isEmpty()) break;
+        if (end - pos < kRecord + 2 && !atEnd) {
+            std::memmove(buffer.data(), buffer.constData() + pos, size_t(end - pos));
+            end -= pos;
+            pos = 0;
+            while (end < kBlock && !atEnd) {
+                const qint64 n = f.read(buffer.data() + end, kBlock - end);
+                if (n <= 0) atEnd = true;  // the end, or a read that fails (seen below)
+                else end += qsizetype(n);
+            }
+        }
+        if (pos == end) break;
+        const qsizetype size = std::min<qsizetype>(end - pos, kRecord + 2);
+        const char* rec = buffer.constData() + pos;
+        pos += size;
         ++line;
-        const QString where = QString("registro %1").arg(line);
-        if (rec.size() != kRecord + 2 || !rec.endsWith("\r\n") || rec.left(kRecord).contains('\n')
-            || rec.left(kRecord).contains('\r'))
-            return prefix + where + " não tem 49 caracteres seguidos de CR LF (o arquivo pode "
-                            "ter sido cortado).";
+        if (size != kRecord + 2 || rec[kRecord] != '\r' || rec[kRecord + 1] != '\n'
+            || std::memchr(rec, '\n', kRecord) || std::memchr(rec, '\r', kRecord))
+            return prefix + QString("registro %1").arg(line)
+                   + " não tem 49 caracteres seguidos de CR LF (o arquivo pode "
+                     "ter sido cortado).";
         if (trailer) return prefix + "há registros depois do trailer.";
-        const char type = rec.at(0);
+        const char type = rec[0];
         if (line == 1) {
             if (type != '0') return prefix + "o primeiro registro não é o header.";
-            continue;
-        }
-        if (type == '1') {
+        } else if (type == '1') {
             qint64 cents = 0;
-            if (!amount(rec.mid(28, 13), cents))
-                return prefix + where + " tem um valor que não é um número.";
+            if (!amount(rec + 28, 13, cents))
+                return prefix + QString("registro %1").arg(line)
+                       + " tem um valor que não é um número.";
             ++details;
             sum += cents;
         } else if (type == '9') {
             trailer = true;
             bool ok = false;
-            trailerCount = rec.mid(1, 10).toLongLong(&ok);
-            if (!ok || !amount(rec.mid(11, 15), trailerCents))
+            trailerCount = QByteArray::fromRawData(rec + 1, 10).toLongLong(&ok);
+            if (!ok || !amount(rec + 11, 15, trailerCents))
                 return prefix + "o trailer não traz quantidade e total numéricos.";
         } else {
-            return prefix + where + " tem um tipo desconhecido (\"" + QChar(type) + "\").";
+            return prefix + QString("registro %1").arg(line) + " tem um tipo desconhecido (\""
+                   + QChar(type) + "\").";
         }
     }
     if (f.error() != QFileDevice::NoError)

@@ -2,6 +2,9 @@
 
 #include "core/MainRoutines.h"
 
+#include <QByteArray>
+
+#include <charconv>
 #include <cmath>
 
 namespace remessa {
@@ -45,6 +48,38 @@ QString detailRecord(const QString& codInt, const QString& matricula, const QDat
     return "1" + Padlzero(codInt, 2) + Padlzero(RetirarMascara(matricula, "./-"), 15) + month
            + year + Padlzero(codVerba, 4) + Padlzero(FormataValor(value), 13) + year + month
            + "0+";
+}
+
+bool appendDetailBytes(QByteArray& out, const QByteArray& lead, const char* matricula,
+                       qsizetype matriculaSize, const QByteArray& middle, Currency value,
+                       const QByteArray& tail)
+{
+    // The enrolment number without ".", "/" and "-", its last 15 characters, zero-padded.
+    char mat[16];
+    qsizetype kept = 0;
+    for (qsizetype i = matriculaSize; i-- > 0;) {
+        const auto ch = static_cast<unsigned char>(matricula[i]);
+        if (ch >= 0x80) return false;
+        if (ch == '.' || ch == '/' || ch == '-') continue;
+        if (kept < 15) mat[15 - ++kept] = char(ch);
+    }
+    // The amount in hundredths truncated, as FormataValor writes it, in its last 13 characters.
+    char num[24];
+    const auto res = std::to_chars(num, num + sizeof num, value / 100);
+    qsizetype numSize = res.ptr - num;
+    const char* numStart = num;
+    if (numSize > 13) {
+        numStart += numSize - 13;
+        numSize = 13;
+    }
+    out.append(lead);
+    out.append(15 - kept, '0');
+    out.append(mat + 15 - kept, kept);
+    out.append(middle);
+    out.append(13 - numSize, '0');
+    out.append(numStart, numSize);
+    out.append(tail);
+    return true;
 }
 
 QString trailerRecord(qint64 count, Currency total)

@@ -27,4 +27,13 @@ QString detailRecord(const QString& codInt, const QString& matricula, const QDat
                      const QString& codVerba, Currency value);
 QString trailerRecord(qint64 count, Currency total);
 
+// The detail record of detailRecord() as the bytes written to the file (Windows-1252, without
+// the line end), appended to `out`; the parts that stay the same across a generation are given
+// already encoded: `lead` is "1" and the interface code, `middle` the month, year and payroll
+// code, `tail` the year, month and "0+". False, with nothing appended, when the enrolment
+// number is not plain ASCII (the caller then goes through detailRecord()).
+bool appendDetailBytes(QByteArray& out, const QByteArray& lead, const char* matricula,
+                       qsizetype matriculaSize, const QByteArray& middle, Currency value,
+                       const QByteArray& tail);
+
 }  // namespace remessa
