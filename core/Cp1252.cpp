@@ -31,17 +31,24 @@ QByteArray encode(const QString& text)
     return out;
 }
 
-QString decode(const QByteArray& bytes)
+QString decode(QByteArrayView bytes)
 {
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar* to = out.data();
+    QString out;
+    appendDecoded(out, bytes);
+    return out;
+}
+
+void appendDecoded(QString& out, QByteArrayView bytes)
+{
+    const qsizetype at = out.size();
+    out.resize(at + bytes.size());
+    QChar* to = out.data() + at;
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
         if (b >= 0x80 && b < 0xA0)
             *to++ = kHigh[b - 0x80] ? QChar(kHigh[b - 0x80]) : QChar(0xFFFD);
         else *to++ = QChar(b);
     }
-    return out;
 }
 
 }  // namespace cp1252

@@ -2,12 +2,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace cp1252 {
 
 // Characters the code page lacks become "?".
 QByteArray encode(const QString& text);
-QString decode(const QByteArray& bytes);
+QString decode(QByteArrayView bytes);
+// Appends the decoded `bytes` to `out`.
+void appendDecoded(QString& out, QByteArrayView bytes);
 
 }  // namespace cp1252

@@ -16,44 +16,66 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QCryptographicHash>
 
+#include <algorithm>
+#include <charconv>
 #include <memory>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace retorno {
 
 namespace {
 
-QString withoutTrailingBlanks(const QString& s)
+// The length of `s` without its trailing blanks.
+template <typename Text>
+qsizetype withoutTrailingBlanks(const Text& s)
 {
     qsizetype n = s.size();
     while (n > 0 && s.at(n - 1) == ' ') --n;
-    return s.left(n);
+    return n;
+}
+
+// A blank of the code page: tab to carriage return, space, no-break space.
+bool blank(char c)
+{
+    return (c >= 9 && c <= 13) || c == ' ' || c == '\xA0';
 }
 
 // The member of a line: by enrolment number, by account, by name; -1 when none.
-qint64 findMember(const MemberIndex& members, const Linha& l)
+qint64 findMember(MemberIndex& members, const Linha& l)
 {
-    const QString n = QString::number(l.numero);
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), l.numero).ptr;
+    const std::string_view n(digits, size_t(end - digits));
     qint64 id = members.find(MemberIndex::Matricula, n);
     if (id < 0) id = members.find(MemberIndex::Conta, n);
-    if (id < 0) id = members.find(MemberIndex::Nome, withoutTrailingBlanks(l.nome.toUpper()));
+    if (id < 0) {
+        const QString name = cp1252::decode(l.nome).toUpper();
+        const QByteArray utf8 = QStringView(name).first(withoutTrailingBlanks(name)).toUtf8();
+        id = members.find(MemberIndex::Nome, std::string_view(utf8.constData(), size_t(utf8.size())));
+    }
     return id;
 }
 
+// A value of the key of RET_DEBITO: a number, or empty (NULL).
+using Valor = std::optional<double>;
+
 // A RET_DEBITO row of the month, by its primary key (empty values first).
 struct RetRow {
-    qint64 rowid;
-    QString date, returned;  // ISO dates; empty when empty
-    QVariant remessa, valor;
+    qint64 member, rowid;
+    std::string date, returned;  // as stored (ISO dates); empty when empty
+    Valor remessa, valor;
 };
 
-int compareKey(const QVariant& a, const QVariant& b)
+int compareKey(const Valor& a, const Valor& b)
 {
-    const bool na = !a.isValid() || a.isNull(), nb = !b.isValid() || b.isNull();
-    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
-    const double x = a.toDouble(), y = b.toDouble();
-    return x < y ? -1 : (x > y ? 1 : 0);
+    if (!a || !b) return bool(a) == bool(b) ? 0 : (a ? 1 : -1);
+    return *a < *b ? -1 : (*a > *b ? 1 : 0);
 }
 
 // The primary key order: DEB_DATA, DEB_DATA_RETORNO, (DEB_ASS_ID equal), DEB_REMESSA,
@@ -81,7 +103,8 @@ struct LinhaRecusada {};
 class MonthRows {
 public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
-        : c_(c), today_(today.toString(Qt::ISODate)), first_(first.toString(Qt::ISODate))
+        : c_(c), today_(today.toString(Qt::ISODate).toStdString()),
+          first_(first.toString(Qt::ISODate).toStdString())
     {
         c.attach("RET_DEBITO.DB");
         db::StmtGuard st(db::prepare(c.handle(),
@@ -89,12 +112,12 @@ public:
             "FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA >= ? AND DEB_DATA <= ?", "RET_DEBITO.DB"));
         db::bindAll(st.get(), {first, last});
         int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            const qint64 member = qint64(sqlite3_column_double(st.get(), 1));
-            rows_[member] << RetRow{sqlite3_column_int64(st.get(), 0), text(st.get(), 2),
-                                    text(st.get(), 3), value(st.get(), 4), value(st.get(), 5)};
-        }
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
+            rows_.push_back(RetRow{qint64(sqlite3_column_double(st.get(), 1)),
+                                   sqlite3_column_int64(st.get(), 0), text(st.get(), 2),
+                                   text(st.get(), 3), value(st.get(), 4), value(st.get(), 5)});
         if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
+        sortByMember();
         update_.reset(new db::StmtGuard(db::prepare(c.handle(),
             "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
             "WHERE rowid = ?")));
@@ -103,45 +126,91 @@ public:
             "DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) VALUES (?, ?, ?, ?, 0, ?, ?)")));
     }
 
-    void record(qint64 member, const QVariant& reason)
+    // Records the outcome `reason` (UTF-8; empty when the debit was paid) of `member`.
+    void record(qint64 member, const QByteArray& reason)
     {
-        QVector<RetRow>& rows = rows_[member];
-        if (!rows.isEmpty()) {
-            RetRow* firstRow = &*std::min_element(rows.begin(), rows.end(), keyLess);
-            RetRow changed = *firstRow;
-            changed.returned = today_;
-            for (const RetRow& r : rows)
-                if (r.rowid != changed.rowid && compareRows(r, changed) == 0) throw LinhaRecusada();
-            sqlite3_stmt* st = update_->get();
-            sqlite3_reset(st);
-            db::bindAll(st, {reason});
-            sqlite3_bind_text(st, 2, todayUtf8_.constData(), int(todayUtf8_.size()), SQLITE_STATIC);
-            sqlite3_bind_int64(st, 3, changed.rowid);
-            step(st);
-            *firstRow = changed;
-        } else {
-            run(*insert_, {first_, today_, reason, double(member), today_, qint64(UsuarioAtual)});
-            rows << RetRow{sqlite3_last_insert_rowid(c_.handle()), first_, today_, 0.0, QVariant()};
+        const auto [begin, end] = rowsOf(member);
+        if (begin == end) {
+            insert(member, reason);
+            return;
         }
+        RetRow* firstRow = std::min_element(begin, end, keyLess);
+        RetRow changed = *firstRow;
+        changed.returned = today_;
+        for (const RetRow* r = begin; r != end; ++r)
+            if (r->rowid != changed.rowid && compareRows(*r, changed) == 0) throw LinhaRecusada();
+        sqlite3_stmt* st = update_->get();
+        sqlite3_reset(st);
+        bindText(st, 1, reason);
+        bindText(st, 2, today_);
+        sqlite3_bind_int64(st, 3, changed.rowid);
+        step(st);
+        firstRow->returned = today_;
     }
 
 private:
-    static QString text(sqlite3_stmt* st, int col)
+    static std::string text(sqlite3_stmt* st, int col)
     {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? QString::fromUtf8(p) : QString();
+        return p ? std::string(p, size_t(sqlite3_column_bytes(st, col))) : std::string();
     }
-    static QVariant value(sqlite3_stmt* st, int col)
+    static Valor value(sqlite3_stmt* st, int col)
     {
-        return sqlite3_column_type(st, col) == SQLITE_NULL ? QVariant()
-                                                             : QVariant(sqlite3_column_double(st, col));
+        return sqlite3_column_type(st, col) == SQLITE_NULL ? Valor()
+                                                           : Valor(sqlite3_column_double(st, col));
     }
-    void run(db::StmtGuard& st, const QVector<QVariant>& params)
+    // Binds the text, or NULL when it is empty; the text outlives the statement's step.
+    template <typename Text>
+    static void bindText(sqlite3_stmt* st, int i, const Text& t)
     {
-        sqlite3_reset(st.get());
-        db::bindAll(st.get(), params);
-        step(st.get());
+        if (t.size() == 0) sqlite3_bind_null(st, i);
+        else sqlite3_bind_text(st, i, t.data(), int(t.size()), SQLITE_STATIC);
     }
+
+    // Puts the rows in member order, each member's in the order read. They often come so.
+    void sortByMember()
+    {
+        auto byMember = [](const RetRow& a, const RetRow& b) { return a.member < b.member; };
+        if (std::is_sorted(rows_.begin(), rows_.end(), byMember)) return;
+        std::vector<uint32_t> order(rows_.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
+            return rows_[a].member < rows_[b].member;
+        });
+        std::vector<RetRow> sorted;
+        sorted.reserve(rows_.size());
+        for (const uint32_t i : order) sorted.push_back(std::move(rows_[i]));
+        rows_ = std::move(sorted);
+    }
+
+    // The member's rows: those read from the table, or those this import inserted.
+    std::pair<RetRow*, RetRow*> rowsOf(qint64 member)
+    {
+        const auto [b, e] = std::equal_range(
+            rows_.begin(), rows_.end(), RetRow{member, 0, {}, {}, {}, {}},
+            [](const RetRow& x, const RetRow& y) { return x.member < y.member; });
+        if (b != e) return {&*b, &*b + (e - b)};
+        const auto it = inserted_.find(member);
+        if (it == inserted_.end()) return {nullptr, nullptr};
+        return {&it->second, &it->second + 1};
+    }
+
+    // A member without a row in the month gets one.
+    void insert(qint64 member, const QByteArray& reason)
+    {
+        sqlite3_stmt* st = insert_->get();
+        sqlite3_reset(st);
+        bindText(st, 1, first_);
+        bindText(st, 2, today_);
+        bindText(st, 3, reason);
+        sqlite3_bind_double(st, 4, double(member));
+        bindText(st, 5, today_);
+        sqlite3_bind_int64(st, 6, UsuarioAtual);
+        step(st);
+        inserted_[member] = RetRow{member, sqlite3_last_insert_rowid(c_.handle()), first_,
+                                   today_, 0.0, Valor()};
+    }
+
     void step(sqlite3_stmt* st)
     {
         if (sqlite3_step(st) == SQLITE_DONE) return;
@@ -151,9 +220,9 @@ private:
     }
 
     db::Connection& c_;
-    QString today_, first_;
-    QByteArray todayUtf8_ = today_.toUtf8();
-    QHash<qint64, QVector<RetRow>> rows_;
+    const std::string today_, first_;
+    std::vector<RetRow> rows_;                // by member, each member's in rowid order
+    std::unordered_map<qint64, RetRow> inserted_;
     std::unique_ptr<db::StmtGuard> update_, insert_;
 };
 
@@ -165,6 +234,34 @@ const QString kNome("     NOME: ");
 const QString kMatricula("     MATRICULA: ");
 const QString kMotivo("     MOTIVO: ");
 
+// The reason of a line as RET_DEBITO keeps it: without trailing blanks, in UTF-8; empty when
+// the debit was paid. The lines of a file repeat a few reasons, so the last one is kept.
+class Motivo {
+public:
+    const QByteArray& utf8(QByteArrayView motivo)
+    {
+        const QByteArrayView reason = motivo.first(withoutTrailingBlanks(motivo));
+        if (reason != last_) {
+            last_ = reason.toByteArray();
+            utf8_ = cp1252::decode(last_).toUtf8();
+        }
+        return utf8_;
+    }
+
+private:
+    QByteArray last_, utf8_;
+};
+
+// One line of the summary: `label` followed by `text` (Windows-1252).
+QString linhaResumo(const QString& label, QByteArrayView text)
+{
+    QString line;
+    line.reserve(label.size() + text.size());
+    line += label;
+    cp1252::appendDecoded(line, text);
+    return line;
+}
+
 // A file that cannot be read to its end: the import stops, nothing changed.
 struct ErroDeLeitura {
     QString message;
@@ -173,8 +270,8 @@ struct ErroDeLeitura {
 // The lines of the file, in one transaction that commits only when all were read. Throws
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
-                    const QDate& today, const MemberIndex& members, const Progress& progress,
-                    QStringList& resumo, const QByteArray& impressao)
+                    const QDate& today, MemberIndex& members, const Progress& progress,
+                    QStringList& resumo)
 {
     qint64 lidas = 0, importadas = 0, naoEncontradas = 0;
     const qint64 size = file.size();
@@ -182,20 +279,22 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
     MonthRows monthRows(conn, first, last, today);
     bool matched = false;
     qint64 done = 0;
-    LeitorLinhas reader(file);
+    QCryptographicHash impressao(kAlgoritmoImpressao);
+    LeitorLinhas reader(file, 128, &impressao);
     QByteArray raw;
     qint64 length = 0;
+    Motivo motivo;
+    resumo.reserve(resumo.size() + 5 * (size / 92 + 1));  // the lines of a file of 90 positions
     while (reader.next(raw, length)) {
         done += length;
         ++lidas;
         if (progress) progress(done, size);
         Linha l;
-        if (!lerLinha(cp1252::decode(raw), l)) continue;
+        if (!lerLinha(raw, l)) continue;
         const qint64 member = findMember(members, l);
         try {
             if (member >= 0) {
-                const QString reason = withoutTrailingBlanks(l.motivo);
-                monthRows.record(member, reason.isEmpty() ? QVariant() : QVariant(reason));
+                monthRows.record(member, motivo.utf8(l.motivo));
                 matched = true;
             }
         } catch (const LinhaRecusada&) {
@@ -203,8 +302,10 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         }
         ++(member >= 0 ? importadas : naoEncontradas);
         resumo << kVazio << (member >= 0 ? kImportado : kNaoEncontrado)
-               << kNome + l.nome << kMatricula + QString::number(l.numero);
-        if (!l.motivo.trimmed().isEmpty()) resumo << kMotivo + l.motivo;
+               << linhaResumo(kNome, l.nome)
+               << linhaResumo(kMatricula, QByteArray::number(l.numero));
+        if (!std::all_of(l.motivo.begin(), l.motivo.end(), blank))
+            resumo << linhaResumo(kMotivo, l.motivo);
     }
     if (reader.error())
         throw ErroDeLeitura{QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o "
@@ -212,7 +313,7 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
                                 .arg(file.fileName(), file.errorString())};
     // The file counts as imported, and the import as done, with the outcomes themselves.
     const QString mesAno = first.toString("MM/yyyy");
-    registrarImportacao(conn, impressao, file.fileName(), first.month(), first.year(), today,
+    registrarImportacao(conn, textoImpressao(impressao), file.fileName(), first.month(), first.year(), today,
                         lidas);
     historico::registrar(conn, "Retorno",
                          QString("arquivo %1 para %2: %3 linha(s), %4 importada(s), %5 sem "
@@ -225,18 +326,23 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
 
 }  // namespace
 
-bool lerLinha(const QString& line, Linha& out)
+bool lerLinha(QByteArrayView line, Linha& out)
 {
-    const QString used = line.left(90);
-    const QString number = used.left(15).trimmed();
+    const QByteArrayView used = line.first(std::min<qsizetype>(line.size(), 90));
+    QByteArrayView number = used.first(std::min<qsizetype>(used.size(), 15));
+    // Blanks as the code page has them: tab to carriage return, space, no-break space.
+    while (!number.isEmpty() && blank(number.front())) number = number.sliced(1);
+    while (!number.isEmpty() && blank(number.back())) number.chop(1);
     if (number.isEmpty()) return false;
-    for (const QChar c : number)
-        if (!c.isDigit() || c.unicode() > 127) return false;
-    bool ok = false;
-    out.numero = number.toLongLong(&ok);
-    if (!ok) return false;
-    out.nome = used.mid(15, 45);
-    out.motivo = used.mid(60, 30);
+    qint64 n = 0;
+    for (const char c : number) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + (c - '0');  // at most 15 digits
+    }
+    out.numero = n;
+    out.nome = used.size() > 15 ? used.sliced(15, std::min<qsizetype>(used.size() - 15, 45))
+                                : QByteArrayView();
+    out.motivo = used.size() > 60 ? used.sliced(60) : QByteArrayView();
     return true;
 }
 
@@ -277,7 +383,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     if (!dm.TRet_Debito->active()) dm.TRet_Debito->open();
     dm.TAssociados->setIndexFieldNames("ASS_CONTA_CORRENTE");
     db::Connection& conn = *dm.TRet_Debito->connection();
-    const MemberIndex members(conn);
+    MemberIndex members(conn);
 
     const QString m = QString::number(month), y = QString::number(year);
     Resultado r;
@@ -287,8 +393,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     // RET_DEBITO as it was and the file under its name.
     bool matched = false;
     try {
-        matched = importarLinhas(conn, file, first, last, today, members, progress, r.resumo,
-                                 impressaoDigital(path));
+        matched = importarLinhas(conn, file, first, last, today, members, progress, r.resumo);
     } catch (const ErroDeLeitura& e) {
         throw db::EngineError(e.message);
     } catch (const db::EngineError& e) {

@@ -3,6 +3,7 @@
 // date. Works on the return module's datasets and leaves the month's range on TRet_Debito.
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -13,15 +14,17 @@ class TDMRet_Debito;
 
 namespace retorno {
 
-// One line of the return file, as read: only its first 90 positions count.
+// One line of the return file, as read: only its first 90 positions count. The texts are
+// parts of the line's bytes (Windows-1252), valid as long as the line is.
 struct Linha {
-    qint64 numero = 0;  // positions 1-15
-    QString nome;       // 16-60, trailing blanks kept
-    QString motivo;     // 61-90, trailing blanks kept
+    qint64 numero = 0;      // positions 1-15
+    QByteArrayView nome;    // 16-60, trailing blanks kept
+    QByteArrayView motivo;  // 61-90, trailing blanks kept
 };
 
-// Reads a line; false when its first 15 positions are not a number (the line is passed over).
-bool lerLinha(const QString& line, Linha& out);
+// Reads a line (bytes in Windows-1252); false when its first 15 positions are not a number
+// (the line is passed over).
+bool lerLinha(QByteArrayView line, Linha& out);
 
 // Bytes of the file's lines read so far, and the file's size.
 using Progress = std::function<void(qint64 position, qint64 size)>;

@@ -1,5 +1,7 @@
 #include "remittance/LeitorLinhas.h"
 
+#include <QCryptographicHash>
+
 namespace retorno {
 
 namespace {
@@ -13,6 +15,7 @@ bool LeitorLinhas::fill()
     const qint64 n = in_.read(buffer_.data(), kChunk);
     if (n < 0) error_ = true;
     buffer_.resize(n > 0 ? n : 0);
+    if (hash_ && n > 0) hash_->addData(buffer_);
     pos_ = 0;
     return n > 0;
 }

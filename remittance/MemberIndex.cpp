@@ -1,16 +1,34 @@
 #include "remittance/MemberIndex.h"
 
-#include "core/TextHelpers.h"
 #include "core/engine/Connection.h"
 #include "core/engine/SqlValue.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
-#include <vector>
 
 namespace retorno {
+
+namespace {
+
+uint32_t hashOf(std::string_view v)
+{
+    const size_t h = std::hash<std::string_view>{}(v);
+    return uint32_t(h ^ (h >> 32));
+}
+
+// The first eight bytes of a value, zero-padded, as a number that orders as the bytes do.
+uint64_t headOf(std::string_view v)
+{
+    uint64_t h = 0;
+    for (size_t i = 0; i < 8; ++i)
+        h = (h << 8) | (i < v.size() ? uint8_t(v[i]) : 0u);
+    return h;
+}
+
+}  // namespace
 
 MemberIndex::MemberIndex(db::Connection& c)
 {
@@ -20,75 +38,130 @@ MemberIndex::MemberIndex(db::Connection& c)
         "SELECT ASS_ID, ASS_MATRICULA, ASS_CONTA_CORRENTE, ASS_NOME FROM ASSOCIADOS.ASSOCIADOS "
         "ORDER BY ASS_CONTA_CORRENTE, ASS_NOME, ASS_ID",
         "ASSOCIADOS.DB"));
-    QVector<QString> values[3];
-    while (sqlite3_step(st.get()) == SQLITE_ROW) {
-        ids_ << sqlite3_column_int64(st.get(), 0);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        ids_.push_back(sqlite3_column_int64(st.get(), 0));
         for (int f = 0; f < 3; ++f) {
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), f + 1));
-            const QString v = p ? QString::fromUtf8(p) : QString();
-            values[f] << (f == Matricula ? numeroEnviado(v) : v);
+            const std::string_view v(p ? p : "", size_t(sqlite3_column_bytes(st.get(), f + 1)));
+            if (f == Matricula) fields_[f].add(numeroEnviado(v));
+            else fields_[f].add(v);
         }
     }
-    for (int f = 0; f < 3; ++f) {
-        const QString* v = values[f].constData();
-        std::vector<int> order(size_t(ids_.size()));
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [v](int a, int b) { return v[a] < v[b]; });
-        Sorted& s = fields_[f];
-        s.keys.reserve(qsizetype(order.size()));
-        s.ranks.reserve(qsizetype(order.size()));
-        for (int i : order) {
-            s.keys << v[i];
-            s.ranks << i;
+    if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "ASSOCIADOS.DB");
+    for (Values& v : fields_) v.buildEqual();
+}
+
+qint64 MemberIndex::find(Field field, std::string_view text)
+{
+    if (text.empty()) return -1;
+    int position = fields_[field].firstEqual(text);
+    if (position < 0) position = fields_[field].firstPrefixed(text);
+    return position < 0 ? -1 : ids_[size_t(position)];
+}
+
+std::string MemberIndex::numeroEnviado(std::string_view matricula)
+{
+    size_t b = 0, e = matricula.size();
+    while (b < e && uint8_t(matricula[b]) <= 32) ++b;
+    while (e > b && uint8_t(matricula[e - 1]) <= 32) --e;
+    std::string n;
+    n.reserve(e - b);
+    for (size_t i = b; i < e; ++i)
+        if (matricula[i] != '.' && matricula[i] != '/' && matricula[i] != '-') n += matricula[i];
+    size_t zeros = 0;
+    while (zeros + 1 < n.size() && n[zeros] == '0') ++zeros;
+    return n.substr(zeros);
+}
+
+void MemberIndex::Values::add(std::string_view v)
+{
+    bytes_.append(v);
+    start_.push_back(uint32_t(bytes_.size()));
+}
+
+void MemberIndex::Values::buildEqual()
+{
+    const size_t n = start_.size() - 1;
+    size_t capacity = 16;
+    while (capacity < 2 * n) capacity *= 2;
+    slots_.assign(capacity, Slot{});
+    const size_t mask = capacity - 1;
+    for (size_t i = 0; i < n; ++i) {
+        const std::string_view v = at(int(i));
+        const uint32_t h = hashOf(v);
+        for (size_t s = h & mask;; s = (s + 1) & mask) {
+            Slot& slot = slots_[s];
+            if (slot.position < 0) {
+                slot = Slot{int32_t(i), h};
+                break;
+            }
+            if (slot.hash == h && at(slot.position) == v) break;  // an earlier member has it
         }
-        s.build();
     }
 }
 
-void MemberIndex::Sorted::build()
+int MemberIndex::Values::firstEqual(std::string_view text) const
 {
-    sparse = {ranks};
-    for (int k = 1; (1 << k) <= ranks.size(); ++k) {
-        QVector<int> next(ranks.size() - (1 << k) + 1);
-        const int* prev = sparse.constLast().constData();
-        int* to = next.data();
-        const qsizetype n = next.size(), half = qsizetype(1) << (k - 1);
-        for (qsizetype i = 0; i < n; ++i) to[i] = std::min(prev[i], prev[i + half]);
-        sparse << std::move(next);
+    const uint32_t h = hashOf(text);
+    const size_t mask = slots_.size() - 1;
+    for (size_t s = h & mask;; s = (s + 1) & mask) {
+        const Slot& slot = slots_[s];
+        if (slot.position < 0) return -1;
+        if (slot.hash == h && at(slot.position) == text) return slot.position;
     }
 }
 
-int MemberIndex::Sorted::minRank(int from, int to) const
+int MemberIndex::Values::firstPrefixed(std::string_view text)
 {
-    int k = 0;
-    while ((2 << k) <= to - from) ++k;
-    return std::min(sparse[k][from], sparse[k][to - (1 << k)]);
+    if (order_.empty() && start_.size() > 1) buildOrder();
+    auto value = [this](int i) { return at(i); };
+    const auto lo = std::partition_point(order_.cbegin(), order_.cend(),
+                                         [&](int i) { return value(i) < text; });
+    const auto end = std::partition_point(lo, order_.cend(), [&](int i) {
+        return value(i).substr(0, text.size()) == text;
+    });
+    if (lo == end) return -1;
+    if (sparse_.empty()) buildSparse();
+    return minPosition(size_t(lo - order_.cbegin()), size_t(end - order_.cbegin()));
 }
 
-qint64 MemberIndex::find(Field field, const QString& text) const
+void MemberIndex::Values::buildOrder()
 {
-    if (text.isEmpty()) return -1;
-    const Sorted& s = fields_[field];
-    const auto lo = std::lower_bound(s.keys.cbegin(), s.keys.cend(), text);
-    // The keys equal to the text, then those that begin with it, follow one another.
-    const auto equalEnd = std::upper_bound(lo, s.keys.cend(), text);
-    const auto prefixEnd = std::partition_point(
-        lo, s.keys.cend(), [&](const QString& k) { return k.startsWith(text); });
-    const auto first = int(lo - s.keys.cbegin());
-    if (lo != equalEnd) return ids_[s.minRank(first, int(equalEnd - s.keys.cbegin()))];
-    if (lo == prefixEnd) return -1;
-    return ids_[s.minRank(first, int(prefixEnd - s.keys.cbegin()))];
+    const size_t n = start_.size() - 1;
+    struct Entry {
+        uint64_t head;
+        int position;
+    };
+    std::vector<Entry> entries(n);
+    for (size_t i = 0; i < n; ++i) entries[i] = Entry{headOf(at(int(i))), int(i)};
+    std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
+        if (a.head != b.head) return a.head < b.head;
+        const int c = at(a.position).compare(at(b.position));
+        return c != 0 ? c < 0 : a.position < b.position;
+    });
+    order_.resize(n);
+    for (size_t i = 0; i < n; ++i) order_[i] = entries[i].position;
 }
 
-QString MemberIndex::numeroEnviado(const QString& matricula)
+void MemberIndex::Values::buildSparse()
 {
-    qsizetype b = 0, e = matricula.size();
-    while (b < e && matricula.at(b).unicode() <= 32) ++b;
-    while (e > b && matricula.at(e - 1).unicode() <= 32) --e;
-    QString n = RetirarMascara(matricula.mid(b, e - b), "./-");
-    qsizetype zeros = 0;
-    while (zeros + 1 < n.size() && n.at(zeros) == '0') ++zeros;
-    return n.mid(zeros);
+    const size_t n = order_.size();
+    sparse_ = {order_};
+    for (size_t k = 1; (size_t(1) << k) <= n; ++k) {
+        const std::vector<int>& prev = sparse_.back();
+        const size_t half = size_t(1) << (k - 1);
+        std::vector<int> next(n - (size_t(1) << k) + 1);
+        for (size_t i = 0; i < next.size(); ++i) next[i] = std::min(prev[i], prev[i + half]);
+        sparse_.push_back(std::move(next));
+    }
+}
+
+int MemberIndex::Values::minPosition(size_t from, size_t to) const
+{
+    size_t k = 0;
+    while ((size_t(2) << k) <= to - from) ++k;
+    return std::min(sparse_[k][from], sparse_[k][to - (size_t(1) << k)]);
 }
 
 }  // namespace retorno

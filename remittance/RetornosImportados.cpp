@@ -29,13 +29,12 @@ bool existe(db::Connection& c)
     return sqlite3_step(st.get()) == SQLITE_ROW;
 }
 
-}  // namespace
-
-QByteArray impressaoDigital(const QString& path)
+// The content of the file at `path` through `algorithm`; empty when it cannot be read.
+QByteArray hashOfFile(const QString& path, QCryptographicHash::Algorithm algorithm)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(algorithm);
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     for (;;) {
         const qint64 n = f.read(buffer.data(), buffer.size());
@@ -44,6 +43,31 @@ QByteArray impressaoDigital(const QString& path)
         hash.addData(QByteArrayView(buffer.constData(), n));
     }
     return hash.result().toHex();
+}
+
+const QByteArray kPrefixo("blake2b:");
+
+// Whether imports were recorded with the fingerprint of before (SHA-256 alone).
+bool haImpressoesAntigas(db::Connection& c)
+{
+    if (!existe(c)) return false;
+    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.RETORNOS_IMPORTADOS WHERE "
+                                             "IMPRESSAO NOT LIKE ? LIMIT 1"));
+    db::bindAll(st.get(), {QString::fromLatin1(kPrefixo + '%')});
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
+}  // namespace
+
+QByteArray textoImpressao(const QCryptographicHash& hash)
+{
+    return kPrefixo + hash.result().toHex();
+}
+
+QByteArray impressaoDigital(const QString& path)
+{
+    const QByteArray hex = hashOfFile(path, kAlgoritmoImpressao);
+    return hex.isEmpty() ? hex : kPrefixo + hex;
 }
 
 std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao)
@@ -66,8 +90,10 @@ std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QB
 
 std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path)
 {
-    return importacaoAnterior(db::Session::instance().connectionFor("Tolmare"),
-                              impressaoDigital(path));
+    db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+    if (auto anterior = importacaoAnterior(c, impressaoDigital(path))) return anterior;
+    if (!haImpressoesAntigas(c)) return std::nullopt;
+    return importacaoAnterior(c, hashOfFile(path, QCryptographicHash::Sha256));
 }
 
 void registrarImportacao(db::Connection& c, const QByteArray& impressao, const QString& arquivo,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDate>
 #include <QString>
 
@@ -15,8 +16,13 @@ namespace db { class Connection; }
 
 namespace retorno {
 
-// The SHA-256 of the file's content, in hexadecimal, read in bounded pieces. Empty when the
-// file cannot be read.
+// The fingerprint of a content: "blake2b:" and its BLAKE2b-256 in hexadecimal. Imports recorded
+// before carry the SHA-256 in hexadecimal alone, and are still recognised.
+constexpr QCryptographicHash::Algorithm kAlgoritmoImpressao = QCryptographicHash::Blake2b_256;
+QByteArray textoImpressao(const QCryptographicHash& hash);  // of a hash of kAlgoritmoImpressao
+
+// The fingerprint of the file at `path`, read in bounded pieces. Empty when the file cannot be
+// read.
 QByteArray impressaoDigital(const QString& path);
 
 struct ImportacaoAnterior {

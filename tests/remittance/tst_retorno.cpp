@@ -6,9 +6,11 @@
 #include "core/Cp1252.h"
 #include "remittance/GerarRemessa.h"
 #include "remittance/ImportarRetorno.h"
+#include "remittance/MemberIndex.h"
 #include "tests/common/TestData.h"
 #include "tests/remittance/RemessaFixtures.h"
 
+#include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 
 #include <QCoreApplication>
@@ -123,6 +125,42 @@ private slots:
                                          "10/07/2026|03/08/2026|3|7|"}));
         // The month's range stays on the consultation's table.
         QCOMPARE(dm.TRet_Debito->recordCount(), 4);
+    }
+
+    // The searches themselves, over the members of init() and these: among equal values the
+    // first in account order wins, then among values that begin with the text.
+    void memberSearch_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("id");
+        const int m = retorno::MemberIndex::Matricula, c = retorno::MemberIndex::Conta,
+                  n = retorno::MemberIndex::Nome;
+        QTest::newRow("equal, first in account order") << m << "5005" << qint64(6);
+        QTest::newRow("masked equal to plain") << m << "987654" << qint64(2);
+        QTest::newRow("zeros dropped") << m << "77" << qint64(4);
+        QTest::newRow("prefix, first in account order") << m << "50" << qint64(6);
+        QTest::newRow("equal before prefix") << c << "555" << qint64(2);
+        QTest::newRow("account prefix") << c << "65" << qint64(3);
+        QTest::newRow("accented name") << n << "JOÃO" << qint64(7);
+        QTest::newRow("accented prefix") << n << "JOÃ" << qint64(7);
+        QTest::newRow("case counts") << n << "joão" << qint64(-1);
+        QTest::newRow("none") << c << "777" << qint64(-1);
+        QTest::newRow("empty") << n << "" << qint64(-1);
+    }
+    void memberSearch()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, text);
+        QFETCH(qint64, id);
+        member("ENZO", "5005", "800");  // 5
+        member("FABIO", "05005", "050");  // 6: the same number, earlier in account order
+        member("JOÃO", "", "5559");     // 7
+        db::Connection c(folder_);
+        retorno::MemberIndex index(c);
+        const QByteArray utf8 = text.toUtf8();
+        QCOMPARE(index.find(retorno::MemberIndex::Field(field),
+                            std::string_view(utf8.constData(), size_t(utf8.size()))), id);
     }
 
     // A member is found by the number the remittance sent for it, whatever masks and zeros
@@ -437,7 +475,7 @@ private slots:
         QFETCH(bool, member);
         QFETCH(qint64, number);
         retorno::Linha l;
-        QCOMPARE(retorno::lerLinha(text, l), member);
+        QCOMPARE(retorno::lerLinha(text.toLatin1(), l), member);
         if (member) QCOMPARE(l.numero, number);
     }
 };

@@ -6,10 +6,12 @@
 #include "core/engine/EngineError.h"
 #include "remittance/GerarRemessa.h"
 #include "remittance/ProvaRemessa.h"
+#include "remittance/RetornosImportados.h"
 #include "remittance/VerificarRemessa.h"
 #include "tests/common/TestData.h"
 #include "tests/remittance/RemessaFixtures.h"
 
+#include <QCryptographicHash>
 #include <QTest>
 
 namespace {
@@ -54,6 +56,7 @@ private slots:
     void proof();
     void proofStopsAGeneration();
     void returnImportedTwice();
+    void returnImportedUnderTheEarlierFingerprint();
     void logOfCommandLine();
     void logIsAppendOnly();
 };
@@ -202,6 +205,29 @@ void TestSalvaguardas::returnImportedTwice()
     QCOMPARE(runCli(folder_, {"retorno", "--arquivo", second, "--mes", "11/2026",
                               "--reimportar"}, &out, &err), 0);
     QVERIFY(!QFile::exists(second));
+}
+
+// A file recorded with the fingerprint of earlier versions (its SHA-256 alone) is recognised.
+void TestSalvaguardas::returnImportedUnderTheEarlierFingerprint()
+{
+    parametros(5);
+    group();
+    member("ANA", "111");
+    const QByteArray content = fileLines({"000000000000111ANA"});
+    const QString path = dir_.path() + "/ret.txt";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size() && f.flush());
+    {
+        db::Connection c(folder_);
+        retorno::registrarImportacao(c, QCryptographicHash::hash(content,
+                                         QCryptographicHash::Sha256).toHex(),
+                                     "antigo.txt", 11, 2026, QDate(2026, 12, 1), 1);
+    }
+    QString out, err;
+    QCOMPARE(runCli(folder_, {"retorno", "--arquivo", path, "--mes", "11/2026"}, &out, &err), 1);
+    QVERIFY2(err.contains("Este arquivo já foi importado em 01/12/2026 para 11/2026"),
+             qPrintable(err));
+    QVERIFY(QFile::exists(path));
 }
 
 // Every operation run through the command line leaves its line, committed with it.
