@@ -284,7 +284,6 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
     QByteArray raw;
     qint64 length = 0;
     Motivo motivo;
-    resumo.reserve(resumo.size() + 5 * (size / 92 + 1));  // the lines of a file of 90 positions
     while (reader.next(raw, length)) {
         done += length;
         ++lidas;
