@@ -3,7 +3,17 @@
 #include "backup/ArchiveBytes.h"
 #include "backup/EventPump.h"
 #include "backup/LZRW1KH.h"
+#include "backup/WorkAhead.h"
 #include "backup/backup.h"
+
+#include <QScopeGuard>
+
+#include <zlib.h>
+
+#include <deque>
+#include <exception>
+#include <memory>
+#include <vector>
 
 using backupfmt::kChunk;
 
@@ -12,10 +22,50 @@ ArchiveReader::ArchiveReader(TBackupFile& b, QIODevice* dev)
 {
 }
 
-ArchiveReader::~ArchiveReader()
+ArchiveReader::~ArchiveReader() = default;
+
+namespace {
+
+// One inflate stream per thread, reset for every block: each block is still decoded as a
+// stream of its own.
+struct Inflater {
+    z_stream zs{};
+    bool ready = false;
+    ~Inflater()
+    {
+        if (ready) inflateEnd(&zs);
+    }
+    // Decodes the block `in` into `out` (kChunk bytes): the bytes it gives, or -1 (error 6).
+    // Strict: the stream must end exactly with the block (checking an archive); otherwise what
+    // it produced is taken, as a restore does.
+    qint64 decode(const char* in, qint64 size, char* out, bool strict)
+    {
+        if (!ready) {
+            zs = z_stream{};
+            if (inflateInit2(&zs, 15) != Z_OK) return -1;
+            ready = true;
+        } else if (inflateReset(&zs) != Z_OK) {
+            return -1;
+        }
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        zs.avail_in = uInt(size);
+        zs.next_out = reinterpret_cast<Bytef*>(out);
+        zs.avail_out = kChunk;
+        const int rc = inflate(&zs, Z_NO_FLUSH);
+        const qint64 count = kChunk - zs.avail_out;
+        const bool ok = strict ? rc == Z_STREAM_END && zs.avail_in == 0
+                               : rc >= 0 || rc == Z_BUF_ERROR;
+        return ok ? count : -1;
+    }
+};
+
+qint64 decodeBlock(const char* in, qint64 size, char* out, bool strict)
 {
-    if (zsReady_) inflateEnd(&zs_);
+    thread_local Inflater inflater;
+    return inflater.decode(in, size, out, strict);
 }
+
+}  // namespace
 
 void ArchiveReader::fail(int code)
 {
@@ -33,29 +83,10 @@ void ArchiveReader::segment(ArchiveSink* out, bool progressFile)
     else throw BackupException("Invalid archive type");
 }
 
-// One inflate stream for the reader, reset for every block: each block is still decoded as a
-// stream of its own. False on error 6.
-bool ArchiveReader::inflateBlock(qint64 size, qint64& count)
-{
-    if (!zsReady_) {
-        zs_ = z_stream{};
-        if (inflateInit2(&zs_, 15) != Z_OK) return false;
-        zsReady_ = true;
-    } else if (inflateReset(&zs_) != Z_OK) {
-        return false;
-    }
-    zs_.next_in = reinterpret_cast<Bytef*>(payload_.data());
-    zs_.avail_in = uInt(size);
-    zs_.next_out = reinterpret_cast<Bytef*>(area_.data());
-    zs_.avail_out = kChunk;
-    const int rc = inflate(&zs_, Z_NO_FLUSH);
-    count = kChunk - zs_.avail_out;
-    if (strict_) return rc == Z_STREAM_END && zs_.avail_in == 0;
-    return rc >= 0 || rc == Z_BUF_ERROR;
-}
-
 void ArchiveReader::ec2(ArchiveSink* out, bool progressFile)
 {
+    if (out && out->countsOnly() && backupfmt::compressionThreads() > 0)
+        return ec2Ahead(out, progressFile);
     while (b_.continue_) {
         const qint32 length = backupfmt::takeInt(dev_);
         if (length == 0) break;
@@ -70,19 +101,91 @@ void ArchiveReader::ec2(ArchiveSink* out, bool progressFile)
         const char* bytes = payload_.constData();
         qint64 count = size;
         if (length > 0) {
-            if (!inflateBlock(size, count)) {
-                fail(6);
-                break;
-            }
+            count = decodeBlock(payload_.constData(), size, area_.data(), strict_);
             bytes = area_.constData();
         }
-        if (!out->write(bytes, count)) throw BackupException(TBackupFile::errorMessage(1));
-        backupui::pumpEvents();
-        if (progressFile) {
-            b_.processedSize_ += count;
-            b_.progress(b_.currentFile_, b_.processedSize_);
-        }
+        if (!took(out, bytes, count, progressFile)) break;
     }
+}
+
+// Gives a block's bytes to the sink; false (error 6) when the block did not decode.
+bool ArchiveReader::took(ArchiveSink* out, const char* bytes, qint64 count, bool progressFile)
+{
+    if (count < 0) {
+        fail(6);
+        return false;
+    }
+    if (!out->write(bytes, count)) throw BackupException(TBackupFile::errorMessage(1));
+    backupui::pumpEvents();
+    if (progressFile) {
+        b_.processedSize_ += count;
+        b_.progress(b_.currentFile_, b_.processedSize_);
+    }
+    return true;
+}
+
+// The segment for a sink that only counts: blocks are read in batches and decoded ahead on
+// the other cores, their counts taken in order. What reading ahead meets (an archive that
+// ends early, a block too long) is thrown only when the blocks before it were taken, so the
+// outcome is the one reading block by block gives.
+void ArchiveReader::ec2Ahead(ArchiveSink* out, bool progressFile)
+{
+    // A stored block's bytes need no check: only its size is kept.
+    struct Batch {
+        std::vector<QByteArray> blocks;  // a compressed block's bytes; empty for a stored one
+        std::vector<qint64> counts;      // the bytes each block gives; -1: it does not decode
+    };
+    std::deque<std::shared_ptr<backupfmt::AheadTask>> tasks;
+    std::deque<std::shared_ptr<Batch>> batches;
+    const auto drop = qScopeGuard([&] { backupfmt::dropAll(tasks); });
+    std::exception_ptr readFailure;
+    bool ended = false;
+    const size_t depth = size_t(backupfmt::compressionThreads()) * 4;
+    const bool strict = strict_;
+    auto refill = [&] {
+        while (!ended && batches.size() < depth) {
+            auto batch = std::make_shared<Batch>();
+            try {
+                while (batch->blocks.size() < 8) {
+                    const qint32 length = backupfmt::takeInt(dev_);
+                    if (length == 0) {
+                        ended = true;
+                        break;
+                    }
+                    const qint64 size = length < 0 ? -qint64(length) : length;
+                    if (size > kChunk) throw BackupException("Invalid archive type");
+                    if (length < 0) backupfmt::takeInto(dev_, payload_.data(), size);
+                    batch->blocks.push_back(length < 0 ? QByteArray() : backupfmt::take(dev_, size));
+                    batch->counts.push_back(size);
+                }
+            } catch (const BackupException&) {
+                readFailure = std::current_exception();
+                ended = true;
+            }
+            if (batch->blocks.empty()) break;
+            auto task = std::make_shared<backupfmt::AheadTask>([batch, strict] {
+                thread_local QByteArray area(kChunk, Qt::Uninitialized);
+                for (size_t i = 0; i < batch->blocks.size(); ++i) {
+                    const QByteArray& b = batch->blocks[i];
+                    if (!b.isEmpty())
+                        batch->counts[i] = decodeBlock(b.constData(), b.size(), area.data(), strict);
+                }
+            });
+            tasks.push_back(task);
+            batches.push_back(batch);
+            backupfmt::startAhead(task);
+        }
+    };
+    while (b_.continue_) {
+        refill();
+        if (batches.empty()) break;
+        backupfmt::takeFront(tasks);
+        const std::shared_ptr<Batch> batch = batches.front();
+        batches.pop_front();
+        for (const qint64 count : batch->counts)
+            if (!b_.continue_ || !took(out, nullptr, count, progressFile)) return;
+    }
+    if (readFailure && b_.continue_) std::rethrow_exception(readFailure);
 }
 
 void ArchiveReader::ecs(ArchiveSink* out)

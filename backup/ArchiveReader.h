@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QIODevice>
 
-#include <zlib.h>
-
 class TBackupFile;
 
 // Where a segment's bytes go: a restored file, the file-information text.
@@ -15,6 +13,9 @@ public:
     virtual ~ArchiveSink() = default;
     // False when the bytes cannot be taken (the read then ends as error 1).
     virtual bool write(const char* data, qint64 n) = 0;
+    // A sink that only counts the bytes (checking an archive) is given their number alone,
+    // with `data` null: the blocks are then decoded ahead on the other cores.
+    virtual bool countsOnly() const { return false; }
 };
 
 class ArchiveReader {
@@ -36,14 +37,13 @@ public:
 
 private:
     void ec2(ArchiveSink* out, bool progressFile);
+    void ec2Ahead(ArchiveSink* out, bool progressFile);
+    bool took(ArchiveSink* out, const char* bytes, qint64 count, bool progressFile);
     void ecs(ArchiveSink* out);
-    bool inflateBlock(qint64 size, qint64& count);
     void fail(int code);
 
     TBackupFile& b_;
     QIODevice* dev_;
     QByteArray payload_, area_;
-    z_stream zs_{};
-    bool zsReady_ = false;
     bool strict_ = false;
 };

@@ -2,39 +2,9 @@
 
 #include "backup/SourceFile.h"
 
-#include <QThreadPool>
-
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-
 #include <zlib.h>
 
-#include <memory>
-
 namespace backupfmt {
-
-namespace {
-
-// The writer compresses whatever batch no pool thread has started, so the pool has one thread
-// fewer than there are cores: one compressing thread per core. With a thread per core in the
-// pool as well, three threads shared two cores, and the time lost switching between them
-// and to batches waiting on a preempted thread kept the two cores at 1.6 times one.
-QThreadPool& pool()
-{
-    static QThreadPool p;
-    static const bool init = [] {
-        p.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
-        p.setExpiryTimeout(5000);
-        return true;
-    }();
-    (void)init;
-    return p;
-}
-
-int g_threads = -1;  // -1: one per core
-
-}  // namespace
 
 // One deflate stream per thread, reset for every block: a reset stream writes exactly what a
 // fresh one would, without allocating and clearing its quarter megabyte of state per block.
@@ -88,58 +58,11 @@ Block compressChunk(const QByteArray& chunk, int zlibLevel)
     return b;
 }
 
-void setCompressionThreads(int n) { g_threads = n; }
-
-int compressionThreads()
-{
-    return g_threads >= 0 ? g_threads : (QThread::idealThreadCount() > 1 ? QThread::idealThreadCount() : 0);
-}
-
-// A batch of chunks, compressed by whichever thread claims it first: a pool thread, or the
-// writer when it would otherwise wait.
-struct BlockQueue::Batch {
-    std::vector<QByteArray> chunks;
-    std::vector<Block> blocks;
-    int level = 0;
-    std::atomic<bool> claimed{false};
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-
-    bool claim()
-    {
-        bool expected = false;
-        return claimed.compare_exchange_strong(expected, true);
-    }
-    void run()
-    {
-        std::vector<Block> out;
-        out.reserve(chunks.size());
-        for (const QByteArray& c : chunks) out.push_back(compressChunk(c, level));
-        const std::lock_guard<std::mutex> lock(m);
-        blocks = std::move(out);
-        done = true;
-        cv.notify_all();
-    }
-    bool isDone()
-    {
-        const std::lock_guard<std::mutex> lock(m);
-        return done;
-    }
-    void wait()
-    {
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [this] { return done; });
-    }
-};
-
 BlockQueue::BlockQueue(QIODevice& in, int zlibLevel) : in_(in), level_(zlibLevel) {}
 
 BlockQueue::~BlockQueue()
 {
-    // Batches no thread has started are dropped; a started one finishes on its own (it holds
-    // nothing of the queue).
-    for (auto& b : pending_) b->claim();
+    dropAll(tasks_);  // a started batch finishes on its own: it holds nothing of the queue
 }
 
 void BlockQueue::refill()
@@ -152,9 +75,8 @@ void BlockQueue::refill()
     constexpr int kBatch = 8;
     const int threads = compressionThreads();
     const size_t depth = threads > 0 ? size_t(threads) * 4 : 1;
-    while (pending_.size() < depth && !readError_ && !eof_) {
+    while (batches_.size() < depth && !readError_ && !eof_) {
         auto batch = std::make_shared<Batch>();
-        batch->level = level_;
         while (int(batch->chunks.size()) < (threads > 0 ? kBatch : 1) && !eof_) {
             QByteArray chunk(kChunk, Qt::Uninitialized);
             const qint64 n = readFully(in_, chunk.data(), kChunk);
@@ -170,10 +92,13 @@ void BlockQueue::refill()
             batch->chunks.push_back(std::move(chunk));
         }
         if (batch->chunks.empty()) break;
-        pending_.push_back(batch);
-        if (threads > 0) pool().start([batch] {
-            if (batch->claim()) batch->run();
+        auto task = std::make_shared<AheadTask>([batch, level = level_] {
+            batch->blocks.reserve(batch->chunks.size());
+            for (const QByteArray& c : batch->chunks) batch->blocks.push_back(compressChunk(c, level));
         });
+        tasks_.push_back(task);
+        batches_.push_back(batch);
+        startAhead(task);
     }
 }
 
@@ -181,20 +106,10 @@ bool BlockQueue::next(Block& out)
 {
     if (taken_ >= current_.size()) {
         refill();
-        if (pending_.empty()) return false;
-        const std::shared_ptr<Batch> front = pending_.front();
-        pending_.pop_front();
-        if (front->claim()) {
-            front->run();
-        } else {
-            // A pool thread compresses the next batch: compress a later one meanwhile.
-            for (const auto& later : pending_) {
-                if (front->isDone()) break;
-                if (later->claim()) later->run();
-            }
-            front->wait();
-        }
-        current_ = std::move(front->blocks);
+        if (batches_.empty()) return false;
+        takeFront(tasks_);
+        current_ = std::move(batches_.front()->blocks);
+        batches_.pop_front();
         taken_ = 0;
         refill();
         if (current_.empty()) return false;

@@ -7,6 +7,7 @@
 #include <QIODevice>
 
 #include "backup/ArchiveBytes.h"
+#include "backup/WorkAhead.h"
 
 #include <deque>
 #include <memory>
@@ -23,10 +24,6 @@ struct Block {
 
 Block compressChunk(const QByteArray& chunk, int zlibLevel);
 
-// Threads used for compressing ahead (0: compress on the caller's thread only).
-void setCompressionThreads(int n);
-int compressionThreads();
-
 // The blocks of a file in order, compressed ahead on the pool.
 class BlockQueue {
 public:
@@ -39,20 +36,25 @@ public:
     bool next(Block& out);
     bool atEnd() const
     {
-        return taken_ >= current_.size() && pending_.empty() && (eof_ || readError_);
+        return taken_ >= current_.size() && batches_.empty() && (eof_ || readError_);
     }
     // A read of the file failed: what was taken so far is not the whole file.
     bool readError() const { return readError_; }
 
 private:
-    struct Batch;
+    struct Batch {
+        std::vector<QByteArray> chunks;
+        std::vector<Block> blocks;
+    };
     void refill();
     QIODevice& in_;
     int level_;
     bool eof_ = false;
     bool readError_ = false;
-    // Chunks go to the pool in batches, so that handing work over costs little per block.
-    std::deque<std::shared_ptr<Batch>> pending_;
+    // Chunks go to the pool in batches, so that handing work over costs little per block;
+    // each task compresses the batch beside it.
+    std::deque<std::shared_ptr<AheadTask>> tasks_;
+    std::deque<std::shared_ptr<Batch>> batches_;
     std::vector<Block> current_;
     size_t taken_ = 0;
 };

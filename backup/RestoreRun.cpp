@@ -35,6 +35,7 @@ struct RestoreRun::Target final : ArchiveSink {
         written += n;
         return written <= backupfmt::kMaxSize && (verify || writer.write(data, n));
     }
+    bool countsOnly() const override { return verify; }
     QSaveFile file;
     BlockWriter writer{file};  // ends before the file does
     bool verify;

@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 namespace {
 
@@ -427,6 +428,63 @@ private slots:
             QVERIFY(ok);
             QCOMPARE(readFile(dest + "/" + expected), QByteArray("abc"));
         }
+    }
+
+    // Checking an archive decodes its blocks ahead on the other cores: whatever the damage,
+    // the outcome is the one of reading block by block, even when the damage found first
+    // while reading ahead lies after the one found first in order.
+    void verifyAheadAgreesWithBlockByBlock_data()
+    {
+        QTest::addColumn<int>("flip");   // a byte changed in the block of this number
+        QTest::addColumn<int>("cut");    // the archive ends inside this block
+        QTest::addColumn<int>("huge");   // this block's length says more than a chunk
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("sound") << -1 << -1 << -1 << "true";
+        QTest::newRow("flipped") << 90 << -1 << -1 << "false 6";
+        QTest::newRow("cut") << -1 << 120 << -1 << "false 1";
+        QTest::newRow("too long") << -1 << -1 << 130 << "false 1";
+        QTest::newRow("flipped before a cut") << 9 << 30 << -1 << "false 6";
+        QTest::newRow("flipped before too long") << 9 << -1 << 12 << "false 6";
+    }
+    void verifyAheadAgreesWithBlockByBlock()
+    {
+        QFETCH(int, flip);
+        QFETCH(int, cut);
+        QFETCH(int, huge);
+        QFETCH(QString, outcome);
+        QByteArray data;
+        for (int i = 0; i < 150; ++i)
+            data += i % 4 == 3 ? randomBytes(16384, quint32(i)) : QByteArray(16384, char('a' + i % 26));
+        writeFile(work_ + "/m.bin", data);
+        TBackupFile b;
+        engine(b);
+        QVERIFY(b.Backup({work_ + "/m.bin"}, work_ + "/a.bck"));
+        QByteArray bytes = readFile(work_ + "/a.bck");
+        QList<qsizetype> blocks;  // where each block's length is
+        for (qsizetype at = bytes.indexOf(QByteArray("EC2\0", 4)) + 4;;) {
+            const qint32 length = qFromLittleEndian<qint32>(bytes.constData() + at);
+            if (length == 0) break;
+            blocks << at;
+            at += 4 + std::abs(length);
+        }
+        QCOMPARE(blocks.size(), 150);
+        if (flip >= 0) bytes[blocks[flip] + 20] = char(bytes[blocks[flip] + 20] ^ 0x55);
+        if (huge >= 0) qToLittleEndian<qint32>(20000, bytes.data() + blocks[huge]);
+        if (cut >= 0) bytes.truncate(blocks[cut] + 10);
+        writeFile(work_ + "/d.bck", bytes);
+        for (int threads : {0, -1}) {
+            backupfmt::setCompressionThreads(threads);
+            errors_.clear();
+            QString got;
+            try {
+                got = b.Verify(work_ + "/d.bck") ? "true" : "false";
+            } catch (const BackupException&) {
+                got = "exception";
+            }
+            if (!errors_.isEmpty()) got += " " + errors_.first().section(' ', 0, 0);
+            QCOMPARE(got, outcome);
+        }
+        backupfmt::setCompressionThreads(-1);
     }
 
     void truncatedArchivesEndCleanly()
