@@ -13,7 +13,8 @@
 
 namespace backupfmt {
 
-// Threads working ahead with the taker (0: the taker does everything itself).
+// Threads working ahead with the taker, compressing a backup or decoding its read-back (0: the
+// taker does everything itself).
 void setCompressionThreads(int n);
 int compressionThreads();
 
