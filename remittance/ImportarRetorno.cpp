@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -113,7 +114,7 @@ public:
         db::bindAll(st.get(), {first, last});
         int rc = SQLITE_ROW;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-            rows_.push_back(RetRow{qint64(sqlite3_column_double(st.get(), 1)),
+            rows_.push_back(RetRow{memberOf(sqlite3_column_double(st.get(), 1)),
                                    sqlite3_column_int64(st.get(), 0), text(st.get(), 2),
                                    text(st.get(), 3), value(st.get(), 4), value(st.get(), 5)});
         if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
@@ -153,6 +154,11 @@ private:
     {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
         return p ? std::string(p, size_t(sqlite3_column_bytes(st, col))) : std::string();
+    }
+    // A member number as stored (a real); one no member can have when it is out of range.
+    static qint64 memberOf(double v)
+    {
+        return v >= -9.2e18 && v <= 9.2e18 ? qint64(v) : std::numeric_limits<qint64>::min();
     }
     static Valor value(sqlite3_stmt* st, int col)
     {
