@@ -1,10 +1,12 @@
 // The remittance against stops, a second process, a full disk and bad arguments: the file at
 // its path and the tables always agree, all before or all after.
+#include "core/Historico.h"
 #include "core/UVariaveis.h"
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
 #include "core/engine/Query.h"
+#include "core/engine/SqlValue.h"
 #include "remittance/ArquivoPendente.h"
 #include "remittance/GerarRemessa.h"
 #include "tests/common/TestData.h"
@@ -17,6 +19,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <sqlite3.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -152,6 +155,99 @@ private slots:
             QDir(folder).removeRecursively();
         }
         qInfo("kills leaving all before: %d, all after: %d", sawBefore, sawAfter);
+        QVERIFY(sawBefore > 0);
+        QVERIFY(sawAfter > 0);
+    }
+
+    // Killed at random instants, a return import leaves RET_DEBITO, the record of imported
+    // files and the operation log all as they were (and the file under its name), or all
+    // done; the file is renamed only once its outcomes are committed.
+    void importKillsLeaveAllBeforeOrAllAfter()
+    {
+        fillMonth(3000, 3000);
+        const QString model = folder_;
+        QCOMPARE(runCli(model, remessaArgs(model)), 0);
+        db::Session::instance().reset();
+        QByteArray lines;
+        for (int n = 1; n <= 3000; ++n)
+            lines += QString("%1%2%3\r\n").arg(QString("12%17").arg(n), 15, QLatin1Char('0'))
+                         .arg(QString("Associado %1").arg(n), -45)
+                         .arg(n % 3 ? QString("SALDO INSUFICIENTE") : QString(), -30).toLatin1();
+        auto prepare = [&](const QString& folder) {
+            QDir().mkpath(folder);
+            for (const QString& f : QDir(model).entryList({"*.DB", ".tolmare-main"},
+                                                          QDir::Files | QDir::Hidden))
+                QFile::copy(QDir(model).filePath(f), QDir(folder).filePath(f));
+            QFile ret(QDir(folder).filePath("RET.TXT"));
+            return ret.open(QIODevice::WriteOnly) && ret.write(lines) == lines.size();
+        };
+        auto args = [](const QString& folder) {
+            return QStringList{"--dados", folder, "retorno", "--arquivo",
+                               QDir(folder).filePath("RET.TXT"), "--mes", "07/2026", "--hoje",
+                               "03/08/2026"};
+        };
+        struct Imported {
+            QStringList retDebito;
+            int records = 0, logLines = 0;
+            bool renamed = false;
+            bool operator==(const Imported& o) const
+            {
+                return retDebito == o.retDebito && records == o.records && logLines == o.logLines;
+            }
+        };
+        auto stateIn = [](const QString& folder) {
+            db::EngineConfig::overrideAlias("Tolmare", folder);
+            db::Session::instance().reset();
+            Imported s;
+            s.retDebito = rowsOf("RET_DEBITO.DB", {"DEB_DATA", "DEB_DATA_RETORNO", "DEB_ASS_ID",
+                                                   "DEB_OCORRENCIA"});
+            db::Connection c(folder);
+            for (const historico::Linha& l : historico::ler(c)) s.logLines += l.operacao == "Retorno";
+            auto count = [&](const char* sql) {
+                db::StmtGuard st(db::prepare(c.handle(), sql));
+                return sqlite3_step(st.get()) == SQLITE_ROW ? sqlite3_column_int(st.get(), 0) : -1;
+            };
+            if (count("SELECT count(*) FROM main.sqlite_master WHERE name = 'RETORNOS_IMPORTADOS'"))
+                s.records = count("SELECT count(*) FROM main.RETORNOS_IMPORTADOS");
+            s.renamed = !QFile::exists(QDir(folder).filePath("RET.TXT"));
+            db::Session::instance().reset();
+            return s;
+        };
+        const QString reference = dir_.filePath("reference");
+        QVERIFY(prepare(reference));
+        const Imported before = stateIn(reference);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(runCli(reference, args(reference).mid(2)), 0);
+        const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
+        const Imported after = stateIn(reference);
+        QVERIFY(after.renamed);
+        QCOMPARE(after.records, 1);
+        QVERIFY(!(after == before));
+
+        QRandomGenerator rng(20260803);
+        int sawBefore = 0, sawAfter = 0;
+        clock.restart();
+        for (int i = 0; i < 60 && clock.elapsed() < 25000; ++i) {
+            const QString folder = dir_.filePath(QString("ret%1").arg(i));
+            QVERIFY(prepare(folder));
+            QProcess cli;
+            cli.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", args(folder));
+            QVERIFY(cli.waitForStarted());
+            QThread::msleep(whole / 5 + rng.bounded(int(whole * 13 / 10)));
+            cli.kill();
+            QVERIFY(cli.waitForFinished(10000));
+            const Imported seen = stateIn(folder);
+            if (seen == before) {
+                QVERIFY2(!seen.renamed, qPrintable(QString("kill %1: renamed, nothing imported").arg(i)));
+                ++sawBefore;
+            } else {
+                QVERIFY2(seen == after, qPrintable(QString("kill %1: partly imported").arg(i)));
+                ++sawAfter;
+            }
+            QDir(folder).removeRecursively();
+        }
+        qInfo("import kills leaving all before: %d, all after: %d", sawBefore, sawAfter);
         QVERIFY(sawBefore > 0);
         QVERIFY(sawAfter > 0);
     }
