@@ -174,6 +174,7 @@ private slots:
                          .arg(QString("Associado %1").arg(n), -45)
                          .arg(n % 3 ? QString("SALDO INSUFICIENTE") : QString(), -30).toLatin1();
         auto prepare = [&](const QString& folder) {
+            QDir(folder).removeRecursively();
             QDir().mkpath(folder);
             for (const QString& f : QDir(model).entryList({"*.DB", ".tolmare-main"},
                                                           QDir::Files | QDir::Hidden))
@@ -213,7 +214,7 @@ private slots:
             db::Session::instance().reset();
             return s;
         };
-        const QString reference = dir_.filePath("reference");
+        const QString reference = dir_.filePath("importReference");
         QVERIFY(prepare(reference));
         const Imported before = stateIn(reference);
         QElapsedTimer clock;
