@@ -313,6 +313,52 @@ private slots:
         QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
     }
 
+    // The disk fills while a return import writes its outcomes: an error saying that nothing
+    // was imported, the tables as they were, the file under its name.
+    void importOnAFullDisk()
+    {
+        fillMonth(3000, 3000);
+        QCOMPARE(runCli(folder_, remessaArgs(folder_)), 0);
+        db::Session::instance().reset();
+        const QStringList files = QDir(folder_).entryList({"*.DB", ".tolmare-main"},
+                                                          QDir::Files | QDir::Hidden);
+        qint64 used = 0;
+        for (const QString& f : files) used += QFileInfo(QDir(folder_).filePath(f)).size();
+        const QString disk = dir_.filePath("importDisk");
+        QDir().mkpath(disk);
+        const QByteArray size = "size=" + QByteArray::number(used + 48 * 1024);
+        if (::mount("tmpfs", disk.toUtf8().constData(), "tmpfs", 0, size.constData()) != 0)
+            QSKIP("no small file system can be mounted here");
+        struct Unmount {
+            QString at;
+            ~Unmount() { ::umount(at.toUtf8().constData()); }
+        } unmount{disk};
+        for (const QString& f : files)
+            QVERIFY(QFile::copy(QDir(folder_).filePath(f), QDir(disk).filePath(f)));
+        QByteArray lines;
+        for (int n = 1; n <= 3000; ++n)
+            lines += QString("%1%2SALDO INSUFICIENTE\r\n").arg(QString("12%17").arg(n), 15,
+                                                               QLatin1Char('0'))
+                         .arg(QString(), 45).toLatin1();
+        const QString ret = dir_.filePath("RETCHEIO.TXT");
+        QFile f(ret);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(lines) == lines.size() && f.flush());
+        f.close();
+        db::EngineConfig::overrideAlias("Tolmare", disk);
+        db::Session::instance().reset();
+        const QStringList fields{"DEB_DATA", "DEB_DATA_RETORNO", "DEB_ASS_ID", "DEB_OCORRENCIA"};
+        const QStringList before = rowsOf("RET_DEBITO.DB", fields);
+        db::Session::instance().reset();
+        QString err;
+        QCOMPARE(runCli(disk, {"retorno", "--arquivo", ret, "--mes", "07/2026"}, nullptr, &err), 1);
+        QVERIFY2(err.contains("RET_DEBITO.DB") && err.contains("cheio")
+                     && err.contains("Nada foi importado"),
+                 qPrintable(err));
+        QVERIFY(QFile::exists(ret));
+        QCOMPARE(rowsOf("RET_DEBITO.DB", fields), before);
+        db::Session::instance().reset();
+    }
+
     // Bad arguments are refused before anything changes, even the duplicate clean-up.
     void badPathChangesNothing_data()
     {
