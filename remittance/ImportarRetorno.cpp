@@ -277,7 +277,7 @@ struct ErroDeLeitura {
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
                     const QDate& today, MemberIndex& members, const Progress& progress,
-                    QStringList& resumo)
+                    bool reimportar, QStringList& resumo)
 {
     qint64 lidas = 0, importadas = 0, naoEncontradas = 0;
     const qint64 size = file.size();
@@ -317,8 +317,11 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
                                     "arquivo manteve o nome.")
                                 .arg(file.fileName(), file.errorString())};
     // The file counts as imported, and the import as done, with the outcomes themselves.
+    const QByteArray digital = textoImpressao(impressao);
+    if (!reimportar)
+        if (const auto anterior = importacaoAnterior(conn, digital)) throw JaImportado{*anterior};
     const QString mesAno = first.toString("MM/yyyy");
-    registrarImportacao(conn, textoImpressao(impressao), file.fileName(), first.month(), first.year(), today,
+    registrarImportacao(conn, digital, file.fileName(), first.month(), first.year(), today,
                         lidas);
     historico::registrar(conn, "Retorno",
                          QString("arquivo %1 para %2: %3 linha(s), %4 importada(s), %5 sem "
@@ -371,7 +374,7 @@ QString validarMesAno(const QString& monthText, const QString& yearText, int& mo
 }
 
 Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
-                   const QDate& today, const Progress& progress)
+                   const QDate& today, const Progress& progress, bool reimportar)
 {
     const QDate first(year, month, 1);
     if (month < 1 || month > 12 || year < 1000 || year > 9999 || !first.isValid())
@@ -398,7 +401,8 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     // RET_DEBITO as it was and the file under its name.
     bool matched = false;
     try {
-        matched = importarLinhas(conn, file, first, last, today, members, progress, r.resumo);
+        matched = importarLinhas(conn, file, first, last, today, members, progress, reimportar,
+                                 r.resumo);
     } catch (const ErroDeLeitura& e) {
         throw db::EngineError(e.message);
     } catch (const db::EngineError& e) {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "remittance/RetornosImportados.h"
+
 #include <functional>
 
 class TDMRet_Debito;
@@ -49,7 +51,16 @@ QString validarMesAno(const QString& monthText, const QString& yearText, int& mo
 // ignored), then by account, then by name. The name search compares the line's name field,
 // upper-cased and without its trailing blanks: a stored name then matches a line that carries
 // it followed by blanks, and a blank name field matches nobody.
+//
+// Unless `reimportar`, a file whose content is recorded as imported already is refused inside
+// the import's own write transaction, so that two imports of one file started together never
+// both count: JaImportado is thrown, with nothing changed and the file keeping its name.
 Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
-                   const QDate& today, const Progress& progress = {});
+                   const QDate& today, const Progress& progress = {}, bool reimportar = false);
+
+// The file turned out to be imported already (see importar).
+struct JaImportado {
+    ImportacaoAnterior anterior;
+};
 
 }  // namespace retorno

@@ -43,22 +43,26 @@ int retornoCommand(cli::Context& ctx)
         return 2;
     }
     if (!cli::checkTables(ctx)) return 1;
+    auto jaImportado = [&](const retorno::ImportacaoAnterior& anterior) {
+        ctx.err << "Este arquivo já foi importado em " << anterior.data.toString("dd/MM/yyyy")
+                << " para "
+                << QString("%1/%2").arg(anterior.mes, 2, 10, QLatin1Char('0')).arg(anterior.ano)
+                << ". Nada foi importado; use --reimportar para importá-lo novamente.\n";
+        return 1;
+    };
     try {
+        if (const auto anterior = retorno::importacaoAnterior(*arquivo); anterior && !reimportar)
+            return jaImportado(*anterior);
         // As the consultation window does first: one RET_DEBITO row per date and member.
-        if (const auto anterior = retorno::importacaoAnterior(*arquivo); anterior && !reimportar) {
-            ctx.err << "Este arquivo já foi importado em "
-                    << anterior->data.toString("dd/MM/yyyy") << " para "
-                    << QString("%1/%2").arg(anterior->mes, 2, 10, QLatin1Char('0'))
-                           .arg(anterior->ano)
-                    << ". Nada foi importado; use --reimportar para importá-lo novamente.\n";
-            return 1;
-        }
         Apagar_Duplicacoes_Retorno();
         TDMRet_Debito dm;
-        const retorno::Resultado r = retorno::importar(dm, *arquivo, month, year, *today);
+        const retorno::Resultado r =
+            retorno::importar(dm, *arquivo, month, year, *today, {}, reimportar);
         for (const QString& line : r.resumo) ctx.out << line << "\n";
         if (!r.novoNome.isEmpty()) ctx.out << "Arquivo renomeado para " << r.novoNome << "\n";
         return 0;
+    } catch (const retorno::JaImportado& j) {
+        return jaImportado(j.anterior);  // imported by another program meanwhile
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
         return 1;

@@ -87,18 +87,29 @@ void TFImpRetorno::BitBtn2Click()
         return;
     }
     if (!DMRet_Debito) return;
+    auto importar = [&](bool reimportar) {
+        ProgressBar->setValue(0);
+        return retorno::importar(*DMRet_Debito, file_, month, year, QDate::currentDate(),
+                                 [this](qint64 pos, qint64 size) {
+                                     // The bar counts in kilobytes so that any file size fits.
+                                     ProgressBar->setMaximum(int(std::max<qint64>(1, size / 1024)));
+                                     ProgressBar->setValue(int(pos / 1024));
+                                 },
+                                 reimportar);
+    };
+    auto confirma = [](const retorno::ImportacaoAnterior& anterior) {
+        return dialogs::current().yesNo(retorno::perguntaReimportar(anterior));
+    };
     retorno::Resultado r;
     try {
-        if (const auto anterior = retorno::importacaoAnterior(file_);
-            anterior && !dialogs::current().yesNo(retorno::perguntaReimportar(*anterior)))
-            return;
-        ProgressBar->setValue(0);
-        r = retorno::importar(*DMRet_Debito, file_, month, year, QDate::currentDate(),
-                              [this](qint64 pos, qint64 size) {
-                                  // The bar counts in kilobytes so that any file size fits.
-                                  ProgressBar->setMaximum(int(std::max<qint64>(1, size / 1024)));
-                                  ProgressBar->setValue(int(pos / 1024));
-                              });
+        const auto anterior = retorno::importacaoAnterior(file_);
+        if (anterior && !confirma(*anterior)) return;
+        try {
+            r = importar(anterior.has_value());
+        } catch (const retorno::JaImportado& j) {  // imported by another program meanwhile
+            if (!confirma(j.anterior)) return;
+            r = importar(true);
+        }
     } catch (const db::EngineError& e) {
         dialogs::current().message(dialogs::Kind::Error, e.message());
         return;

@@ -313,6 +313,39 @@ private slots:
         QCOMPARE(testdata::countRows(folder_, "RET_DEBITO.DB"), 0);
     }
 
+    // One return file imported by two programs at once counts once: the second finds it
+    // recorded inside its own transaction (or cannot open it any more) and changes nothing.
+    void oneFileImportedTwiceAtOnce()
+    {
+        fillMonth(3000, 3000);
+        QCOMPARE(runCli(folder_, remessaArgs(folder_)), 0);
+        db::Session::instance().reset();
+        QByteArray lines;
+        for (int n = 1; n <= 3000; ++n)
+            lines += QString("%1%2SALDO INSUFICIENTE\r\n").arg(QString("12%17").arg(n), 15,
+                                                               QLatin1Char('0'))
+                         .arg(QString(), 45).toLatin1();
+        const QString ret = QDir(folder_).filePath("RET.TXT");
+        QFile f(ret);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(lines) == lines.size() && f.flush());
+        f.close();
+        QProcess first, second;
+        const QStringList args{"--dados", folder_, "retorno", "--arquivo", ret, "--mes", "07/2026"};
+        const QString cli = QCoreApplication::applicationDirPath() + "/tolmare-cli";
+        first.start(cli, args);
+        second.start(cli, args);
+        QVERIFY(first.waitForFinished(60000) && second.waitForFinished(60000));
+        const QList<int> codes{first.exitCode(), second.exitCode()};
+        QCOMPARE(codes.count(0), 1);
+        db::Connection c(folder_);
+        db::StmtGuard st(db::prepare(c.handle(), "SELECT count(*) FROM main.RETORNOS_IMPORTADOS"));
+        QCOMPARE(sqlite3_step(st.get()), SQLITE_ROW);
+        QCOMPARE(sqlite3_column_int(st.get(), 0), 1);
+        int logLines = 0;
+        for (const historico::Linha& l : historico::ler(c)) logLines += l.operacao == "Retorno";
+        QCOMPARE(logLines, 1);
+    }
+
     // The disk fills while a return import writes its outcomes: an error saying that nothing
     // was imported, the tables as they were, the file under its name.
     void importOnAFullDisk()

@@ -253,7 +253,13 @@ private slots:
         sent(QDate(2026, 7, 10), 1);
         QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA", "A")});
         path = retorno::importar(dm, path, 7, 2026, kToday).novoNome;
-        retorno::importar(dm, path, 7, 2026, kToday.addDays(1));
+        // The same content again is refused inside the import's transaction (as when another
+        // program imported it meanwhile), unless asked for.
+        QVERIFY_THROWS_EXCEPTION(retorno::JaImportado,
+                                 retorno::importar(dm, path, 7, 2026, kToday.addDays(1)));
+        QCOMPARE(retRows(), QStringList({"10/07/2026|03/08/2026|1|7|A"}));
+        QVERIFY(QFile::exists(path));
+        retorno::importar(dm, path, 7, 2026, kToday.addDays(1), {}, true);
         QCOMPARE(retRows(), QStringList({"10/07/2026|04/08/2026|1|7|A"}));
     }
 
