@@ -338,7 +338,6 @@ bool lerLinha(QByteArrayView line, Linha& out)
 {
     const QByteArrayView used = line.first(std::min<qsizetype>(line.size(), 90));
     QByteArrayView number = used.first(std::min<qsizetype>(used.size(), 15));
-    // Blanks as the code page has them: tab to carriage return, space, no-break space.
     while (!number.isEmpty() && blank(number.front())) number = number.sliced(1);
     while (!number.isEmpty() && blank(number.back())) number.chop(1);
     if (number.isEmpty()) return false;
