@@ -64,12 +64,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
     file.write(bytes);
     file.close();
-    try {
-        TDMRet_Debito dm;
-        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, QDate(2026, 8, 3));
-        if (r.resumo.size() < 3) std::abort();
-        QFile::remove(r.novoNome);
-    } catch (const db::EngineError&) {
+    // An input seen before is refused as imported already, then imported again on purpose.
+    for (const bool reimportar : {false, true}) {
+        try {
+            TDMRet_Debito dm;
+            const retorno::Resultado r =
+                retorno::importar(dm, path, 7, 2026, QDate(2026, 8, 3), {}, reimportar);
+            if (r.resumo.size() < 3) std::abort();
+            QFile::remove(r.novoNome);
+            break;
+        } catch (const retorno::JaImportado&) {
+            if (reimportar) std::abort();
+        } catch (const db::EngineError&) {
+            break;
+        }
     }
     QFile::remove(path);
     return 0;
