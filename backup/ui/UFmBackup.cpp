@@ -67,7 +67,7 @@ TFmBackup::TFmBackup(QWidget* parent) : QDialog(parent)
     };
     // The tables are read under one read lock over them all, so that the copy is one committed
     // state. The lock is never held while the operator is asked something: a Cancel pressed
-    // meanwhile is asked about once the files are read (see BtnCancelClick).
+    // meanwhile is asked about once the files are read and the lock let go (see BtnCancelClick).
     Backupfile1->ReadLock = [this](const QStringList& paths, QString& failed) -> std::shared_ptr<void> {
         askCancel();
         std::shared_ptr<void> lock = store::readLockTables(paths, failed);
@@ -75,7 +75,7 @@ TFmBackup::TFmBackup(QWidget* parent) : QDialog(parent)
         ++locksHeld_;
         return std::shared_ptr<void>(lock.get(), [this, lock](void*) mutable {
             lock.reset();
-            --locksHeld_;
+            if (--locksHeld_ == 0) askCancel();
         });
     };
 
