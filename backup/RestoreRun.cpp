@@ -265,12 +265,14 @@ void RestoreRun::finishPending()
     if (!pending_) return;
     const std::unique_ptr<Target> t = std::move(pending_);
     const QString target = t->file.fileName();
-    // A file whose size is not the one listed was joined from volumes of different backups.
+    // A file whose size is not the one listed was joined from volumes of different backups (or
+    // changed while it was copied).
     const auto listed = sizes_.constFind(t->stored);
     if (listed != sizes_.cend() && *listed != t->written) {
         b_.setError(5, target, QString("%1 tem %2 bytes no backup e %3 na lista de arquivos: os "
-                                       "volumes são de backups diferentes. Use os volumes "
-                                       "gravados juntos; %1 não foi restaurado.")
+                                       "volumes são de backups diferentes (ou o arquivo mudou "
+                                       "durante a cópia). Use os volumes gravados juntos; %1 não "
+                                       "foi restaurado.")
                                    .arg(target).arg(t->written).arg(*listed));
         return;
     }

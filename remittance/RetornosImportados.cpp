@@ -166,10 +166,10 @@ void registrarRestauracao(db::Connection& c, const QString& detalhe, const RetDe
     if (agora != 0 && agora != antes.inode) {
         const QDateTime copia = QFileInfo(antes.path).lastModified();
         const int n = desfazerPosteriores(c, copia, "restauração de " + detalhe);
+        linha += "; RET_DEBITO.DB voltou à cópia de " + copia.toString("dd/MM/yyyy hh:mm:ss");
         if (n > 0)
-            linha += QString("; RET_DEBITO.DB voltou à cópia de %1: %2 importação(ões) de retorno "
-                             "posterior(es) deixa(m) de contar como importada(s)")
-                         .arg(copia.toString("dd/MM/yyyy hh:mm:ss")).arg(n);
+            linha += QString(": %1 importação(ões) de retorno posterior(es) deixa(m) de contar "
+                             "como importada(s)").arg(n);
     }
     historico::registrar(c, "Restauração", linha);
     tx.commit();
