@@ -50,30 +50,33 @@ int restaurarCommand(cli::Context& ctx)
             db::Session::instance().connectionFor("Tolmare").folder());
     } catch (const db::EngineError&) {
     }
+    // Logged however the run ends: what it put back stays put back.
+    const auto record = [&](bool ok) {
+        const QString detalhe = QString("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
+                                    .arg(archive, folder).arg(b.FilesDone)
+                                    .arg(ok ? "" : ", com falhas");
+        if (!before) return cli::logOperation(ctx, "Restauração", detalhe);
+        try {
+            retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"),
+                                          detalhe, *before);
+        } catch (const db::EngineError& e) {
+            ctx.err << "Aviso: a restauração não pôde ser registrada no histórico: "
+                    << e.message() << "\n";
+        }
+    };
     wire(b, archive, false, ctx.err);
     try {
         const bool ok = b.Restore(archive, folder);
         ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s) restaurado(s)\n";
-        const QString detalhe = QString("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
-                                    .arg(archive, folder).arg(b.FilesDone)
-                                    .arg(ok ? "" : ", com falhas");
-        if (!before) {
-            cli::logOperation(ctx, "Restauração", detalhe);
-        } else {
-            try {
-                retorno::registrarRestauracao(
-                    db::Session::instance().connectionFor("Tolmare"), detalhe, *before);
-            } catch (const db::EngineError& e) {
-                ctx.err << "Aviso: a restauração não pôde ser registrada no histórico: "
-                        << e.message() << "\n";
-            }
-        }
+        record(ok);
         return ok ? 0 : 1;
     } catch (const BackupException& e) {
         archiveUnreadable(ctx, e, archive);
-        if (b.FilesDone > 0)
+        if (b.FilesDone > 0) {
             ctx.err << b.FilesDone << " arquivo(s) lidos antes do defeito foram restaurados; "
                     << "os demais ficaram como estavam.\n";
+            record(false);
+        }
         return 1;
     }
 }

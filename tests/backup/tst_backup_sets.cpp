@@ -355,11 +355,13 @@ private slots:
         writeVersion(work_ + "/src", 0);
         const int backedUp = cli(backupArgs(arc, work_ + "/src"));
         const int restored = cli({"restaurar", arc, work_ + "/out"});
+        const int drawn = cli({"--dados", data, "relatorio", "debitos", "--pdf", data + "/d.pdf"});
         ::umask(old);
         QVERIFY2(made, qPrintable(err));
         QCOMPARE(backedUp, 0);
         QCOMPARE(restored, 0);
-        for (const QString& f : {data + "/.tolmare-main", data + "/ASSOCIADOS.DB", arc,
+        QCOMPARE(drawn, 0);
+        for (const QString& f : {data + "/.tolmare-main", data + "/ASSOCIADOS.DB", data + "/d.pdf", arc,
                                  work_ + "/arc/v.002", work_ + "/out/A.DB"})
             QVERIFY2(modeOf(f) == 0600, qPrintable(f + ": " + QString::number(modeOf(f), 8)));
         QCOMPARE(modeOf(work_ + "/out"), 0755);  // the folder keeps its mode
