@@ -6,6 +6,7 @@
 #include "backup/backup.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -155,7 +156,8 @@ bool ArchiveWriter::finish()
     if (!write(backupfmt::int32le(0))) return false;
     if (!file_) return true;  // the caller's stream
     if (!closeVolume(true)) return false;
-    if (volume_ > 1 && !readBack()) {
+    // A set of several volumes, or an archive that replaces an older one, is read back first.
+    if ((volume_ > 1 || QFileInfo::exists(name_)) && !readBack()) {
         fail(4);
         b_.ErrorFile = name_;
         return false;

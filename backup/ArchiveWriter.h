@@ -28,8 +28,8 @@ public:
     bool beginEntry(const QByteArray& name, qint32 date);
     // One file's data: segments of blocks, cut into volumes when MaxSize is set.
     void writeData(QIODevice& in);
-    // Writes the end marker, reads a set of several volumes back and puts the set in place;
-    // error 4 on failure.
+    // Writes the end marker, reads the new set back (when it has several volumes or replaces
+    // an archive) and puts it in place; error 4 on failure.
     bool finish();
     // Drops the volume being written and the pending volumes of this run.
     void discard();
