@@ -60,6 +60,12 @@ int backupCommand(cli::Context& ctx)
                     << "pastas e os curingas. Nenhum backup foi gravado.\n";
             return 1;
         }
+        probe.setBackupMode(b.BackupMode);
+        if (probe.ListFiles(ctx.args, archive).isEmpty()) {
+            ctx.err << "Nenhum arquivo mudou desde o último backup incremental: nenhum backup foi "
+                    << "gravado (o backup " << archive << " que houver foi mantido).\n";
+            return 1;
+        }
     }
     wire(b, archive, true, ctx.err);
     // Tables are read under one read lock over them all: the copy is one committed state even

@@ -341,6 +341,18 @@ private slots:
         QVERIFY(!QFile::exists(work_ + "/disk/T.DB") && !QFile::exists(work_ + "/out/T.DB"));
     }
 
+    void incrementalWithNothingChangedKeepsTheArchive()
+    {
+        writeFile(work_ + "/src/T.DB", "x");
+        const QStringList args{"backup", work_ + "/i.bck", work_ + "/src/T.DB", "--incremental"};
+        QCOMPARE(cli(args), 0);
+        const QByteArray first = readFile(work_ + "/i.bck");
+        QString err;
+        QCOMPARE(cli(args, &err), 1);
+        QVERIFY2(err.contains("Nenhum arquivo mudou"), qPrintable(err));
+        QCOMPARE(readFile(work_ + "/i.bck"), first);
+    }
+
     // ---- what is written is its owner's ----
 
     void filesAreTheOwnersOnly()
