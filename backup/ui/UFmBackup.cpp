@@ -224,6 +224,14 @@ void TFmBackup::Button2Click()
     Backupfile1->setBackupMode(fmbackup::modeForItem(BackupModeItems->checkedId()));
     Backupfile1->CompressionLevel = fmbackup::levelForItem(CompressionLevelItems->checkedId());
     Backupfile1->SaveFileID = CbSaveFileID->isChecked();
+    // A backup of nothing would only replace the archive of that name.
+    if (Backupfile1->ListFiles(files, archive).isEmpty()) {
+        reopenParameters();
+        say(dialogs::Kind::Plain, QString::fromUtf8(
+                "Nenhum arquivo da lista existe ou mudou desde o último backup incremental: "
+                "nenhum backup foi gravado."));
+        return;
+    }
     // Further volumes are files beside the first: nothing to change, no question.
     Backupfile1->OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
     bool ok = false;

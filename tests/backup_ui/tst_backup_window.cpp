@@ -206,6 +206,27 @@ private slots:
         QCOMPARE(grupo.recordCount(), 1);
     }
 
+    // An incremental backup with nothing changed writes nothing: the archive of that name stays.
+    void nothingChangedKeepsTheArchive()
+    {
+        writeFile(data_ + "/TEXTO.DB", "texto");
+        testdata::ScriptedDialogs dialogs;
+        TFmBackup w;
+        w.show();
+        w.BackupModeItems->button(1)->setChecked(true);
+        const QString archive = backupThroughWindow(w, dialogs, "inc") + ".bck";
+        const auto readFile = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray first = readFile(archive);
+        QVERIFY(!first.isEmpty());
+        backupThroughWindow(w, dialogs, "inc");
+        QCOMPARE(dialogs.shown.size(), 2);
+        QVERIFY2(dialogs.shown[1].startsWith("Nenhum arquivo da lista"), qPrintable(dialogs.shown[1]));
+        QCOMPARE(readFile(archive), first);
+    }
+
     // Cancel while the backup runs asks first (once the files are read, so that no read lock
     // is held while the operator answers); Yes ends it as a failure, No goes on.
     void cancelDuringBackup_data()
