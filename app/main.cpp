@@ -22,6 +22,7 @@
 
 int main(int argc, char** argv)
 {
+    datafolder::privateFiles();
     QApplication app(argc, argv);
     nameApplication();
     const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);

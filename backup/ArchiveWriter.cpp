@@ -6,15 +6,16 @@
 #include "backup/backup.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
 const QString kStream = ":STREAM";
 const QByteArray kTag("EC2\0", 4);
-// Room kept after the volume check: one block (16,388), a terminator and a continuation
-// record fit in it.
+// Room kept after the volume check: one block (16,388), a terminator, a continuation record
+// and the volume's mark fit in it.
 constexpr qint64 kBlockRoom = 16484;
-constexpr qint64 kCutRoom = 4 + 16;  // terminator and continuation record
+constexpr qint64 kCutRoom = 4 + 16 + volumeset::kMarkSize;  // terminator, continuation, mark
 
 int zlibLevel(TBackupFile::TCompressionLevel l)
 {
@@ -37,9 +38,34 @@ bool ArchiveWriter::open()
         dev_ = b_.BackupStream;
         return dev_ && dev_->isWritable();
     }
-    file_ = std::make_unique<QSaveFile>(name_);
+    before_ = volumeset::markOf(name_);
+    pending_ = volumeset::pendingName(name_);
+    setId_ = volumeset::newId();
+    return openVolume();
+}
+
+bool ArchiveWriter::openVolume()
+{
+    const QString path = volume_ == 1 ? pending_ : TBackupFile::volumeName(pending_, volume_);
+    file_ = std::make_unique<QSaveFile>(path);
     dev_ = file_.get();
     return file_->open(QIODevice::WriteOnly);
+}
+
+// Ends the volume being written with its mark (an archive of one volume has none) and puts it
+// under its pending name.
+bool ArchiveWriter::closeVolume(bool last)
+{
+    if (volume_ > 1 || !last) {
+        if (!write(volumeset::markBytes({setId_, volume_, last}))) return false;
+    }
+    if (!file_ || !backupfmt::commitWhole(*file_)) {
+        fail(4);
+        return false;
+    }
+    file_.reset();
+    dev_ = nullptr;
+    return true;
 }
 
 void ArchiveWriter::fail(int code)
@@ -114,20 +140,11 @@ bool ArchiveWriter::cutVolume()
         fail(4);
         return false;
     }
+    const QByteArray digits = ("00" + QByteArray::number(volume_ + 1)).right(3);
+    if (!write(backupfmt::int32le(12) + "NEXT:DISK" + digits) || !closeVolume(false)) return false;
     ++volume_;
-    const QByteArray digits = ("00" + QByteArray::number(volume_)).right(3);
-    if (!write(backupfmt::int32le(12) + "NEXT:DISK" + digits)) return false;
-    if (!file_ || !backupfmt::commitWhole(*file_)) {
-        fail(4);
-        return false;
-    }
-    done_ << file_->fileName();
-    file_.reset();
-    dev_ = nullptr;
     if (!b_.needDisk(volume_)) return false;
-    file_ = std::make_unique<QSaveFile>(TBackupFile::volumeName(name_, volume_));
-    dev_ = file_.get();
-    if (!file_->open(QIODevice::WriteOnly)) {
+    if (!openVolume()) {
         fail(4);
         return false;
     }
@@ -137,13 +154,43 @@ bool ArchiveWriter::cutVolume()
 bool ArchiveWriter::finish()
 {
     if (!write(backupfmt::int32le(0))) return false;
-    if (file_ && !backupfmt::commitWhole(*file_)) {
+    if (!file_) return true;  // the caller's stream
+    if (!closeVolume(true)) return false;
+    // A set of several volumes, or an archive that replaces an older one, is read back first.
+    if ((volume_ > 1 || QFileInfo::exists(name_)) && !readBack()) {
+        fail(4);
+        b_.ErrorFile = name_;
+        return false;
+    }
+    if (!volumeset::place(name_, volume_, before_)) {
         fail(4);
         return false;
     }
-    if (file_) done_ << file_->fileName();
-    file_.reset();
+    pending_.clear();
     return true;
+}
+
+// Every volume of the new set decodes before the older set is touched.
+bool ArchiveWriter::readBack()
+{
+    TBackupFile check;
+    QString problem;
+    check.OnError = [&problem](TBackupFile* c, qint32, const QString& message) {
+        problem = message + (c->ErrorFile.isEmpty() ? QString() : ": " + c->ErrorFile);
+    };
+    check.OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
+    bool ok = false;
+    try {
+        ok = check.Verify(pending_) && problem.isEmpty();
+    } catch (const BackupException& e) {
+        problem = e.message();
+    }
+    if (!ok)
+        b_.ErrorDetail = QString("Os volumes novos não se leram de volta iguais ao que foi gravado "
+                                 "(%1): o backup anterior com esse nome foi mantido. Faça o backup "
+                                 "de novo (um arquivo que mudava durante a cópia também causa isto).")
+                             .arg(problem);
+    return ok;
 }
 
 void ArchiveWriter::discard()
@@ -151,6 +198,8 @@ void ArchiveWriter::discard()
     if (file_) file_->cancelWriting();
     file_.reset();
     dev_ = nullptr;
-    for (const QString& v : done_) QFile::remove(v);
-    done_.clear();
+    if (pending_.isEmpty()) return;
+    QFile::remove(pending_);
+    for (int n = 2; n <= volume_; ++n) QFile::remove(TBackupFile::volumeName(pending_, n));
+    pending_.clear();
 }

@@ -1,12 +1,16 @@
-// Writing an archive: the volumes, each written beside its final name and put in place only
-// when it is complete, and one file's data as segments of blocks cut between volumes.
+// Writing an archive: the volumes, written under pending names beside the archive and put in
+// place as a set once all are complete and read back (backup/VolumeSet.h), and one file's data
+// as segments of blocks cut between volumes.
 #pragma once
 
 #include <QIODevice>
 #include <QSaveFile>
 #include <QStringList>
 
+#include "backup/VolumeSet.h"
+
 #include <memory>
+#include <optional>
 
 class TBackupFile;
 
@@ -24,13 +28,17 @@ public:
     bool beginEntry(const QByteArray& name, qint32 date);
     // One file's data: segments of blocks, cut into volumes when MaxSize is set.
     void writeData(QIODevice& in);
-    // Writes the end marker and puts the last volume in place; error 4 on failure.
+    // Writes the end marker, reads the new set back (when it has several volumes or replaces
+    // an archive) and puts it in place; error 4 on failure.
     bool finish();
-    // Drops the volume being written and removes the volumes this run put in place.
+    // Drops the volume being written and the pending volumes of this run.
     void discard();
 
 private:
     bool cutVolume();
+    bool openVolume();
+    bool closeVolume(bool last);
+    bool readBack();
     void fail(int code);
     qint64 pos() const { return dev_->pos(); }
 
@@ -38,7 +46,9 @@ private:
     QString name_;
     std::unique_ptr<QSaveFile> file_;
     QIODevice* dev_ = nullptr;
-    QStringList done_;  // volumes of this run already in place
+    QString pending_;  // volume 1 under its pending name
+    QByteArray setId_;
+    std::optional<volumeset::Mark> before_;  // the mark of the archive this one replaces
     int volume_ = 1;
     bool entryWritten_ = false;  // an entry's data stands before: a volume may be cut here
 };

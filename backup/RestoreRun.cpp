@@ -33,20 +33,42 @@ struct RestoreRun::Target final : ArchiveSink {
     bool write(const char* data, qint64 n) override
     {
         written += n;
-        return written <= backupfmt::kMaxSize && (verify || writer.write(data, n));
+        if (written > backupfmt::kMaxSize) return false;
+        if (verify || writer.write(data, n)) return true;
+        writeFailed = true;
+        return false;
     }
     bool countsOnly() const override { return verify; }
     QSaveFile file;
     BlockWriter writer{file};  // ends before the file does
     bool verify;
+    QString stored;  // the name in the archive
     qint32 date = 0;
     qint64 written = 0;
+    bool writeFailed = false;
 };
+
+namespace {
+
+QString writeFailure(const QString& target, const QString& why)
+{
+    return QString("Falha ao gravar %1 (%2). Verifique se há espaço no disco e se a pasta "
+                   "permite gravação; o arquivo que havia ali foi mantido.").arg(target, why);
+}
+
+QString readFailure(const QString& archive, const QString& target)
+{
+    return QString("Falha ao ler o backup %1 ao restaurar %2: o backup está incompleto ou "
+                   "danificado. Use outra cópia do backup; %2 foi mantido como estava.")
+        .arg(archive, target);
+}
+
+}  // namespace
 
 RestoreRun::RestoreRun(TBackupFile& b, QIODevice* dev, std::unique_ptr<QFile> file,
                        const QString& archiveName, const QString& dest, bool verify)
     : b_(b), dev_(dev), file_(std::move(file)), archiveName_(archiveName), dest_(dest),
-      reader_(b, dev), verify_(verify)
+      reader_(b, dev), set_(archiveName), verify_(verify)
 {
     reader_.setStrict(verify);
 }
@@ -141,7 +163,7 @@ bool RestoreRun::nextVolume(const QByteArray& name)
     // tries, never an endless loop.
     for (int tries = 0; tries < 100; ++tries) {
         if (!b_.needDisk(volume)) break;
-        next = TBackupFile::volumeName(archiveName_, volume);
+        next = set_.path(volume);
         if (QFile::exists(next)) break;
         next.clear();
     }
@@ -154,6 +176,10 @@ bool RestoreRun::nextVolume(const QByteArray& name)
         b_.setError(3, next);
         return false;
     }
+    if (!set_.belongs(volume, next)) {
+        b_.setError(5, next, TBackupFile::foreignVolumeMessage(next));
+        return false;
+    }
     dev_ = file_.get();
     reader_.setDevice(dev_);
     return true;
@@ -162,20 +188,23 @@ bool RestoreRun::nextVolume(const QByteArray& name)
 void RestoreRun::entry(const QByteArray& name, qint32 date)
 {
     if (name == kFileList) {
-        if (verify_) readSizes();
-        else reader_.segment(nullptr, false);
+        readSizes();
         return;
     }
     if (verify_) {
         b_.currentFile_ = backupfmt::decodeText(name);
         pending_ = std::make_unique<Target>(b_.currentFile_, true);
+        pending_->stored = b_.currentFile_;
         readPending();
         return;
     }
     QString target = targetFor(name, dest_, b_.RestoreFullPath);
     if (target.isEmpty()) {
         // Passed over with error 1; the entries after it are restored as usual.
-        b_.setError(1, backupfmt::decodeText(name));
+        b_.setError(1, backupfmt::decodeText(name),
+                    QString("O nome %1 guardado no backup tem partes vazias, \".\" ou \"..\", ou "
+                            "sai da pasta de destino: este arquivo não foi restaurado.")
+                        .arg(backupfmt::decodeText(name)));
         b_.continue_ = true;
         reader_.segment(nullptr, false);
         return;
@@ -198,16 +227,19 @@ void RestoreRun::entry(const QByteArray& name, qint32 date)
     }
     const QString folder = QFileInfo(target).absolutePath();
     if (!safeTarget(target) || (QDir().mkpath(folder), !QFileInfo(folder).isDir())) {
-        b_.setError(1, target);
+        b_.setError(1, target, QString("%1 não pode ser gravado: um link no caminho, ou a pasta "
+                                       "%2 não pôde ser criada. Escolha outra pasta de destino.")
+                                   .arg(target, folder));
         b_.continue_ = true;
         reader_.segment(nullptr, false);
         return;
     }
     b_.currentFile_ = target;
     pending_ = std::make_unique<Target>(target, false);
+    pending_->stored = backupfmt::decodeText(name);
     pending_->date = date;
     if (!pending_->file.open(QIODevice::WriteOnly)) {
-        b_.setError(1, target);
+        b_.setError(1, target, writeFailure(target, pending_->file.errorString()));
         pending_.reset();
         return;
     }
@@ -219,7 +251,10 @@ void RestoreRun::readPending()
     try {
         reader_.segment(pending_.get(), true);
     } catch (const BackupException&) {
-        b_.setError(1, pending_->file.fileName());
+        const QString target = pending_->file.fileName();
+        b_.setError(1, target, pending_->writeFailed
+                                   ? writeFailure(target, pending_->file.errorString())
+                                   : readFailure(file_ ? file_->fileName() : archiveName_, target));
     }
     if (b_.error_ != 0 && b_.ErrorFile.isEmpty()) b_.ErrorFile = pending_->file.fileName();
     if (!b_.continue_) pending_.reset();
@@ -230,21 +265,31 @@ void RestoreRun::finishPending()
     if (!pending_) return;
     const std::unique_ptr<Target> t = std::move(pending_);
     const QString target = t->file.fileName();
+    // A file whose size is not the one listed was joined from volumes of different backups (or
+    // changed while it was copied).
+    const auto listed = sizes_.constFind(t->stored);
+    if (listed != sizes_.cend() && *listed != t->written) {
+        b_.setError(5, target, QString("%1 tem %2 bytes no backup e %3 na lista de arquivos: os "
+                                       "volumes são de backups diferentes (ou o arquivo mudou "
+                                       "durante a cópia). Use os volumes gravados juntos; %1 não "
+                                       "foi restaurado.")
+                                   .arg(target).arg(t->written).arg(*listed));
+        return;
+    }
     if (t->verify) {
-        const auto listed = sizes_.constFind(target);
-        if (listed != sizes_.cend() && *listed != t->written) b_.setError(5, target);
-        else ++b_.FilesDone;
+        ++b_.FilesDone;
         return;
     }
     if (!t->writer.finish() || !backupfmt::commitWhole(t->file)) {
-        b_.setError(1, target);
+        b_.setError(1, target, writeFailure(target, t->file.errorString()));
         return;
     }
     backupfmt::setFileDate(target, t->date);
     ++b_.FilesDone;
 }
 
-// The information entry's lines "name TAB date = size", kept by name.
+// The information entry's lines "name TAB date = size", kept by name: a file restored or
+// checked must have the size listed.
 void RestoreRun::readSizes()
 {
     struct Lines final : ArchiveSink {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "backup/ArchiveReader.h"
+#include "backup/VolumeSet.h"
 
 #include <QFile>
 #include <QHash>
@@ -40,7 +41,8 @@ private:
     QString archiveName_, dest_;
     ArchiveReader reader_;
     std::unique_ptr<Target> pending_;  // the file being restored, until its entry ends
+    volumeset::VolumeSet set_;
     int volume_ = 1;
     bool verify_ = false;
-    QHash<QString, qint64> sizes_;  // verifying: the sizes of the information entry
+    QHash<QString, qint64> sizes_;  // the sizes of the information entry, by stored name
 };

@@ -8,6 +8,7 @@
 #include "backup/EventPump.h"
 #include "backup/RestoreRun.h"
 #include "backup/SourceFile.h"
+#include "backup/VolumeSet.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,6 +64,26 @@ QString TBackupFile::volumeName(const QString& archiveName, int n)
     return stem + "." + digits;
 }
 
+QString TBackupFile::volumePath(const QString& archiveName, int n)
+{
+    return volumeset::VolumeSet(archiveName).path(n);
+}
+
+QString TBackupFile::foreignVolumeMessage(const QString& volume)
+{
+    return QString("O volume %1 é de outro backup com o mesmo nome: os volumes não formam um "
+                   "backup só. Use os volumes gravados juntos (ou faça um novo backup).").arg(volume);
+}
+
+// A volume of another set found where this archive continues: said, and nothing is read.
+bool TBackupFile::refuseForeign(const QString& volume)
+{
+    if (volume.isEmpty()) return false;
+    setError(5, volume, foreignVolumeMessage(volume));
+    report();
+    return true;
+}
+
 qint32 TBackupFile::CompressionRate() const
 {
     if (TotalSize == 0) return 0;
@@ -92,10 +113,11 @@ bool TBackupFile::needDisk(int volume)
     return cont;
 }
 
-void TBackupFile::setError(int code, const QString& file)
+void TBackupFile::setError(int code, const QString& file, const QString& detail)
 {
     error_ = code;
     ErrorFile = file;
+    ErrorDetail = detail;
     continue_ = false;
 }
 
@@ -103,7 +125,8 @@ void TBackupFile::report()
 {
     if (error_ == 0) return;
     if (OnError) OnError(this, error_, errorMessage(error_));
-    else backupui::showError(errorMessage(error_));
+    else if (ErrorDetail.isEmpty()) backupui::showError(errorMessage(error_));
+    else backupui::showError(errorMessage(error_) + "\n\n" + ErrorDetail);
 }
 
 // ---- backup ----
@@ -112,6 +135,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
 {
     error_ = 0;
     ErrorFile.clear();
+    ErrorDetail.clear();
     BusyScope busy(busy_);
     continue_ = true;
     FilesDone = 0;
@@ -122,14 +146,23 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         report();
         return false;
     }
+    // What a backup stopped before left beside the archive is finished or removed first.
+    if (archiveName != kStream) volumeset::settle(archiveName);
     QStringList list = buildList(files, archiveName);
     totalForProgress_ = 0;
     progress(QString(), 0);
+    // One lock over every listed file, before their sizes are taken and their first byte read.
+    std::shared_ptr<void> lock;
+    if (ReadLock) {
+        QString failed;
+        if (!(lock = ReadLock(list, failed))) setError(1, failed);
+    }
 
     TotalSize = 0;
     qint64 total = 0;
     QByteArray info;
     for (const QString& path : list) {
+        if (!continue_) break;
         const QFileInfo f(path);
         if (!f.exists()) continue;
         total += f.size();
@@ -174,11 +207,6 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         if (!QFileInfo::exists(path)) continue;  // vanished since it was listed
         const bool isInfo = SaveFileID && i == 0;
         currentFile_ = path;
-        std::shared_ptr<void> lock;
-        if (!isInfo && ReadLock && !(lock = ReadLock(path))) {
-            setError(1, path);
-            break;
-        }
         const QString stamp = archiveflag::stamp(path);
         const std::unique_ptr<QIODevice> in = backupfmt::openSource(path);
         if (!in) {
@@ -194,6 +222,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         }
     }
     if (error_ != 0 && ErrorFile.isEmpty()) ErrorFile = error_ == 4 ? archiveName : currentFile_;
+    lock.reset();
     if (continue_) result = w.finish();
     if (!result) {
         // Only a complete archive is left behind: a cut one would restore as if it were whole.
@@ -272,6 +301,8 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
         }
         dev = &file;
     }
+    const volumeset::VolumeSet set(archiveName);
+    if (archiveName != kStream && refuseForeign(set.firstForeign())) return false;
     try {
         const qint32 titleLength = backupfmt::takeInt(dev);
         if (titleLength < 0 || titleLength > backupfmt::kMaxTitle)
@@ -300,8 +331,13 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
             const int following = next.startsWith("NEXT:DISK") ? next.mid(9).toInt() : 0;
             if (following <= number) break;
             number = following;
-            volume = std::make_unique<QFile>(volumeName(archiveName, number));
+            const QString path = set.path(number);
+            volume = std::make_unique<QFile>(path);
             if (!volume->open(QIODevice::ReadOnly)) break;
+            if (!set.belongs(number, path)) {
+                refuseForeign(path);
+                return false;
+            }
             dev = volume.get();
             reader.setDevice(dev);
             reader.segment(&lines, false);
@@ -348,6 +384,7 @@ bool TBackupFile::readArchive(const QString& archiveName, const QString& destFol
     if (!dest.isEmpty() && !dest.endsWith('/') && !dest.endsWith('\\')) dest += '/';
     error_ = 0;
     ErrorFile.clear();
+    ErrorDetail.clear();
     FilesDone = 0;
     continue_ = true;
     std::unique_ptr<QFile> file;
@@ -362,6 +399,8 @@ bool TBackupFile::readArchive(const QString& archiveName, const QString& destFol
         dev = file.get();
     }
     BusyScope busy(busy_);
+    if (archiveName != kStream && refuseForeign(volumeset::VolumeSet(archiveName).firstForeign()))
+        return false;
     try {
         const qint32 titleLength = backupfmt::takeInt(dev);
         if (titleLength < 0 || titleLength > backupfmt::kMaxTitle)

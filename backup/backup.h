@@ -40,9 +40,11 @@ public:
                                                  const QString& errString)>;
     // A listed entry passed over (not a regular file, a link out of the chosen folder).
     using TNoteEvent = std::function<void(TBackupFile* sender, const QString& text)>;
-    // Held while a listed file is read, so that its bytes are a committed state; an empty
-    // result means the file could not be locked (error 1).
-    using TReadLock = std::function<std::shared_ptr<void>(const QString& path)>;
+    // Taken over every listed file before the first byte is read and held until the last is
+    // read, so that the archive is one committed state of them all; an empty result means a
+    // file could not be locked (error 1, that file named in `failed`).
+    using TReadLock =
+        std::function<std::shared_ptr<void>(const QStringList& paths, QString& failed)>;
 
     explicit TBackupFile(QObject* owner = nullptr);
     ~TBackupFile() override;
@@ -74,6 +76,9 @@ public:
     qint32 TotalSize = 0;
     // The file the last error concerns (a listed file, a restored target); empty when none.
     QString ErrorFile;
+    // For the operator, in Portuguese: what failed with that file (reading or writing) and
+    // what to do; empty when the code and the file say it all.
+    QString ErrorDetail;
     bool Busy() const { return busy_; }
     QPointer<QIODevice> BackupStream;   // the target when the archive name is ":STREAM"
     QPointer<QIODevice> RestoreStream;  // the source when the archive name is ":STREAM"
@@ -84,6 +89,11 @@ public:
     // its stream exactly, every LZRW1KH block decodes and every file has the size its
     // information line gives (when the archive has one); FilesDone counts the files read.
     bool Verify(const QString& archiveName);
+    // The files a backup of `files` would take now, as Backup lists them (notes included).
+    QStringList ListFiles(const QStringList& files, const QString& archiveName)
+    {
+        return buildList(files, archiveName);
+    }
     void GetArchiveInfo(const QString& archiveName, QStringList* fileList, QString& title);
     // The same, handing the file-information lines over one by one as they are decoded.
     // True when the archive had an information entry.
@@ -98,6 +108,11 @@ public:
     static int percent(qint64 processed, qint64 total);
     // The file name of volume `n` (2 and up) of an archive.
     static QString volumeName(const QString& archiveName, int n);
+    // The file that holds volume `n` of the archive: its own name, or the name it waits under
+    // while a backup puts its set in place.
+    static QString volumePath(const QString& archiveName, int n);
+    // "O volume X é de outro backup com o mesmo nome..." for a volume of another set.
+    static QString foreignVolumeMessage(const QString& volume);
 
 private:
     friend class ArchiveWriter;
@@ -107,9 +122,10 @@ private:
     void progress(const QString& fileName, qint64 processed);
     bool needDisk(int volume);
     void note(const QString& text);
-    void setError(int code, const QString& file);
+    void setError(int code, const QString& file, const QString& detail = {});
     void report();
     bool readArchive(const QString& archiveName, const QString& destFolder, bool verify);
+    bool refuseForeign(const QString& volume);
 
     bool busy_ = false;
     bool continue_ = true;

@@ -13,6 +13,11 @@
 
 namespace datafolder {
 
+void privateFiles()
+{
+    ::umask(077);
+}
+
 QString create(const QString& folder)
 {
     const QString absolute = QFileInfo(folder).absoluteFilePath();

@@ -12,6 +12,12 @@ class Dialogs;
 
 namespace datafolder {
 
+// Every file the program creates from here on (tables, the operation log, remittance files,
+// reports, exports, backups, restored files, and their temporary files) is readable by its
+// owner only, and so is every folder it creates: the process's umask becomes 077. Folders and
+// files that already exist keep their modes. Called first thing by both programs.
+void privateFiles();
+
 // Creates `folder` and the missing folders above it, each readable by its owner only (0700,
 // whatever the umask). Empty on success, else the operator's message.
 QString create(const QString& folder);

@@ -85,9 +85,25 @@ public:
     {
         if (relogio_.elapsed() >= kIntervaloGravacao) gravar(atual);
     }
+    // After a failure (a full disk) SQLite may have ended the transaction itself: what it
+    // held is gone and is not committed, and a failed commit is said once.
     void gravar(const Resultado& atual)
     {
-        if (aberta_) c_.commit();
+        if (falhou_) return;
+        if (aberta_ && !c_.inTransaction()) {
+            aberta_ = false;
+            falhou_ = true;
+            return;
+        }
+        if (aberta_) {
+            try {
+                c_.commit();
+            } catch (...) {
+                falhou_ = true;
+                aberta_ = c_.inTransaction();
+                throw;
+            }
+        }
         aberta_ = false;
         gravado = atual;
     }
@@ -97,6 +113,7 @@ private:
     db::Connection& c_;
     QElapsedTimer relogio_;
     bool aberta_ = false;
+    bool falhou_ = false;
 };
 
 // The branch-and-account and branch-and-enrolment pairs of ASSOCIADOS, read once and read

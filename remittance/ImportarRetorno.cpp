@@ -268,10 +268,22 @@ QString linhaResumo(const QString& label, QByteArrayView text)
     return line;
 }
 
-// A file that cannot be read to its end: the import stops, nothing changed.
+// A file that cannot be read to its end, or that is no return file: the import stops,
+// nothing changed.
 struct ErroDeLeitura {
     QString message;
 };
+
+// A member line of a return file: its number fits its 15 positions. A name field of digits
+// alone (a file of nothing but digits) makes no member line.
+bool linhaDeAssociado(const Linha& l)
+{
+    return !std::all_of(l.nome.begin(), l.nome.end(), [](char c) { return c >= '0' && c <= '9'; })
+           || l.nome.isEmpty();
+}
+// The summary keeps the lines of this many lines of the file; the rest are imported all the
+// same and counted in one last line, so that the summary's memory does not grow with the file.
+constexpr qint64 kLinhasNoResumo = 20000;
 
 // The lines of the file, in one transaction that commits only when all were read. Throws
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
@@ -279,7 +291,7 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
                     const QDate& today, MemberIndex& members, const Progress& progress,
                     bool reimportar, QStringList& resumo)
 {
-    qint64 lidas = 0, importadas = 0, naoEncontradas = 0;
+    qint64 lidas = 0, importadas = 0, naoEncontradas = 0, membros = 0;
     const qint64 size = file.size();
     db::Transaction tx(conn);
     MonthRows monthRows(conn, first, last, today);
@@ -296,6 +308,7 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         if (progress) progress(done, size);
         Linha l;
         if (!lerLinha(raw, l)) continue;
+        if (linhaDeAssociado(l)) ++membros;
         const qint64 member = findMember(members, l);
         try {
             if (member >= 0) {
@@ -306,6 +319,7 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
             continue;  // the line is passed over
         }
         ++(member >= 0 ? importadas : naoEncontradas);
+        if (importadas + naoEncontradas > kLinhasNoResumo) continue;
         resumo << kVazio << (member >= 0 ? kImportado : kNaoEncontrado)
                << linhaResumo(kNome, l.nome)
                << linhaResumo(kMatricula, QByteArray::number(l.numero));
@@ -316,6 +330,16 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         throw ErroDeLeitura{QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o "
                                     "arquivo manteve o nome.")
                                 .arg(file.fileName(), file.errorString())};
+    if (membros == 0)
+        throw ErroDeLeitura{QString("O arquivo %1 não tem nenhuma linha de associado (número do "
+                                    "associado nas posições 1 a 15): não é um arquivo de retorno. "
+                                    "Nada foi importado e o arquivo manteve o nome; confira se "
+                                    "escolheu o arquivo certo.").arg(file.fileName())};
+    if (const qint64 fora = importadas + naoEncontradas - kLinhasNoResumo; fora > 0)
+        resumo << kVazio
+               << QString("... e mais %1 linha(s) de associado, importadas como as acima mas não "
+                          "mostradas neste resumo (ele mostra as primeiras %2). Veja o mês na "
+                          "consulta de retornos.").arg(fora).arg(kLinhasNoResumo);
     // The file counts as imported, and the import as done, with the outcomes themselves.
     const QByteArray digital = textoImpressao(impressao);
     if (!reimportar)

@@ -1,17 +1,39 @@
 #include "remittance/RetornosImportados.h"
 
+#include "core/Historico.h"
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/SqlValue.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace retorno {
 
 namespace {
+
+bool existe(db::Connection& c)
+{
+    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
+                                             "type = 'table' AND name = 'RETORNOS_IMPORTADOS'"));
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
+// REGISTRADO: when the import was recorded (UTC); DESFEITO: the restore that undid it. Both
+// are added to a list recorded before they existed.
+void colunasNovas(db::Connection& c)
+{
+    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM pragma_table_info("
+                                             "'RETORNOS_IMPORTADOS', 'main') WHERE name = 'DESFEITO'"));
+    if (sqlite3_step(st.get()) == SQLITE_ROW) return;
+    c.exec("ALTER TABLE main.RETORNOS_IMPORTADOS ADD COLUMN REGISTRADO TEXT;"
+           "ALTER TABLE main.RETORNOS_IMPORTADOS ADD COLUMN DESFEITO TEXT");
+}
 
 void criar(db::Connection& c)
 {
@@ -20,13 +42,7 @@ void criar(db::Connection& c)
            " ANO INTEGER NOT NULL, DATA TEXT NOT NULL, LINHAS INTEGER NOT NULL);"
            "CREATE INDEX IF NOT EXISTS main.RETORNOS_IMPORTADOS_IMPRESSAO"
            " ON RETORNOS_IMPORTADOS (IMPRESSAO)");
-}
-
-bool existe(db::Connection& c)
-{
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
-                                             "type = 'table' AND name = 'RETORNOS_IMPORTADOS'"));
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    colunasNovas(c);
 }
 
 // The content of the file at `path` through `algorithm`; empty when it cannot be read.
@@ -73,9 +89,11 @@ QByteArray impressaoDigital(const QString& path)
 std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao)
 {
     if (impressao.isEmpty() || !existe(c)) return std::nullopt;
+    colunasNovas(c);
     db::StmtGuard st(db::prepare(c.handle(),
         "SELECT DATA, MES, ANO, ARQUIVO, LINHAS FROM main.RETORNOS_IMPORTADOS "
-        "WHERE IMPRESSAO = ? ORDER BY rowid DESC LIMIT 1", "RETORNOS_IMPORTADOS"));
+        "WHERE IMPRESSAO = ? AND DESFEITO IS NULL ORDER BY rowid DESC LIMIT 1",
+        "RETORNOS_IMPORTADOS"));
     db::bindAll(st.get(), {QString::fromLatin1(impressao)});
     const int rc = sqlite3_step(st.get());
     if (rc == SQLITE_DONE) return std::nullopt;
@@ -101,11 +119,60 @@ void registrarImportacao(db::Connection& c, const QByteArray& impressao, const Q
 {
     criar(c);
     db::StmtGuard st(db::prepare(c.handle(),
-        "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, LINHAS) "
-        "VALUES (?, ?, ?, ?, ?, ?)", "RETORNOS_IMPORTADOS"));
+        "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, LINHAS, "
+        "REGISTRADO) VALUES (?, ?, ?, ?, ?, ?, ?)", "RETORNOS_IMPORTADOS"));
     db::bindAll(st.get(), {QString::fromLatin1(impressao), arquivo, mes, ano,
-                           data.toString(Qt::ISODate), linhas});
+                           data.toString(Qt::ISODate), linhas,
+                           QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)});
     if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+}
+
+int desfazerPosteriores(db::Connection& c, const QDateTime& copia, const QString& motivo)
+{
+    if (!existe(c)) return 0;
+    colunasNovas(c);
+    // An import counts as in the copy up to two seconds after its date: the date of a file in an
+    // archive drops the odd second, and an import is recorded before its commit dates the table.
+    const QString depois = copia.addSecs(2).toUTC().toString(Qt::ISODateWithMs);
+    db::StmtGuard st(db::prepare(c.handle(),
+        "UPDATE main.RETORNOS_IMPORTADOS SET DESFEITO = ? WHERE DESFEITO IS NULL AND "
+        "(REGISTRADO >= ? OR (REGISTRADO IS NULL AND DATA > ?))", "RETORNOS_IMPORTADOS"));
+    db::bindAll(st.get(), {motivo, depois, copia.date().toString(Qt::ISODate)});
+    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+    return sqlite3_changes(c.handle());
+}
+
+namespace {
+
+quint64 inodeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+
+}  // namespace
+
+RetDebitoAntes antesDaRestauracao(const QString& folder)
+{
+    const QString path = QDir(folder).filePath("RET_DEBITO.DB");
+    return {path, inodeOf(path)};
+}
+
+void registrarRestauracao(db::Connection& c, const QString& detalhe, const RetDebitoAntes& antes)
+{
+    const quint64 agora = inodeOf(antes.path);
+    db::Transaction tx(c);
+    QString linha = detalhe;
+    if (agora != 0 && agora != antes.inode) {
+        const QDateTime copia = QFileInfo(antes.path).lastModified();
+        const int n = desfazerPosteriores(c, copia, "restauração de " + detalhe);
+        linha += "; RET_DEBITO.DB voltou à cópia de " + copia.toString("dd/MM/yyyy hh:mm:ss");
+        if (n > 0)
+            linha += QString(": %1 importação(ões) de retorno posterior(es) deixa(m) de contar "
+                             "como importada(s)").arg(n);
+    }
+    historico::registrar(c, "Restauração", linha);
+    tx.commit();
 }
 
 QString perguntaReimportar(const ImportacaoAnterior& a)

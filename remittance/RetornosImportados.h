@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -42,6 +43,26 @@ std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path);
 // Records an import; call it inside the import's transaction.
 void registrarImportacao(db::Connection& c, const QByteArray& impressao, const QString& arquivo,
                          int mes, int ano, const QDate& data, qint64 linhas);
+
+// A restore put back RET_DEBITO.DB from a copy whose file date is `copia` (local time, to the
+// two seconds of an archive's dates): the imports recorded after it are not in the restored
+// table and no longer count as imported. Call it on the data folder's connection (inside the
+// transaction that logs the restore); returns how many imports stopped counting. Imports
+// recorded before the time of day was kept count unless made on a later day.
+int desfazerPosteriores(db::Connection& c, const QDateTime& copia, const QString& motivo);
+
+// RET_DEBITO.DB of a data folder as a restore finds it, taken before the restore writes.
+struct RetDebitoAntes {
+    QString path;
+    quint64 inode = 0;  // 0 when there was none
+};
+RetDebitoAntes antesDaRestauracao(const QString& folder);
+
+// Logs a restore ("Restauração", `detalhe`) on `c`, the data folder's connection; when the
+// restore put a copy of RET_DEBITO.DB in place of `antes` (a new file there), the imports
+// recorded after that copy stop counting in the same transaction, and the line says how many.
+// Throws db::EngineError when it cannot be written.
+void registrarRestauracao(db::Connection& c, const QString& detalhe, const RetDebitoAntes& antes);
 
 // "Este arquivo já foi importado em dd/mm/aaaa para mm/aaaa. Importar novamente?"
 QString perguntaReimportar(const ImportacaoAnterior& anterior);

@@ -1,6 +1,7 @@
 // tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program
 // without windows.
 #include "app/cli/Cli.h"
+#include "core/DataFolder.h"
 #include "core/UVariaveis.h"
 #include "core/engine/EngineConfig.h"
 
@@ -56,6 +57,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    datafolder::privateFiles();
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName("Tolmare");
     UsuarioAtual = 1;  // no log-in: every row the program writes is by user 1

@@ -11,6 +11,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "core/store/TableReadLock.h"
+#include "remittance/RetornosImportados.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -64,17 +65,17 @@ TFmBackup::TFmBackup(QWidget* parent) : QDialog(parent)
     Backupfile1->OnProgress = [this](TBackupFile* s, const QString& f, int p, bool& c) {
         Backupfile1Progress(s, f, p, c);
     };
-    // A table is read under a read lock, so that its copy is a committed state. The lock is
-    // never held while the operator is asked something: a Cancel pressed meanwhile is asked
-    // about once the file is read (see BtnCancelClick).
-    Backupfile1->ReadLock = [this](const QString& path) -> std::shared_ptr<void> {
+    // The tables are read under one read lock over them all, so that the copy is one committed
+    // state. The lock is never held while the operator is asked something: a Cancel pressed
+    // meanwhile is asked about once the files are read and the lock let go (see BtnCancelClick).
+    Backupfile1->ReadLock = [this](const QStringList& paths, QString& failed) -> std::shared_ptr<void> {
         askCancel();
-        std::shared_ptr<void> lock = store::readLockTable(path);
+        std::shared_ptr<void> lock = store::readLockTables(paths, failed);
         if (!lock) return {};
         ++locksHeld_;
-        return std::shared_ptr<void>(lock.get() ? lock.get() : this, [this, lock](void*) mutable {
+        return std::shared_ptr<void>(lock.get(), [this, lock](void*) mutable {
             lock.reset();
-            --locksHeld_;
+            if (--locksHeld_ == 0) askCancel();
         });
     };
 
@@ -223,6 +224,14 @@ void TFmBackup::Button2Click()
     Backupfile1->setBackupMode(fmbackup::modeForItem(BackupModeItems->checkedId()));
     Backupfile1->CompressionLevel = fmbackup::levelForItem(CompressionLevelItems->checkedId());
     Backupfile1->SaveFileID = CbSaveFileID->isChecked();
+    // A backup of nothing would only replace the archive of that name.
+    if (Backupfile1->ListFiles(files, archive).isEmpty()) {
+        reopenParameters();
+        say(dialogs::Kind::Plain, QString::fromUtf8(
+                "Nenhum arquivo da lista existe ou mudou desde o último backup incremental: "
+                "nenhum backup foi gravado."));
+        return;
+    }
     // Further volumes are files beside the first: nothing to change, no question.
     Backupfile1->OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
     bool ok = false;
@@ -260,6 +269,7 @@ QString TFmBackup::readBack(const QString& archive)
     QString problem;
     check.OnError = [&problem](TBackupFile* b, qint32, const QString& message) {
         problem = b->ErrorFile.isEmpty() ? message : message + ": " + b->ErrorFile;
+        if (!b->ErrorDetail.isEmpty()) problem += "\n" + b->ErrorDetail;
     };
     check.OnProgress = [this](TBackupFile*, const QString& file, int percent, bool&) {
         ProgressBar1->setMaximum(100);
@@ -267,7 +277,7 @@ QString TFmBackup::readBack(const QString& archive)
         Label1->setText(QString::fromUtf8("Verificando ") + QFileInfo(file).fileName());
     };
     check.OnNeedDisk = [archive](TBackupFile*, quint16 disk, bool& cont) {
-        cont = QFile::exists(TBackupFile::volumeName(archive, disk));
+        cont = QFile::exists(TBackupFile::volumePath(archive, disk));
     };
     checking_ = true;
     bool ok = false;
@@ -360,6 +370,8 @@ void TFmBackup::Button3Click()
     // program is closed before the first file is written.
     if (DMTolmare) DMTolmare->TParametros->close();
     db::Session::instance().closeAll();
+    const retorno::RetDebitoAntes retDebito = retorno::antesDaRestauracao(
+        fmbackup::dataFolder(db::EngineConfig::aliasParams("Tolmare")));
 
     // A file counts as restored once the engine has gone on to the next one with it done;
     // the file a failed run was on is not counted, whatever the engine's count says.
@@ -384,7 +396,7 @@ void TFmBackup::Button3Click()
         doneBefore = Backupfile1->FilesDone;
     };
     Backupfile1->OnNeedDisk = [archive](TBackupFile*, quint16 disk, bool& cont) {
-        cont = QFile::exists(TBackupFile::volumeName(archive, disk))
+        cont = QFile::exists(TBackupFile::volumePath(archive, disk))
                || dialogs::current().confirm(
                    QString("Insira o disco %1 e click em OK para continuar.").arg(disk));
     };
@@ -409,10 +421,17 @@ void TFmBackup::Button3Click()
         reopenParameters();
         return;
     }
-    logOperation(QString::fromUtf8("Restauração"),
-                 QString::fromUtf8("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
-                     .arg(archive, dest).arg(restored.size())
-                     .arg(ok ? QString() : QString::fromUtf8(", com falhas")));
+    // A copy of RET_DEBITO.DB put back also undoes the return imports recorded after it.
+    const QString detalhe = QString::fromUtf8("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
+                                .arg(archive, dest).arg(restored.size())
+                                .arg(ok ? QString() : QString::fromUtf8(", com falhas"));
+    try {
+        retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"), detalhe,
+                                      retDebito);
+    } catch (const db::EngineError& e) {
+        say(dialogs::Kind::Warning,
+            QString::fromUtf8("A operação não pôde ser registrada no histórico: ") + e.message());
+    }
     if (ok)
         say(dialogs::Kind::Plain,
             fmbackup::restoreDoneMessage(Backupfile1->FilesDone, Backupfile1->FileCount));

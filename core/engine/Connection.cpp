@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace db {
 
@@ -41,6 +42,9 @@ Connection::Connection(const QString& folder) : folder_(folder)
             throw EngineError("Cannot open the table engine: " + msg);
         }
     }
+    // It holds the operation log: its owner's only, and so its journals, which take its mode
+    // (SQLite gives a new file 0644 whatever the umask).
+    if (const char* file = sqlite3_db_filename(db_, "main"); file && *file) ::chmod(file, 0600);
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 2000);
     store::registerCollation(db_);

@@ -25,6 +25,12 @@ inline QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A volume of a set of several without the set's mark at its end (28 bytes ending "VSET").
+inline QByteArray withoutMark(const QByteArray& volume)
+{
+    return volume.endsWith("VSET") ? volume.chopped(28) : volume;
+}
+
 inline void writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());

@@ -251,7 +251,7 @@ private slots:
         QVERIFY(writer.waitForReadyRead(10000));
         TBackupFile b;
         wire(b);
-        b.ReadLock = store::readLockTable;
+        b.ReadLock = store::readLockTables;
         int copies = 0;
         for (int run = 0; run < 8 && writer.state() == QProcess::Running; ++run, ++copies) {
             const QString arc = work_ + QString("/a%1.bck").arg(run);
@@ -593,6 +593,7 @@ private slots:
         b.MaxSize = 20000;
         QVERIFY(b.Backup({work_ + "/src/t.db"}, work_ + "/v.bck"));
         QFile::remove(work_ + "/v.002");
+        QDir().mkpath(work_ + "/out");
         args.replaceInStrings("@", work_);
         QString err;
         QCOMPARE(cli(args, &err), exitCode);

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -215,6 +216,31 @@ private slots:
         QCOMPARE(r.associadosIgnorados, 4);
         QCOMPARE(grupos(), QStringList({"1|APOSENTADOS|1|2026-03-07", "2|PENSIONISTAS|1|2026-03-07"}));
         QCOMPARE(associados(), members);
+    }
+
+    // A disk that fills: one message, the true one, and the counts of what was committed.
+    void fullDiskSaysOneMessage()
+    {
+        const QString disk = dir_.filePath("disk");
+        QDir().mkpath(disk);
+        if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=300k") != 0)
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        testdata::makeDataFolder(disk);
+        QVERIFY(testdata::writeGroups(imp_, {{"1", "Aposentados"}}));
+        QList<QStringList> many;
+        for (int i = 0; i < 6000; ++i)
+            many << QStringList{"1", "12340", QString::number(100000 + 10 * i),
+                                "Associado " + QString::number(i), QString::number(i)};
+        QVERIFY(testdata::writeMembers(imp_, many));
+        const legado::Resultado r = importar();
+        const int kept = testdata::countRows(disk, "ASSOCIADOS.DB");
+        db::Session::instance().closeAll();
+        ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH);
+        QVERIFY2(!r.erro.isEmpty(), qPrintable(QString("%1 imported, %2 passed over, %3 kept")
+                                                    .arg(r.associadosImportados)
+                                                    .arg(r.associadosIgnorados).arg(kept)));
+        QVERIFY2(!r.erro.contains("transaction") && !r.erro.contains('\n'), qPrintable(r.erro));
+        QCOMPARE(r.associadosImportados, kept);
     }
 
     void firstGroupRecordOfACode()

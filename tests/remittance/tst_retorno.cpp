@@ -246,9 +246,8 @@ private slots:
     {
         const QString empty = writeFile(folder_, "VAZIO.TXT", {});
         TDMRet_Debito dm;
-        const retorno::Resultado r = retorno::importar(dm, empty, 5, 2004, kToday);
-        QCOMPARE(r.resumo, QStringList({"IMPORTANTO ARQUIVO DE RETORNO", "MÊS: 5 Ano: 2004", ""}));
-        QVERIFY(QFile::exists(QDir(folder_).filePath("Retorno_V_5-2004.imp")));
+        QVERIFY_THROWS_EXCEPTION(db::EngineError, retorno::importar(dm, empty, 5, 2004, kToday));
+        QVERIFY(QFile::exists(empty));
 
         sent(QDate(2026, 7, 10), 1);
         QString path = writeFile(folder_, "RET.TXT", {line("1234", "ANA", "A")});
@@ -261,6 +260,51 @@ private slots:
         QVERIFY(QFile::exists(path));
         retorno::importar(dm, path, 7, 2026, kToday.addDays(1), {}, true);
         QCOMPARE(retRows(), QStringList({"10/07/2026|04/08/2026|1|7|A"}));
+    }
+
+    // A file without one member line is no return file: refused, named, nothing recorded.
+    void fileWithoutAMemberLineIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n");
+        QTest::newRow("NUL bytes") << QByteArray(5000, '\0');
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 20);
+        QTest::newRow("UTF-16") << QByteArray("0\x000\x001\x002\x003\x004\x00A\x00\r\x00\n\x00", 20);
+        QTest::newRow("a run of digits") << QByteArray(3 << 20, '7');
+    }
+    void fileWithoutAMemberLineIsRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = QDir(folder_).filePath("RET.TXT");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        f.close();
+        TDMRet_Debito dm;
+        try {
+            retorno::importar(dm, path, 7, 2026, kToday);
+            QFAIL("imported");
+        } catch (const db::EngineError& e) {
+            QVERIFY2(e.message().contains("nenhuma linha de associado") && e.message().contains(path),
+                     qPrintable(e.message()));
+        }
+        QVERIFY(QFile::exists(path));
+        QVERIFY(!retorno::importacaoAnterior(path));
+        QCOMPARE(QDir(folder_).entryList({"Retorno_*"}), QStringList());
+    }
+
+    // Lines by the hundred thousand: the summary stops growing and says how many it left out.
+    void summaryIsBounded()
+    {
+        const QString path = QDir(folder_).filePath("UM.TXT");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("1\n").repeated(300000));
+        f.close();
+        TDMRet_Debito dm;
+        const retorno::Resultado r = retorno::importar(dm, path, 7, 2026, kToday);
+        QVERIFY(r.resumo.size() < 20000 * 4 + 10);
+        QVERIFY2(r.resumo.last().contains("mais 280000 linha(s)"), qPrintable(r.resumo.last()));
     }
 
     void renameBlockedAndRowOrder()
