@@ -22,6 +22,10 @@
 
 int main(int argc, char** argv)
 {
+    // Qt's own dialogs take dates and month names from the system's locale: Brazilian
+    // Portuguese for them too ("10 dez"), numbers left to the program.
+    qputenv("LC_TIME", "pt_BR.UTF-8");
+    qputenv("LC_MESSAGES", "pt_BR.UTF-8");
     QApplication app(argc, argv);
     nameApplication();
     const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);

@@ -1,8 +1,10 @@
 #include "remittance/ui/UImpRetorno.h"
 
+#include "components/ElidedLabel.h"
 #include "core/Dialogs.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
+#include "core/ui/PrepararJanela.h"
 #include "remittance/ImportarRetorno.h"
 #include "remittance/RetornosImportados.h"
 #include "remittance/ui/ULogImpBB.h"
@@ -33,7 +35,8 @@ TFImpRetorno::TFImpRetorno(QWidget* parent) : QDialog(parent)
     setWindowTitle("Importar Arquivo de Retorno");
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     setFixedSize(420, 170);
-    Label1 = new QLabel("    ", this);
+    // A long path is shown shortened in the middle: "Arquivo:/home/…/RET.txt".
+    Label1 = new components::ElidedLabel("    ", this);
     Label1->setGeometry(12, 8, 396, 18);
     Label2 = new QLabel("Mês / Ano do arquivo de Importação", this);
     Label2->move(12, 36);
@@ -116,4 +119,10 @@ void TFImpRetorno::BitBtn2Click()
     }
     showSummary(r.resumo);
     dialogs::current().message(dialogs::Kind::Plain, "Imprtação Concluida!");
+}
+
+void TFImpRetorno::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }
