@@ -59,7 +59,9 @@ void keepLabelsApart(QWidget* parent)
         const QRect ra(a->pos(), QSize(a->sizeHint().width(), a->height()));
         for (int j = i + 1; j < labels.size(); ++j) {
             QLabel* b = labels[j];
-            const bool sameLine = b->y() < ra.bottom() && ra.top() < b->y() + b->height();
+            const int middle = b->y() + b->height() / 2;
+            const bool sameLine = std::abs(middle - ra.center().y())
+                                  < std::min(ra.height(), b->height()) / 2;
             if (!sameLine || b->x() > ra.right() + 2 || b->x() <= a->x()) continue;
             b->move(ra.right() + 3, b->y());
         }

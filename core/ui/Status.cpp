@@ -22,8 +22,7 @@ QLabel* label(QWidget* parent, const QString& text, int x, int y, bool bold = fa
         f.setBold(true);
         l->setFont(f);
     }
-    l->adjustSize();
-    return l;
+    return l;  // sized to its text when shown, in the font of that moment
 }
 
 QString shortString(const unsigned char* p)
@@ -93,7 +92,6 @@ extern "C" int StatusCallback(const unsigned char* rec)
         FormStatus->setWindowTitle(QApplication::applicationDisplayName());
         FormStatus->ImageIcon->setPixmap(QApplication::windowIcon().pixmap(41, 45));
         FormStatus->LabelOperation->setText("Iniciando");
-        FormStatus->LabelOperation->adjustSize();
         FormStatus->ShapeProgress->resize(0, FormStatus->ShapeProgress->height());
         FormStatus->show();
         QCoreApplication::processEvents();

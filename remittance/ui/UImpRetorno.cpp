@@ -44,8 +44,7 @@ TFImpRetorno::TFImpRetorno(QWidget* parent) : QDialog(parent)
     Mes_Ano->setObjectName("Mes_Ano");
     Mes_Ano->setInputMask("00/9999;_");
     Mes_Ano->setMaxLength(7);
-    // Beside the label, however wide the font makes it.
-    Mes_Ano->setGeometry(std::max(230, 12 + Label2->sizeHint().width() + 8), 32, 80, 24);
+    Mes_Ano->setGeometry(230, 32, 80, 24);
     ProgressBar = new QProgressBar(this);
     ProgressBar->setGeometry(12, 70, 396, 20);
     SpeedButton1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton),

@@ -67,6 +67,22 @@ std::function<Aberta()> abrir()
 
 using Abridor = std::function<Aberta()>;
 
+// The status window as the table check shows it: a table's name after "Corrente:".
+Aberta statusDaVerificacao()
+{
+    QByteArray r(521, '\0');
+    const QByteArray table = "ASSOCIADOS.DB";
+    r[1] = 5;  // of five tables
+    r[5] = 3;  // the third
+    r[9] = char(table.size());
+    r.replace(10, table.size(), table);
+    const QByteArray inicio(521, '\0');
+    StatusCallback(reinterpret_cast<const unsigned char*>(inicio.constData()));
+    r[0] = 4;
+    StatusCallback(reinterpret_cast<const unsigned char*>(r.constData()));
+    return {{}, std::unique_ptr<QWidget>(FormStatus)};
+}
+
 QString semAtalho(QString t) { return t.remove('&'); }
 
 QStringList problemas(QWidget* janela)
@@ -85,6 +101,14 @@ QStringList problemas(QWidget* janela)
             if (need > l->contentsRect().width())
                 out << QString("%1: rótulo \"%2\" cortado (%3 de %4 pixels)")
                            .arg(nome, l->text()).arg(l->contentsRect().width()).arg(need);
+        }
+        if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
+            const QRect mine(l->pos(), QSize(std::min(l->width(), l->sizeHint().width()),
+                                             l->height()));
+            for (QLabel* o : l->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+                if (o != l && o->isVisibleTo(janela) && !o->text().isEmpty() && o->x() > l->x()
+                    && mine.intersects(o->geometry()))
+                    out << QString("%1: rótulo \"%2\" sob \"%3\"").arg(nome, o->text(), l->text());
         }
         if (auto* h = qobject_cast<QHeaderView*>(w); h && h->orientation() == Qt::Horizontal) {
             const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
@@ -138,7 +162,7 @@ private slots:
         QTest::addColumn<Abridor>("abrir");
         const QList<std::pair<const char*, Abridor>> janelas{
             {"principal", abrir<TFTolmare>()},
-            {"status", abrir<TFormStatus>()},
+            {"status", statusDaVerificacao},
             {"parametros", abrir<TFParametros, TDMParametros>()},
             {"grupos", abrir<TFGrupo, TDmGrupo>()},
             {"associados", abrir<TFAssociados, TDMAssociados>()},
