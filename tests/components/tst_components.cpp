@@ -195,7 +195,8 @@ private slots:
             dm.TParametros->post();
             QFAIL("posted a number that is none");
         } catch (const db::EngineError& e) {
-            QVERIFY2(e.message().contains("'4a1x' não é um número válido"), qPrintable(e.message()));
+            QVERIFY2(e.message().contains("'4a1x' não é um número válido"),
+                     qPrintable(e.message()));
         }
         QCOMPARE(dm.TParametros->state(), db::DatasetState::Edit);
         QApplication::clipboard()->setText("doze");

@@ -6,6 +6,7 @@
 #include "core/dm/UDMTolmare.h"
 #include "core/engine/Table.h"
 #include "core/ui/Status.h"
+#include "core/ui/TraducaoQt.h"
 #include "core/ui/UTolmare.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
@@ -226,6 +227,15 @@ private slots:
         nav.show();
         QVERIFY(!nav.button(B::First)->isVisible());
         QVERIFY(nav.button(B::Post)->isVisible());
+    }
+
+    // Qt's own texts in Portuguese, those Qt moved to another class included.
+    void qtTextsInPortuguese()
+    {
+        TraducaoQt t;
+        QVERIFY(t.carregar());
+        QCOMPARE(t.translate("QAbstractFileIconProvider", "Folder"), QString("Pasta"));
+        QCOMPARE(t.translate("QFileDialog", "File Folder"), QString("Pasta de arquivos"));
     }
 
     void statusWindow_data()

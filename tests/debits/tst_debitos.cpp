@@ -335,7 +335,8 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("grupo");
         QTest::addColumn<QString>("valor");
         QTest::addColumn<QString>("mensagem");
-        QTest::newRow("dots not grouping") << QVariant(1) << "1.2.3" << "Valor inválido: \"1.2.3\"";
+        QTest::newRow("dots not grouping")
+            << QVariant(1) << "1.2.3" << "Valor inválido: \"1.2.3\"";
         QTest::newRow("empty value") << QVariant(1) << "" << "Digite o valor";
         QTest::newRow("no group") << QVariant() << "15,00" << "Escolha o grupo";
         QTest::newRow("group text") << QVariant("um") << "15,00" << "Grupo inválido: \"um\"";
