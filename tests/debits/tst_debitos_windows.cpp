@@ -311,6 +311,8 @@ private Q_SLOTS:
         onNextModal([&](QWidget* w) {
             auto* entry = qobject_cast<TFDigitacao_Valor*>(w);
             QVERIFY(entry);
+            // A screen reader announces the value's label.
+            QCOMPARE(entry->Edt_Valor->accessibleName(), QString("Valor débito"));
             entry->Edt_Valor->clear();
             QTest::keyClicks(entry->Edt_Valor, typed);
             QCOMPARE(entry->Edt_Valor->text(), typed);
