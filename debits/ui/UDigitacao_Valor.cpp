@@ -176,6 +176,8 @@ void TFDigitacao_Valor::showEvent(QShowEvent* event)
     TFBasico::showEvent(event);
     if (event->spontaneous() || showing_ || !DMDebito) return;
     showing_ = true;
+    // The member's fields can be read and reached, but what is typed goes to the value.
+    Edt_Valor->setFocus();
     if (modo_ == Modo::Inserir) Nav_Debito->btnClick(B::Insert);
     showDebit();
 }

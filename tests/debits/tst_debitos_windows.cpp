@@ -311,7 +311,8 @@ private Q_SLOTS:
         onNextModal([&](QWidget* w) {
             auto* entry = qobject_cast<TFDigitacao_Valor*>(w);
             QVERIFY(entry);
-            // A screen reader announces the value's label.
+            // Typing goes to the value, and a screen reader announces its label.
+            QTRY_VERIFY(entry->Edt_Valor->hasFocus());
             QCOMPARE(entry->Edt_Valor->accessibleName(), QString("Valor débito"));
             entry->Edt_Valor->clear();
             QTest::keyClicks(entry->Edt_Valor, typed);
