@@ -11,27 +11,28 @@
 #include "core/engine/EngineError.h"
 #include "core/ui/QtDialogs.h"
 #include "core/ui/Status.h"
+#include "core/ui/TraducaoQt.h"
 #include "core/ui/UTolmare.h"
 #include "remittance/ui/ULogImpBB.h"
 #include "remittance/ui/URRetorno.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char** argv)
 {
     datafolder::privateFiles();
+    // Qt's own dialogs take dates and month names from the system's locale: Brazilian
+    // Portuguese for them too ("10 dez"), numbers left to the program.
+    qputenv("LC_TIME", "pt_BR.UTF-8");
+    qputenv("LC_MESSAGES", "pt_BR.UTF-8");
     QApplication app(argc, argv);
     nameApplication();
     const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
     QLocale::setDefault(brasil);
-    // Qt's own texts (the Yes and No of a question, the file and print dialogs) in Portuguese
-    // too, where the system has their translation.
-    QTranslator qtTexts;
-    if (qtTexts.load(brasil, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTexts);
+    // Qt's own texts in Portuguese too, where the system has their translation.
+    TraducaoQt qtTexts;
+    if (qtTexts.carregar()) app.installTranslator(&qtTexts);
     ui::QtDialogs qtDialogs;
     dialogs::install(&qtDialogs);
     makedbx::setStatusCallback(StatusCallback);

@@ -2,11 +2,11 @@
 
 #include "core/Dialogs.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/NumberText.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 
 namespace components {
@@ -85,13 +85,6 @@ void DBEdit::refresh()
         setMaxLength(def->width);
     else if (mask_.isEmpty())
         setMaxLength(32767);
-    if (usable && isNumeric(def->type) && !validator()) {
-        static const QRegularExpression number(QStringLiteral("-?[0-9]*([,.][0-9]*)?"));
-        setValidator(new QRegularExpressionValidator(number, this));
-    } else if (!(usable && isNumeric(def->type)) && validator()) {
-        delete validator();
-        setValidator(nullptr);
-    }
     setReadOnly(!usable || def->readOnly || def->kind != db::FieldKind::Data);
     QString text;
     if (usable) {
@@ -124,10 +117,13 @@ void DBEdit::onTextEdited()
     try {
         if (ds->state() == db::DatasetState::Browse) ds->edit();
         const QString t = fieldText();
-        // A number still being typed ("-", ",") is written once it is one.
-        const bool partialNumber = isNumeric(def->type) && !t.isEmpty()
-                                   && !t.contains(QRegularExpression(QStringLiteral("[0-9]")));
-        if (!partialNumber) ds->fieldByName(field_).setAsString(t);
+        // Every character typed stays in the edit; a number that cannot be read is not
+        // written, and the row is not posted while it stands.
+        if (isNumeric(def->type) && !t.trimmed().isEmpty()
+            && !db::readNumber(t, def->type == store::FieldType::Money))
+            ds->setInputError(field_, db::notANumber(t, def->name).message());
+        else
+            ds->fieldByName(field_).setAsString(t);
         modified_ = true;
     } catch (const db::EngineError& e) {
         writing_ = false;
@@ -164,19 +160,6 @@ bool DBEdit::checkPaste()
                 .arg(def->name)
                 .arg(def->width)
                 .arg(after));
-        return false;
-    }
-    if (isNumeric(def->type) && validator()) {
-        QString probe = text();
-        probe.replace(hasSelectedText() ? selectionStart() : cursorPosition(),
-                      int(selectedText().size()), clip);
-        int pos = 0;
-        if (validator()->validate(probe, pos) != QValidator::Invalid) return true;
-        dialogs::current().message(
-            dialogs::Kind::Error,
-            QString("O texto colado não é um número: o campo %1 aceita só algarismos, sinal e "
-                    "vírgula.")
-                .arg(def->name));
         return false;
     }
     return true;

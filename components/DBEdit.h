@@ -1,9 +1,10 @@
 // A data-aware edit: shows one field of a dataset's current row and writes what the operator
 // types into it. Typing into a browsed row starts editing it (or a new row when the dataset is
-// empty). The field's width, its edit mask with the literals kept, and for number fields the
-// characters valid in a number limit what can be typed; a masked value with a required position
-// empty is refused when the edit is left. Pasted text that does not fit is refused whole, with
-// a message saying what to correct.
+// empty). The field's width and its edit mask with the literals kept limit what can be typed;
+// a masked value with a required position empty is refused when the edit is left. A number
+// field keeps every character typed: text that is no number (db::readNumber) is not written and
+// the row is not posted while it stands. Pasted text that does not fit is refused whole, with a
+// message saying what to correct.
 #pragma once
 
 #include "components/EditMask.h"

@@ -1,8 +1,11 @@
 #include "components/DBGrid.h"
 
+#include "components/DesignScale.h"
 #include "core/engine/EngineError.h"
 
 #include <QHeaderView>
+
+#include <algorithm>
 
 namespace components {
 
@@ -63,10 +66,15 @@ void DBGrid::resizeEvent(QResizeEvent* event)
     model_->setWindowRows(viewport()->height() / rowHeight + 2);
 }
 
+// The columns' widths are design pixels (DesignScale); a column is never narrower than its
+// title.
 void DBGrid::applyWidths()
 {
+    const DesignScale k = designScale(font());
+    verticalHeader()->setDefaultSectionSize(k.h(18));
     const QList<GridColumn>& columns = model_->columns();
-    for (int i = 0; i < columns.size(); ++i) setColumnWidth(i, columns[i].width);
+    for (int i = 0; i < columns.size(); ++i)
+        setColumnWidth(i, std::max(k.w(columns[i].width), horizontalHeader()->sectionSizeHint(i)));
 }
 
 void DBGrid::followDataset()

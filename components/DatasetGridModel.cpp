@@ -123,13 +123,18 @@ int DatasetGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant DatasetGridModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if ((role != Qt::DisplayRole && role != Qt::TextAlignmentRole) || !index.isValid()) return {};
     db::Dataset* ds = dataset();
     if (!ds || !ds->active()) return {};
     const int row = index.row();
     const QList<GridColumn> cols = effectiveColumns();
     const int f = ds->fieldIndex(cols.value(index.column()).field);
     if (f < 0) return {};
+    if (role == Qt::TextAlignmentRole) {
+        // Amounts line up on their decimal comma.
+        if (ds->fieldDef(f).type != store::FieldType::Money) return {};
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    }
     if (windowed_) return row < around_.size() ? db::displayOf(ds->fieldDef(f), around_[row].value(f))
                                                : QVariant();
     if (const QVector<QVariant>* near = rowNearCurrent(row))

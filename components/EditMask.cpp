@@ -1,5 +1,7 @@
 #include "components/EditMask.h"
 
+#include "core/engine/NumberText.h"
+
 namespace components {
 
 namespace {
@@ -80,8 +82,8 @@ bool EditMask::accepts(int pos, QChar c) const
     const Slot& s = slots_[pos];
     if (s.literal) return c == s.ch;
     switch (s.ch.unicode()) {
-    case '0': case '9': return c.isDigit() && c.unicode() < 128;
-    case '#': return (c.isDigit() && c.unicode() < 128) || c == '+' || c == '-';
+    case '0': case '9': return db::isDigit(c);
+    case '#': return db::isDigit(c) || c == '+' || c == '-';
     case 'L': case 'l': return c.isLetter();
     case 'A': case 'a': return c.isLetterOrNumber();
     default: return !c.isNull();

@@ -4,9 +4,8 @@
 #include "core/engine/Connection.h"
 #include "core/UVariaveis.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/NumberText.h"
 #include "core/engine/SqlValue.h"
-
-#include <QLocale>
 
 #include <sqlite3.h>
 
@@ -14,15 +13,7 @@
 
 namespace debitos {
 
-std::optional<double> lerValor(const QString& text)
-{
-    QLocale locale(QLocale::Portuguese, QLocale::Brazil);
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double v = locale.toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
+std::optional<double> lerValor(const QString& text) { return db::readNumber(text, true); }
 
 namespace {
 
@@ -67,7 +58,7 @@ Geracao gerarDebitosGrupo(TDMDebito& dm, const QVariant& grupo, const QString& v
         g.mensagem = valor.trimmed().isEmpty()
                          ? QString("Digite o valor do débito.")
                          : QString("Valor inválido: \"%1\". Digite o valor com vírgula "
-                                   "decimal e sem separador de milhar, por exemplo 1234,50.")
+                                   "decimal, por exemplo 1234,50.")
                                .arg(valor);
         return g;
     }

@@ -13,8 +13,8 @@ class TDMDebito;
 
 namespace debitos {
 
-// A value typed by the operator, in the program's locale: decimal comma, no thousands
-// separator ("1234,50"). nullopt for anything else, a dot decimal included.
+// A value typed by the operator, read as every Money field reads it (db::readNumber):
+// "15,5", "15.5" and "1.234,50" are read; nullopt for what cannot be read without guessing.
 std::optional<double> lerValor(const QString& text);
 
 struct Geracao {

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QHash>
 #include <QLockFile>
+#include <QSet>
 
 #include <sqlite3.h>
 
@@ -291,6 +292,32 @@ private:
     std::optional<Pending> pending_;
 };
 
+// One line of the operation log for every debit the date step deletes, with the one kept.
+void registrarApagados(db::Connection& c, const PlanoData& plano, const QDate& debitDate)
+{
+    if (plano.apagar.isEmpty()) return;
+    const QSet<qint64> redatados(plano.redatar.cbegin(), plano.redatar.cend());
+    Stmt one(c, "SELECT DEB_DATA, DEB_VALOR, DEB_ASS_ID FROM DEBITO.DEBITO WHERE rowid = ?");
+    auto read = [&](qint64 rowid) {
+        one.again().integer(1, rowid);
+        QVector<QVariant> r(3);
+        if (one.row())
+            for (int i = 0; i < 3; ++i) r[i] = columnValue(one.get(), i);
+        return r;
+    };
+    for (int i = 0; i < plano.apagar.size(); ++i) {
+        const QVector<QVariant> d = read(plano.apagar[i]);
+        const QVector<QVariant> fica = read(plano.mantido[i]);
+        const QString membro = d[2].isValid() ? QString::number(d[2].toDouble(), 'f', 0)
+                                              : QString("(sem associado)");
+        historico::registrar(c, "Remessa",
+                             "associado " + membro + ": "
+                                 + textoApagado({d[0], d[1], fica[0], fica[1],
+                                                 redatados.contains(plano.mantido[i])},
+                                                debitDate, false));
+    }
+}
+
 }  // namespace
 
 void levarDebitosParaData(const QDate& debitDate)
@@ -311,6 +338,7 @@ void levarDebitosParaData(const QDate& debitDate)
         }
     }
     const PlanoData plano = planejarData(debitos);
+    registrarApagados(c, plano, debitDate);
     Stmt drop(c, "DELETE FROM DEBITO.DEBITO WHERE rowid = ?");
     Stmt redate(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ?");
     const QByteArray date = debitDate.toString(Qt::ISODate).toUtf8();

@@ -27,6 +27,7 @@ DebitoNaOrdem debitoNaOrdem(qint64 rowid, const QVariant& data, const QVariant& 
 
 struct PlanoData {
     QVector<qint64> apagar;   // rowids deleted
+    QVector<qint64> mantido;  // for each of `apagar`, the rowid of the member's debit kept
     QVector<qint64> redatar;  // rowids moved to the debit date
 };
 
@@ -35,5 +36,16 @@ struct PlanoData {
 // then re-dated if it still lies on another date. These are the rows the row-by-row procedure
 // that restarts from the first debit leaves.
 PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos);
+
+// A debit the date step deletes, and the member's debit kept in its place, for the check and
+// the operation log: "o débito de 05/11/2026, valor 15,00, será apagado; fica o de 10/12/2026,
+// valor 20,00" (and "levado para" the debit date when the kept one is re-dated). Dates as
+// stored (ISO text), values as stored.
+struct DebitoApagado {
+    QVariant data, valor;
+    QVariant dataMantido, valorMantido;
+    bool mantidoRedatado = false;
+};
+QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro);
 
 }  // namespace remessa

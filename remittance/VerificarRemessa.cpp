@@ -64,6 +64,11 @@ struct Debito {
     bool grupoExiste;
 };
 
+QString quemDe(const Debito& d)
+{
+    return numero(d.membro) + (d.existe ? " - " + d.nome.trimmed() : QString());
+}
+
 void verificarParametros(db::Connection& c, QList<Problema>& out)
 {
     db::StmtGuard st(db::prepare(c.handle(),
@@ -108,10 +113,11 @@ bool Verificacao::podeGerar() const
 QStringList Verificacao::linhas() const
 {
     QStringList out;
-    for (const Tipo tipo : {Tipo::Impede, Tipo::Ignorado, Tipo::Aviso}) {
-        const QString rotulo = tipo == Tipo::Impede ? "Impede" : tipo == Tipo::Ignorado
-                                                                     ? "Não enviado"
-                                                                     : "Aviso";
+    for (const Tipo tipo : {Tipo::Impede, Tipo::Ignorado, Tipo::Apagado, Tipo::Aviso}) {
+        const QString rotulo = tipo == Tipo::Impede     ? "Impede"
+                               : tipo == Tipo::Ignorado ? "Não enviado"
+                               : tipo == Tipo::Apagado  ? "Será apagado"
+                                                        : "Aviso";
         for (const Problema& p : problemas) {
             if (p.tipo != tipo) continue;
             QString line = rotulo + ": ";
@@ -157,6 +163,19 @@ Verificacao verificarRemessa(const QDate& debitDate)
     }
     const PlanoData plano = planejarData(ordem);
     const QSet<qint64> apagados(plano.apagar.cbegin(), plano.apagar.cend());
+    {
+        QHash<qint64, const Debito*> porRowid;
+        for (const Debito& d : debitos) porRowid.insert(d.rowid, &d);
+        const QSet<qint64> redatados(plano.redatar.cbegin(), plano.redatar.cend());
+        for (int i = 0; i < plano.apagar.size(); ++i) {
+            const Debito& d = *porRowid.value(plano.apagar[i]);
+            const Debito& fica = *porRowid.value(plano.mantido[i]);
+            v.problemas.append({Tipo::Apagado, quemDe(d), d.matricula,
+                                textoApagado({d.data, d.valor, fica.data, fica.valor,
+                                              redatados.contains(fica.rowid)},
+                                             debitDate, true)});
+        }
+    }
 
     QHash<QString, QString> donoDoNumero;  // number as written in the file -> first member
     QSet<QString> colisoes;
@@ -164,7 +183,7 @@ Verificacao verificarRemessa(const QDate& debitDate)
     double total = 0;
     for (const Debito& d : debitos) {
         if (apagados.contains(d.rowid)) continue;
-        const QString quem = numero(d.membro) + (d.existe ? " - " + d.nome.trimmed() : QString());
+        const QString quem = quemDe(d);
         if (!d.existe) {
             v.problemas.append({Tipo::Ignorado, quem, {}, "o associado do débito não existe "
                                                           "mais; o débito não será enviado."});

@@ -16,6 +16,7 @@ struct Problema {
     enum class Tipo {
         Impede,    // the remittance should not go as it is: value, collision, parameters
         Ignorado,  // the debit would be passed over: no member, no enrolment number
+        Apagado,   // the date step deletes the debit: the member has another one, kept
         Aviso      // sent, but worth knowing
     };
     Tipo tipo = Tipo::Impede;
@@ -35,7 +36,8 @@ struct Verificacao {
 };
 
 // Checks the debits of the alias "Tolmare" as the remittance for `debitDate` would send them
-// (after the date step): debits passed over (member missing, no enrolment number), values
+// (after the date step): every debit the date step deletes (with the one kept), debits passed
+// over (member missing, no enrolment number), values
 // that stop it (none, zero or negative, fractions of a cent, too large for the record), members
 // whose numbers would be the same in the file once "./-" are removed and the number padded,
 // debits of members whose group no longer exists, and the company parameters. Reads in one

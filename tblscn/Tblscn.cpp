@@ -164,7 +164,7 @@ void run()
             go = notify(exists ? TBLSCN_VERIFYING : TBLSCN_CREATING, total, current, e.fileName,
                         r.text);
     }
-    if (!go && g.error.empty()) g.error = "Table check cancelled by the operator";
+    if (!go && g.error.empty()) g.error = "Verificação das tabelas cancelada pelo operador";
     notify(TBLSCN_END, total, current, "", "Terminado");
 }
 

@@ -11,6 +11,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "core/store/TableReadLock.h"
+#include "core/ui/PrepararJanela.h"
 #include "remittance/RetornosImportados.h"
 
 #include <QButtonGroup>
@@ -461,4 +462,10 @@ void abrirBackup(QWidget* parent)
 {
     TFmBackup window(parent);
     window.exec();
+}
+
+void TFmBackup::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

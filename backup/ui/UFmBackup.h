@@ -28,6 +28,8 @@ class TFmBackup : public QDialog {
 public:
     explicit TFmBackup(QWidget* parent = nullptr);
     ~TFmBackup() override;
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
 
     // How the program ends after a restore (QCoreApplication::exit by default; tests count).
     static void setProgramEnd(std::function<void()> end);

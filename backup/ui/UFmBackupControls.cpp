@@ -16,11 +16,30 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
+
+// A path wider than the list is shown shortened in the middle, so its file name stays
+// readable; the item keeps the whole path.
+class ShortenedPaths : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem o(option);
+        if (auto* view = qobject_cast<QAbstractItemView*>(parent()))
+            o.rect.setRight(std::min(o.rect.right(), view->viewport()->rect().right()));
+        o.textElideMode = Qt::ElideMiddle;
+        QStyledItemDelegate::paint(painter, o, index);
+    }
+};
 
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption)
 {
@@ -82,6 +101,8 @@ void TFmBackup::createControls()
     auto* bl = new QHBoxLayout(backupTab);
     FileListBox = new QListWidget(backupTab);
     FileListBox->setObjectName("FileListBox");
+    FileListBox->setItemDelegate(new ShortenedPaths(FileListBox));
+    FileListBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     bl->addWidget(FileListBox, 1);
     auto* side = new QVBoxLayout;
     bl->addLayout(side);

@@ -1,6 +1,7 @@
 #include "core/engine/Dataset.h"
 
 #include "core/engine/EngineError.h"
+#include "core/engine/NumberText.h"
 
 #include <atomic>
 
@@ -41,9 +42,9 @@ bool maskAccepts(const QString& fullMask, const QString& value)
         ++pos;
         const bool blank = c == ' ' || c == '_';
         switch (m.unicode()) {
-        case '0': if (!c.isDigit()) return false; break;
-        case '9': if (!blank && !c.isDigit()) return false; break;
-        case '#': if (!blank && !c.isDigit() && c != '+' && c != '-') return false; break;
+        case '0': if (!isDigit(c)) return false; break;
+        case '9': if (!blank && !isDigit(c)) return false; break;
+        case '#': if (!blank && !isDigit(c) && c != '+' && c != '-') return false; break;
         case 'L': if (!c.isLetter()) return false; break;
         case 'l': if (!blank && !c.isLetter()) return false; break;
         case 'A': if (!c.isLetterOrNumber()) return false; break;
@@ -103,6 +104,7 @@ void Dataset::close()
     currentId_ = -1;
     row_.clear();
     edit_.clear();
+    inputErrors_.clear();
     lookupCache_.clear();
     bof_ = eof_ = true;
     if (!controlsDisabled()) {
@@ -206,6 +208,7 @@ void Dataset::insert()
     checkBrowse();
     doInsert();
     edit_ = QVector<QVariant>(rowWidth());
+    inputErrors_.clear();
     lookupCache_.clear();
     state_ = DatasetState::Insert;
     if (onNewRecord) onNewRecord(*this);
@@ -225,6 +228,7 @@ void Dataset::edit()
         return;
     }
     edit_ = row_;
+    inputErrors_.clear();
     modified_ = false;
     state_ = DatasetState::Edit;
     if (!controlsDisabled()) emit stateChanged(state_);
@@ -241,6 +245,7 @@ void Dataset::post()
     state_ = DatasetState::Browse;
     modified_ = false;
     edit_.clear();
+    inputErrors_.clear();
     lookupCache_.clear();
     if (!controlsDisabled()) {
         emit stateChanged(state_);
@@ -257,6 +262,7 @@ void Dataset::cancel()
     state_ = DatasetState::Browse;
     modified_ = false;
     edit_.clear();
+    inputErrors_.clear();
     lookupCache_.clear();
     if (!controlsDisabled()) {
         emit stateChanged(state_);
@@ -321,6 +327,7 @@ void Dataset::setRawValue(int fieldIndex, const QVariant& v)
     if (f.readOnly || f.kind != FieldKind::Data)
         throw EngineError(QString("Field '%1' cannot be modified").arg(f.name));
     edit_[f.column] = v;
+    inputErrors_.remove(f.name.toLower());
     modified_ = true;
     lookupCache_.clear();
     if (!controlsDisabled()) emit fieldChanged(f.name);
@@ -347,8 +354,16 @@ QVariant Dataset::valueIn(const FieldDef& f, const QVector<QVariant>& row)
     return v;
 }
 
+void Dataset::setInputError(const QString& field, const QString& message)
+{
+    if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+    inputErrors_.insert(field.toLower(), message);
+    modified_ = true;
+}
+
 void Dataset::validateForPost()
 {
+    if (!inputErrors_.isEmpty()) throw EngineError(inputErrors_.cbegin().value());
     for (const FieldDef& f : fields_) {
         if (f.kind != FieldKind::Data || f.readOnly) continue;
         const QVariant v = edit_.value(f.column);

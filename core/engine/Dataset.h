@@ -99,6 +99,10 @@ public:
     // Whether a field was set since the last insert or edit began. The values the new-row
     // handler (onNewRecord) gives do not count.
     bool modified() const { return modified_; }
+    // A control holds text for `field` that is no value of it (`message` says what to correct):
+    // post() refuses the row with that message until the field is set again or the row is
+    // cancelled. The text counts as a change, so a move does not drop it silently.
+    void setInputError(const QString& field, const QString& message);
 
     // Suspends and resumes the signals to data-aware controls; resuming signals a full refresh.
     void disableControls();
@@ -170,6 +174,7 @@ protected:
 private:
     // Lookup values of the current row, computed once per row.
     QHash<int, QVariant> lookupCache_;
+    QHash<QString, QString> inputErrors_;  // field name in lower case -> message
 };
 
 }  // namespace db

@@ -81,7 +81,7 @@ EngineError sqliteError(sqlite3* db, const QString& file)
 
 EngineError keyViolation(const QString& tableFile)
 {
-    return EngineError("Key violation.\nTable: " + tableFile
+    return EngineError("Violação de chave.\nTabela: " + tableFile
                            + "\nJá existe um registro com a mesma chave nesta tabela: altere os "
                              "valores da chave ou cancele a alteração.",
                        EngineFault::KeyViolation);

@@ -1,7 +1,7 @@
 // The error every failing table-engine operation throws. Its message is shown to the operator
 // as it stands: in Portuguese, saying what went wrong and what to do ("A tabela DEBITO.DB está
 // em uso por outro programa..."). The data layer's own reports keep their first line
-// ("Key violation.", "Field 'ASS_NOME' must have a value") with the advice on the next.
+// ("Violação de chave.", "Field 'ASS_NOME' must have a value") with the advice on the next.
 #pragma once
 
 #include <QString>

@@ -2,6 +2,7 @@
 
 #include "core/engine/Dataset.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/NumberText.h"
 
 #include <cmath>
 
@@ -18,17 +19,11 @@ QString numberText(double v)
     return s;
 }
 
-// Reads a number typed the Brazilian way ("1234,5", "1.234,50") or the plain way ("1234.5").
-bool parseNumber(QString s, double& out)
+bool parseNumber(const QString& s, FieldType type, double& out)
 {
-    s = s.trimmed();
-    if (s.contains(',')) {
-        s.remove('.');
-        s.replace(',', '.');
-    }
-    bool ok = false;
-    out = s.toDouble(&ok);
-    return ok && std::isfinite(out);
+    const std::optional<double> v = readNumber(s, type == FieldType::Money);
+    if (v) out = *v;
+    return v.has_value();
 }
 
 bool parseDate(const QString& text, QDate& out)
@@ -77,7 +72,7 @@ double Field::asFloat() const
     if (v.typeId() == QMetaType::QString) {
         if (v.toString().trimmed().isEmpty()) return 0;
         double d = 0;
-        if (!parseNumber(v.toString(), d))
+        if (!parseNumber(v.toString(), def().type, d))
             throw notANumber(v.toString(), name());
         return d;
     }
@@ -151,7 +146,7 @@ void Field::setValue(const QVariant& v)
         if (v.typeId() == QMetaType::QString) {
             if (v.toString().trimmed().isEmpty()) break;
             double x = 0;
-            if (!parseNumber(v.toString(), x))
+            if (!parseNumber(v.toString(), d.type, x))
                 throw notANumber(v.toString(), d.name);
             out = x;
         } else {

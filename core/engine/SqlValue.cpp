@@ -2,6 +2,7 @@
 
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/NumberText.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -112,15 +113,10 @@ QVariant normalized(const QVariant& v, store::FieldType type, const QString& fie
     case store::FieldType::Money:
     case store::FieldType::Autoincrement: {
         if (v.typeId() == QMetaType::QString) {
-            QString s = v.toString().trimmed();
-            if (s.contains(',')) {
-                s.remove('.');
-                s.replace(',', '.');
-            }
-            bool ok = false;
-            const double d = s.toDouble(&ok);
-            if (!ok || !std::isfinite(d)) return bad();
-            return d;
+            const std::optional<double> d =
+                readNumber(v.toString(), type == store::FieldType::Money);
+            if (!d) return bad();
+            return *d;
         }
         bool ok = false;
         const double d = v.toDouble(&ok);

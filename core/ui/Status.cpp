@@ -1,6 +1,7 @@
 #include "core/ui/Status.h"
 
 #include "core/Dialogs.h"
+#include "core/ui/PrepararJanela.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -21,8 +22,7 @@ QLabel* label(QWidget* parent, const QString& text, int x, int y, bool bold = fa
         f.setBold(true);
         l->setFont(f);
     }
-    l->adjustSize();
-    return l;
+    return l;  // sized to its text when shown, in the font of that moment
 }
 
 QString shortString(const unsigned char* p)
@@ -42,10 +42,7 @@ TFormStatus::TFormStatus(QWidget* parent) : QDialog(parent)
     setObjectName("FormStatus");
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                    | Qt::WindowTitleHint);
-    // The labels stand at fixed places: a font as small as the original's keeps them apart.
-    QFont small("MS Sans Serif");
-    small.setPixelSize(10);
-    setFont(small);
+    setFont(QFont("MS Sans Serif"));
     setFixedSize(401, 118);
     ImageIcon = new QLabel(this);
     ImageIcon->setGeometry(6, 24, 41, 45);
@@ -68,7 +65,7 @@ TFormStatus::TFormStatus(QWidget* parent) : QDialog(parent)
     QPalette pal = ShapeProgress->palette();
     pal.setColor(QPalette::Window, QColor(0, 0, 128));
     ShapeProgress->setPalette(pal);
-    BitBtnCancel = new QPushButton("Cancel", this);
+    BitBtnCancel = new QPushButton("Cancelar", this);
     BitBtnCancel->setGeometry(159, 86, 79, 27);
     connect(BitBtnCancel, &QPushButton::clicked, this, [this] { BitBtnCancelClick(); });
     if (QScreen* s = QGuiApplication::primaryScreen())
@@ -95,8 +92,7 @@ extern "C" int StatusCallback(const unsigned char* rec)
         FormStatus->setWindowTitle(QApplication::applicationDisplayName());
         FormStatus->ImageIcon->setPixmap(QApplication::windowIcon().pixmap(41, 45));
         FormStatus->LabelOperation->setText("Iniciando");
-        FormStatus->LabelOperation->adjustSize();
-        FormStatus->ShapeProgress->resize(0, 16);
+        FormStatus->ShapeProgress->resize(0, FormStatus->ShapeProgress->height());
         FormStatus->show();
         QCoreApplication::processEvents();
         return 1;
@@ -114,7 +110,8 @@ extern "C" int StatusCallback(const unsigned char* rec)
     FormStatus->LabelTables->setText(QString("%1/%2").arg(current).arg(total));
     FormStatus->LabelCurrent->setText(shortString(rec + 9));
     if (total > 0)
-        FormStatus->ShapeProgress->resize((FormStatus->BevelMain->width() - 20) * current / total, 16);
+        FormStatus->ShapeProgress->resize((FormStatus->BevelMain->width() - 20) * current / total,
+                                          FormStatus->ShapeProgress->height());
     static const char* words[] = {"Verificando", "Criando", "Modificando", "Refazendo"};
     if (state >= 2 && state <= 5) FormStatus->LabelOperation->setText(QString::fromUtf8(words[state - 2]));
     FormStatus->LabelAction->setText(QString::fromLatin1(reinterpret_cast<const char*>(rec + 266), rec[265]));
@@ -123,4 +120,10 @@ extern "C" int StatusCallback(const unsigned char* rec)
         l->adjustSize();
     QCoreApplication::processEvents();
     return FormStatus->tag() == -1 ? 0 : 1;
+}
+
+void TFormStatus::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

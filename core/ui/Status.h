@@ -12,6 +12,8 @@ class TFormStatus : public QDialog {
 public:
     explicit TFormStatus(QWidget* parent = nullptr);
     ~TFormStatus() override;
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
 
     QLabel* LabelTitle;
     QLabel* LabelTablesT;

@@ -3,6 +3,7 @@
 #include "components/DBNavigator.h"
 #include "core/UVariaveis.h"
 #include "core/engine/Table.h"
+#include "core/ui/PrepararJanela.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,6 +20,12 @@ TFBasico::~TFBasico() { qApp->removeEventFilter(this); }
 void TFBasico::FormCreate()
 {
     if (UsuarioAtual == 0) UsuarioAtual = 1;
+}
+
+void TFBasico::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }
 
 void TFBasico::FormKeyDown(int&, Qt::KeyboardModifiers) {}

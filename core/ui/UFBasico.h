@@ -1,5 +1,7 @@
 // The base window of the program's windows: the creation step that gives the current user
-// its default, the navigator key control and the text helpers.
+// its default, the navigator key control and the text helpers. Before it is first shown, its
+// pixel layout is scaled from the design font to its font (components::scaleToFont) and every
+// control gets its label's text as accessible name (ui::nomearControles).
 #pragma once
 
 #include "core/TextHelpers.h"
@@ -27,6 +29,7 @@ public:
     QString CalculaDigitoVerificador(const QString& c) const { return ::CalculaDigitoVerificador(c); }
 
     void FormCreate();
+    void setVisible(bool visible) override;
 
 protected:
     // The window sees every key before its controls: a derived window handles it here and sets

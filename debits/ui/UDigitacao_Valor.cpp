@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QStyle>
 
@@ -45,7 +44,8 @@ TFDigitacao_Valor::TFDigitacao_Valor(QWidget* parent) : TFBasico(parent)
         auto* e = new QLineEdit(this);
         e->setObjectName(name);
         e->setGeometry(12, y + 15, width, 21);
-        e->setEnabled(false);
+        e->setReadOnly(true);
+        l->setBuddy(e);
         y += 38;
         return e;
     };
@@ -54,20 +54,22 @@ TFDigitacao_Valor::TFDigitacao_Valor(QWidget* parent) : TFBasico(parent)
     Edt_Agencia->move(12, Edt_Agencia->y());
     Edt_Conta = new QLineEdit(this);
     Edt_Conta->setObjectName("Edt_Conta");
-    Edt_Conta->setEnabled(false);
+    Edt_Conta->setReadOnly(true);
     Edt_Conta->setGeometry(124, Edt_Agencia->y(), 218, 21);
-    (new QLabel("Conta Conrrente", this))->move(124, Edt_Agencia->y() - 15);
+    auto* contaLabel = new QLabel("Conta Conrrente", this);
+    contaLabel->move(124, Edt_Agencia->y() - 15);
+    contaLabel->setBuddy(Edt_Conta);
     Edt_Nome = row("Cliente / Debitado", "Edt_Nome", 330);
     Edt_Identif = row("Indentificador", "Edt_Identif", 150);
     Edt_Valor = row("Valor débito", "Edt_Valor", 120);
-    Edt_Valor->setEnabled(true);
-    Edt_Valor->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(R"(-?\d{0,12}(,\d{0,4})?)"), this));
+    Edt_Valor->setReadOnly(false);
     Edt_DtCad = new QLineEdit(this);
     Edt_DtCad->setObjectName("Edt_DtCad");
-    Edt_DtCad->setEnabled(false);
+    Edt_DtCad->setReadOnly(true);
     Edt_DtCad->setGeometry(200, Edt_Valor->y(), 142, 21);
-    (new QLabel("Dt. Cad.", this))->move(200, Edt_Valor->y() - 15);
+    auto* dtLabel = new QLabel("Dt. Cad.", this);
+    dtLabel->move(200, Edt_Valor->y() - 15);
+    dtLabel->setBuddy(Edt_DtCad);
 
     Nav_Debito = new components::DBNavigator(this);
     Nav_Debito->setObjectName("Nav_Debito");
@@ -155,9 +157,15 @@ void TFDigitacao_Valor::valueEdited(const QString& text)
     try {
         if (!t.active()) return;
         if (!pending(t)) t.edit();
-        const std::optional<double> v = debitos::lerValor(text);
-        if (v) t.fieldByName("DEB_VALOR").setAsFloat(*v);
-        else t.fieldByName("DEB_VALOR").clear();
+        // Every character typed stays; a value that cannot be read keeps the debit from being
+        // posted (never another amount) until it is corrected.
+        if (text.trimmed().isEmpty()) {
+            t.fieldByName("DEB_VALOR").clear();
+        } else if (const std::optional<double> v = debitos::lerValor(text)) {
+            t.fieldByName("DEB_VALOR").setAsFloat(*v);
+        } else {
+            t.setInputError("DEB_VALOR", db::notANumber(text.trimmed(), "Valor débito").message());
+        }
     } catch (const db::EngineError& e) {
         dialogs::current().message(dialogs::Kind::Error, e.message());
     }
@@ -168,6 +176,8 @@ void TFDigitacao_Valor::showEvent(QShowEvent* event)
     TFBasico::showEvent(event);
     if (event->spontaneous() || showing_ || !DMDebito) return;
     showing_ = true;
+    // The member's fields can be read and reached, but what is typed goes to the value.
+    Edt_Valor->setFocus();
     if (modo_ == Modo::Inserir) Nav_Debito->btnClick(B::Insert);
     showDebit();
 }

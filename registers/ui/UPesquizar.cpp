@@ -58,18 +58,15 @@ TFPesquizar::TFPesquizar(db::DataSource* source, QWidget* parent) : TFBasico(par
     DBGrid1 = new components::DBGrid(this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setWindowed(true);  // a keystroke reads a screenful, never counts positions
-    // The last two columns are as wide as the field shows (ten characters) or their title.
-    const QFontMetrics cells(DBGrid1->font());
-    const QFontMetrics titles(DBGrid1->horizontalHeader()->font());
-    auto displayWidth = [&](const QString& title) {
-        return std::max(10 * cells.horizontalAdvance('0'), titles.horizontalAdvance(title)) + 12;
-    };
+    // The last two columns are as wide as the field shows: ten characters of the design font
+    // (the grid never makes a column narrower than its title).
+    constexpr int displayWidth = 10 * 6 + 4;
     const QString agencia = QString::fromUtf8("Agência");
     DBGrid1->setColumns({{"ASS_NOME", "Cliente / Debitado", 200},
                          {"Nome_Grupo", "Grupo", 200},
                          {"ASS_CONTA_CORRENTE", "Conta Corrente", 100},
-                         {"ASS_AGENCIA", agencia, displayWidth(agencia)},
-                         {"ASS_IDENTIFICADOR", "Identificador", displayWidth("Identificador")}});
+                         {"ASS_AGENCIA", agencia, displayWidth},
+                         {"ASS_IDENTIFICADOR", "Identificador", displayWidth}});
 
     Panel2 = new QFrame(this);
     Panel2->setObjectName("Panel2");

@@ -1,8 +1,10 @@
 #include "remittance/ui/UImpRetorno.h"
 
+#include "components/ElidedLabel.h"
 #include "core/Dialogs.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
+#include "core/ui/PrepararJanela.h"
 #include "remittance/ImportarRetorno.h"
 #include "remittance/RetornosImportados.h"
 #include "remittance/ui/ULogImpBB.h"
@@ -33,7 +35,8 @@ TFImpRetorno::TFImpRetorno(QWidget* parent) : QDialog(parent)
     setWindowTitle("Importar Arquivo de Retorno");
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
     setFixedSize(420, 170);
-    Label1 = new QLabel("    ", this);
+    // A long path is shown shortened in the middle: "Arquivo:/home/…/RET.txt".
+    Label1 = new components::ElidedLabel("    ", this);
     Label1->setGeometry(12, 8, 396, 18);
     Label2 = new QLabel("Mês / Ano do arquivo de Importação", this);
     Label2->move(12, 36);
@@ -41,8 +44,7 @@ TFImpRetorno::TFImpRetorno(QWidget* parent) : QDialog(parent)
     Mes_Ano->setObjectName("Mes_Ano");
     Mes_Ano->setInputMask("00/9999;_");
     Mes_Ano->setMaxLength(7);
-    // Beside the label, however wide the font makes it.
-    Mes_Ano->setGeometry(std::max(230, 12 + Label2->sizeHint().width() + 8), 32, 80, 24);
+    Mes_Ano->setGeometry(230, 32, 80, 24);
     ProgressBar = new QProgressBar(this);
     ProgressBar->setGeometry(12, 70, 396, 20);
     SpeedButton1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton),
@@ -116,4 +118,10 @@ void TFImpRetorno::BitBtn2Click()
     }
     showSummary(r.resumo);
     dialogs::current().message(dialogs::Kind::Plain, "Imprtação Concluida!");
+}
+
+void TFImpRetorno::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

@@ -14,6 +14,8 @@ class TFImpRetorno : public QDialog {
     Q_OBJECT
 public:
     explicit TFImpRetorno(QWidget* parent = nullptr);
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
 
     QLabel* Label1;
     QLabel* Label2;

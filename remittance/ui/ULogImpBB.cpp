@@ -1,6 +1,7 @@
 #include "remittance/ui/ULogImpBB.h"
 
 #include "core/Dialogs.h"
+#include "core/ui/PrepararJanela.h"
 #include "remittance/RtfWriter.h"
 
 #include <QFile>
@@ -108,4 +109,10 @@ void TfmLogImpBB::BitBtn3Click()
     if (!file.open(QIODevice::WriteOnly) || file.write(rtf::document(lines())) < 0 || !file.commit())
         dialogs::current().message(dialogs::Kind::Error,
                                    QString("Erro ao gravar %1: %2").arg(path, file.errorString()));
+}
+
+void TfmLogImpBB::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

@@ -16,6 +16,8 @@ class TfmLogImpBB : public QDialog {
 public:
     explicit TfmLogImpBB(QWidget* parent = nullptr);
     ~TfmLogImpBB() override;
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
 
     QPlainTextEdit* RichEdit1;
     QFrame* Panel1;

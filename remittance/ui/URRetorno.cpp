@@ -6,6 +6,7 @@
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
+#include "core/ui/PrepararJanela.h"
 #include "remittance/RelRetorno.h"
 
 #include <QComboBox>
@@ -115,4 +116,10 @@ void TFRRetorno::Btn_VisualizarClick(bool imprimir)
     } catch (const db::EngineError& e) {
         dialogs::current().message(dialogs::Kind::Error, e.message());
     }
+}
+
+void TFRRetorno::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

@@ -16,6 +16,8 @@ class TFRRetorno : public QDialog {
 public:
     explicit TFRRetorno(QWidget* parent = nullptr);
     ~TFRRetorno() override;
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
 
     QLabel* Label5;
     QLineEdit* Inicio;           // "Mês / Ano Inicial", mm/yyyy

@@ -2,6 +2,7 @@
 // the register windows: masks, typing into browsed and empty tables, refusals and pasting.
 #include "components/DBEdit.h"
 #include "components/DBGrid.h"
+#include "components/DesignScale.h"
 #include "components/DBLookupComboBox.h"
 #include "components/EditMask.h"
 #include "core/UVariaveis.h"
@@ -176,19 +177,37 @@ private slots:
         QCOMPARE(cep->text(), QString("12345-678"));
     }
 
-    // A number edit takes only what can be part of a number.
+    // A number edit keeps every character typed or pasted: what is no number is not written,
+    // and the row stays pending with a message until it is corrected.
     void numberEditRefusesLetters()
     {
-        testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}});
+        testdata::addRow("PARAMETROS.DB", {{"EMP_NOME", "A"}, {"EMP_NR_REM_PREVI", 7.0}});
         TDMParametros dm;
         dm.TParametros->open();
         Form f;
         DBEdit* nr = f.add(dm.DsTParametros, "EMP_NR_REM_PREVI");
         QVERIFY(f.show());
         nr->setFocus();
+        nr->selectAll();
         QTest::keyClicks(nr, "4a1x");
-        QCOMPARE(nr->text(), QString("41"));
-        QCOMPARE(dm.TParametros->fieldByName("EMP_NR_REM_PREVI").asInteger(), 41);
+        QCOMPARE(nr->text(), QString("4a1x"));
+        try {
+            dm.TParametros->post();
+            QFAIL("posted a number that is none");
+        } catch (const db::EngineError& e) {
+            QVERIFY2(e.message().contains("'4a1x' não é um número válido"),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(dm.TParametros->state(), db::DatasetState::Edit);
+        QApplication::clipboard()->setText("doze");
+        nr->selectAll();
+        QTest::keySequence(nr, QKeySequence::Paste);
+        QCOMPARE(nr->text(), QString("doze"));
+        QVERIFY_THROWS_EXCEPTION(db::EngineError, dm.TParametros->post());
+        nr->selectAll();
+        QTest::keyClicks(nr, "1.234.567");
+        dm.TParametros->post();
+        QCOMPARE(dm.TParametros->fieldByName("EMP_NR_REM_PREVI").asFloat(), 1234567.0);
     }
 
     // Pasted text that does not fit is refused whole with a message; nothing is written.
@@ -199,7 +218,6 @@ private slots:
         QTest::addColumn<QString>("mentions");
         QTest::newRow("name too long") << "EMP_NOME" << QString(61, 'N') << "60";
         QTest::newRow("cep with letters") << "EMP_CEP" << "2O040-OO2" << "\"O\"";
-        QTest::newRow("number with text") << "EMP_NR_REM_PREVI" << "doze" << "EMP_NR_REM_PREVI";
     }
     void pasteRefused()
     {
@@ -351,7 +369,7 @@ private slots:
         dm.TGrupo->insert();
         dm.TGrupo->fieldByName("GRP_DESCRICAO").setAsString("Novo");
         dm.TGrupo->post();
-        QCOMPARE(grid.columnWidth(0), 210);
+        QCOMPARE(grid.columnWidth(0), components::designScale(grid.font()).w(210));
     }
 
     // The group list: GRP_DESCRICAO shown in the list's order, GRP_ID stored.

@@ -97,7 +97,7 @@ private slots:
             t.post();
         } catch (const EngineError& e) {
             threw = true;
-            QVERIFY(e.message().startsWith("Key violation."));
+            QVERIFY(e.message().startsWith("Violação de chave.\nTabela: "));
             QCOMPARE(t.state(), db::DatasetState::Insert);
         }
         QCOMPARE(threw, refused);

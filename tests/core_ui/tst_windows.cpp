@@ -1,10 +1,12 @@
 // The main window, the base window's navigator keys, the record navigator and the status
 // window, offscreen, over real tables.
 #include "components/DBNavigator.h"
+#include "components/DesignScale.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMTolmare.h"
 #include "core/engine/Table.h"
 #include "core/ui/Status.h"
+#include "core/ui/TraducaoQt.h"
 #include "core/ui/UTolmare.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
@@ -227,6 +229,15 @@ private slots:
         QVERIFY(nav.button(B::Post)->isVisible());
     }
 
+    // Qt's own texts in Portuguese, those Qt moved to another class included.
+    void qtTextsInPortuguese()
+    {
+        TraducaoQt t;
+        QVERIFY(t.carregar());
+        QCOMPARE(t.translate("QAbstractFileIconProvider", "Folder"), QString("Pasta"));
+        QCOMPARE(t.translate("QFileDialog", "File Folder"), QString("Pasta de arquivos"));
+    }
+
     void statusWindow_data()
     {
         QTest::addColumn<int>("current");
@@ -245,7 +256,11 @@ private slots:
         QVERIFY(FormStatus);
         QCOMPARE(FormStatus->LabelOperation->text(), QString("Iniciando"));
         QCOMPARE(status(progress(4, 5, current)), 1);
-        QCOMPARE(FormStatus->ShapeProgress->width(), width);
+        // The frame less 20 pixels, scaled with the font like the frame: 325 at 5/5 at the
+        // design font.
+        const components::DesignScale k = components::designScale(FormStatus->font());
+        QCOMPARE(FormStatus->BevelMain->width(), k.w(345));
+        QCOMPARE(FormStatus->ShapeProgress->width(), (k.w(345) - 20) * width / 325);
         QCOMPARE(FormStatus->LabelTables->text(), tables);
         QCOMPARE(FormStatus->LabelOperation->text(), QString("Modificando"));
         QCOMPARE(FormStatus->LabelCurrent->text(), QString("GRUPO.DB"));

@@ -273,8 +273,19 @@ private Q_SLOTS:
         QTest::newRow("comma") << "12,50" << true << 12.5;
         QTest::newRow("whole") << "30" << true << 30.0;
         QTest::newRow("spaces") << " 7,5 " << true << 7.5;
-        QTest::newRow("dot decimal") << "12.50" << false << 0.0;
-        QTest::newRow("thousands") << "1.234,50" << false << 0.0;
+        QTest::newRow("dot decimal") << "12.50" << true << 12.5;
+        QTest::newRow("keypad dot") << "15.5" << true << 15.5;
+        QTest::newRow("thousands") << "1.234,50" << true << 1234.5;
+        QTest::newRow("thousands, no comma") << "1.234.567" << true << 1234567.0;
+        QTest::newRow("negative") << "-3,5" << true << -3.5;
+        QTest::newRow("thousand or fraction") << "1.234" << false << 0.0;
+        QTest::newRow("dots not grouping") << "1.2.3" << false << 0.0;
+        QTest::newRow("bad grouping") << "12.34,5" << false << 0.0;
+        QTest::newRow("two commas") << "1,2,3" << false << 0.0;
+        QTest::newRow("fifths of a cent") << "1,23456" << false << 0.0;
+        QTest::newRow("other digits") << QString::fromUtf8("\u0661\u0662") << false << 0.0;
+        QTest::newRow("exponent") << "1e3" << false << 0.0;
+        QTest::newRow("sign alone") << "-" << false << 0.0;
         QTest::newRow("empty") << "" << false << 0.0;
         QTest::newRow("letters") << "doze" << false << 0.0;
     }
@@ -324,7 +335,8 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("grupo");
         QTest::addColumn<QString>("valor");
         QTest::addColumn<QString>("mensagem");
-        QTest::newRow("dot decimal") << QVariant(1) << "15.00" << "Valor inválido: \"15.00\"";
+        QTest::newRow("dots not grouping")
+            << QVariant(1) << "1.2.3" << "Valor inválido: \"1.2.3\"";
         QTest::newRow("empty value") << QVariant(1) << "" << "Digite o valor";
         QTest::newRow("no group") << QVariant() << "15,00" << "Escolha o grupo";
         QTest::newRow("group text") << QVariant("um") << "15,00" << "Grupo inválido: \"um\"";

@@ -172,16 +172,16 @@ private Q_SLOTS:
     void bulkEntry()
     {
         open();
-        // A dot decimal: told, nothing written, the window stays; then a good value.
+        // A value that cannot be read: told, nothing written, the window stays; then a good one.
         onNextModal([this](QWidget* w) {
             auto* bulk = qobject_cast<TFDigitacao_Grupo*>(w);
             QVERIFY(bulk);
             QCOMPARE(bulk->windowTitle(), QString("Inserção de débitos por Grupo"));
             QCOMPARE(bulk->Look_Grupo->currentIndex(), -1);
             bulk->Look_Grupo->setCurrentIndex(0);
-            QTest::keyClicks(bulk->Edt_Valor, "12.50");
+            QTest::keyClicks(bulk->Edt_Valor, "1.2.3");
             bulk->Btn_Busca->click();
-            QVERIFY(dlg->shown.last().startsWith("Valor inválido: \"12.50\""));
+            QVERIFY(dlg->shown.last().startsWith("Valor inválido: \"1.2.3\""));
             QVERIFY(bulk->isVisible());
             QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 4);
             bulk->Edt_Valor->setText("12,50");
@@ -206,7 +206,7 @@ private Q_SLOTS:
             QVERIFY(entry);
             QCOMPARE(entry->Edt_Nome->text(), QString("DORA"));
             QCOMPARE(entry->Edt_Grupo->text(), QString("Aposentados"));
-            QVERIFY(!entry->Edt_Nome->isEnabled());
+            QVERIFY(entry->Edt_Nome->isReadOnly() && entry->Edt_Nome->isEnabled());
             QTest::keyClicks(entry->Edt_Valor, "33,5");
             dlg->answer = true;
             entry->SpeedButton1->click();
@@ -288,6 +288,49 @@ private Q_SLOTS:
         QCOMPARE(dm->QDebito->recordCount(), 4);
         QCOMPARE(nameAt(*dm->QDebito), QString("ANA"));
         QVERIFY(dm->QDebito->locate("ASS_NOME;DEB_VALOR", {"BRUNO", 21.0}));
+    }
+
+    // What is typed into the value is what is stored, or nothing and a message with the debit
+    // left pending: never another amount, never a character dropped.
+    void entryValueTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("stored");  // negative: refused
+        QTest::newRow("keypad dot") << "15.5" << 15.5;
+        QTest::newRow("comma") << "15,5" << 15.5;
+        QTest::newRow("thousands") << "1.234,5" << 1234.5;
+        QTest::newRow("dots not grouping") << "1.2.3" << -1.0;
+        QTest::newRow("letters") << "abc" << -1.0;
+    }
+    void entryValueTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(double, stored);
+        open();
+        dm->QDebito->setRecNo(2);  // BRUNO 20
+        onNextModal([&](QWidget* w) {
+            auto* entry = qobject_cast<TFDigitacao_Valor*>(w);
+            QVERIFY(entry);
+            // Typing goes to the value, and a screen reader announces its label.
+            QTRY_VERIFY(entry->Edt_Valor->hasFocus());
+            QCOMPARE(entry->Edt_Valor->accessibleName(), QString("Valor débito"));
+            entry->Edt_Valor->clear();
+            QTest::keyClicks(entry->Edt_Valor, typed);
+            QCOMPARE(entry->Edt_Valor->text(), typed);
+            QTest::keyClick(entry->Edt_Valor, Qt::Key_S, Qt::ControlModifier);
+            if (stored < 0) {
+                QCOMPARE(dlg->shown.value(0), "'" + typed + "' não é um número válido para o "
+                                                  "campo Valor débito. Digite um número, com "
+                                                  "vírgula antes dos centavos (por exemplo "
+                                                  "1234,50).");
+                QCOMPARE(DMDebito->TDebito->state(), db::DatasetState::Edit);
+                dlg->answer = false;  // "Gravar o débito pendente ?" on closing
+            }
+            entry->close();
+        });
+        window->Btn_Alterar->click();
+        QCOMPARE(dm->QDebito->recordCount(), 4);
+        QVERIFY(dm->QDebito->locate("ASS_NOME;DEB_VALOR", {"BRUNO", stored < 0 ? 20.0 : stored}));
     }
 
     // The preview shows the rows the grid shows; printing from it counts again from 0.

@@ -2,6 +2,7 @@
 // by objectName over the real tables of a fresh data folder.
 #include "components/DBEdit.h"
 #include "components/DBGrid.h"
+#include "components/DesignScale.h"
 #include "components/DBLookupComboBox.h"
 #include "components/DBNavigator.h"
 #include "core/UVariaveis.h"
@@ -354,7 +355,18 @@ private slots:
         w.DBEdit2->setFocus();
         QTest::keyClicks(w.DBEdit2, "MARIA");
         w.DBEdit3->setFocus();
+        // A letter in the number stays typed and keeps the member from being written; once
+        // taken out, Ctrl+S writes it.
         QTest::keyClicks(w.DBEdit3, "12x3");
+        QCOMPARE(w.DBEdit3->text(), QString("12x3"));
+        QTest::keyClick(w.DBEdit3, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs_->shown.size(), 1);
+        QVERIFY(dialogs_->shown[0].startsWith("'12x3' não é um número válido"));
+        QCOMPARE(testdata::countRows(folder_, "ASSOCIADOS.DB"), 0);
+        dialogs_->shown.clear();
+        w.DBEdit3->setFocus();
+        w.DBEdit3->selectAll();
+        QTest::keyClicks(w.DBEdit3, "123");
         QTest::keyClick(w.DBEdit3, Qt::Key_S, Qt::ControlModifier);
         QVERIFY2(dialogs_->shown.isEmpty(), qPrintable(dialogs_->shown.join('|')));
         QCOMPARE(testdata::countRows(folder_, "ASSOCIADOS.DB"), 1);
@@ -415,7 +427,7 @@ private slots:
             titles << model->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(titles, QStringList({"Cliente / Debitado", "Grupo", "Conta Corrente", "Agência",
                                       "Identificador"}));
-        QCOMPARE(d.DBGrid1->columnWidth(0), 200);
+        QCOMPARE(d.DBGrid1->columnWidth(0), components::designScale(d.DBGrid1->font()).w(200));
         d.PageControl1->setCurrentIndex(2);
         QVERIFY(showActive(&d));
         QCOMPARE(d.PageControl1->currentIndex(), 0);  // every search starts by name

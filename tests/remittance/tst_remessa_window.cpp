@@ -1,6 +1,8 @@
 // The remittance window, offscreen: the proposed file name, the dialog title, and the window
 // closing after a generation but not after a cancelled dialog.
+#include "core/Historico.h"
 #include "core/dm/UDMRemessa_Previ.h"
+#include "core/engine/Database.h"
 #include "remittance/ui/URemessa_Previ.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
@@ -126,6 +128,37 @@ private slots:
         QVERIFY(dialogs.titles.isEmpty());
         QVERIFY(w.isVisible());
         QVERIFY(!QFile::exists(dialogs.fileName));
+    }
+
+    // A member's older debit that the date step deletes is named before the file exists, with
+    // the one kept; after the generation the operation log names it too.
+    void replacedDebitNamed()
+    {
+        const QDate older = QDate::currentDate().addDays(-30);
+        testdata::addRow("DEBITO.DB", {{"DEB_DATA", older}, {"DEB_ASS_ID", 1.0},
+                                       {"DEB_VALOR", 15.0}, {"DEB_DTA_CAD", older},
+                                       {"DEB_USR_ID", 1}});
+        testdata::ScriptedDialogs dialogs;
+        dialogs.fileName = QDir(folder_).filePath("ARQ_PREVI_000041.txt");
+        TDMRemessa_Previ dm;
+        TFRemessa_Previ w;
+        w.show();
+        w.Btn_GerarClick();
+        const QString d1 = older.toString("dd/MM/yyyy");
+        const QString d2 = QDate::currentDate().toString("dd/MM/yyyy");
+        QCOMPARE(dialogs.reviewLabels, QStringList{"Gerar mesmo assim"});
+        const QString line = "Será apagado: associado 1 - Ana (matrícula 5): o débito de " + d1
+                             + ", valor 15,00, será apagado pela data da remessa; fica o de "
+                             + d2 + ", valor 10,00.";
+        QVERIFY2(dialogs.shown.first().contains(line), qPrintable(dialogs.shown.first()));
+        QVERIFY(QFile::exists(dialogs.fileName));
+        QStringList log;
+        for (const historico::Linha& l :
+             historico::ler(db::Session::instance().connectionFor("Tolmare")))
+            log << l.operacao + ": " + l.detalhe;
+        QVERIFY2(log.contains("Remessa: associado 1: o débito de " + d1 + ", valor 15,00, foi "
+                              "apagado pela data da remessa; fica o de " + d2 + ", valor 10,00."),
+                 qPrintable(log.join('\n')));
     }
 
     // Repeated RET_DEBITO rows go before the save dialog is even shown.

@@ -122,10 +122,26 @@ void TestSalvaguardas::checkFollowsTheDateStep()
     member("ANA", "111");
     debit(kDate.addMonths(-1), 1, QVariant());
     debit(kDate, 1, 10.0);
+    // Two older debits of BETO: the first is deleted, the second kept and re-dated.
+    member("BETO", "222");
+    debit(kDate.addMonths(-2), 2, 5.0);
+    debit(kDate.addMonths(-1), 2, 7.0);
     const remessa::Verificacao v = remessa::verificarRemessa(kDate);
     QVERIFY2(v.podeGerar(), qPrintable(lines(v)));
-    QCOMPARE(v.debitos, 1);
-    QCOMPARE(v.total, toCurrency(10.0));
+    QCOMPARE(v.debitos, 2);
+    QCOMPARE(v.total, toCurrency(17.0));
+    // The command line names what the date step deletes, with the one kept.
+    QString out;
+    QCOMPARE(runCli(folder_, {"remessa", "--data", "10/11/2026", "--verificar"}, &out), 0);
+    QVERIFY2(out.contains("Será apagado: associado 1 - ANA (matrícula 111): o débito de "
+                          "10/10/2026, valor (sem valor), será apagado pela data da remessa; "
+                          "fica o de 10/11/2026, valor 10,00.\n"),
+             qPrintable(out));
+    QVERIFY2(out.contains("Será apagado: associado 2 - BETO (matrícula 222): o débito de "
+                          "10/09/2026, valor 5,00, será apagado pela data da remessa; fica o "
+                          "de 10/10/2026, valor 7,00, levado para 10/11/2026.\n"),
+             qPrintable(out));
+    QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 4);
 }
 
 void TestSalvaguardas::proof_data()
