@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     const paradox::Header& h = reader.header();
+    if (pages.size() > 64) pages.clear();  // code pages seen, kept bounded
     std::unique_ptr<paradox::CodePage>& cp = pages[h.codePage];
     if (!cp) cp = std::make_unique<paradox::CodePage>(h.codePage);
     size_t bytes = 0;
