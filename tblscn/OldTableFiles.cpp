@@ -125,7 +125,7 @@ FILE* OldTableFiles::openPartialReport()
 
 bool OldTableFiles::closeDurably(FILE* f)
 {
-    bool ok = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+    bool ok = std::fflush(f) == 0 && !std::ferror(f) && ::fsync(::fileno(f)) == 0;
     return std::fclose(f) == 0 && ok;
 }
 

@@ -257,7 +257,7 @@ bool Conversion::take(const unsigned char* record, bool deferred, Result& r)
             refuse(record, why);
             return true;
         }
-        if (int(i) == autoField_ && b.kind == Bound::Null && !deferred) {
+        if (int(i) == autoField_ && b.kind == Bound::Null && from_[i] >= 0 && !deferred) {
             // Numbered after every number the old table used, once they are all in.
             deferred_.emplace_back(record, record + h.recordSize);
             return true;

@@ -216,8 +216,9 @@ private slots:
         QCOMPARE(subfolders(folder_).size(), 1);
     }
 
-    // The old files go into the subfolder untouched, companions included; an empty table and a
-    // table without key convert too; a 100,000-row DEBITO with deleted slots arrives whole.
+    // The old files go into the subfolder untouched, companions included; an empty table, a
+    // table without key and one lacking fields convert too; a 100,000-row DEBITO with deleted
+    // slots arrives whole.
     void companionsEmptyAndLarge()
     {
         pxtest::Table empty = pxtest::grupo({});
@@ -231,8 +232,14 @@ private slots:
         const QStringList companions = {"GRUPO.PX", "GRUPO.X02", "grupo.y02", "GRUPO.VAL", "GRUPO.MB"};
         for (const QString& c : companions) pxtest::writeFile(path(c), c.toLatin1() + " bytes");
         pxtest::writeFile(path("GRUPOS.TXT"), "not a companion");
+        // A table lacking fields of the definition: they come out empty.
+        pxtest::Table few = pxtest::parametros({{cp("Associação"), 41.0}});
+        few.columns = {{"EMP_NOME", 0x01, 60}, {"EMP_NR_REM_PREVI", 0x06, 8}};
+        writeTable("PARAMETROS.DB", few);
         check();
-        QCOMPARE(makedbx::lastOutcome().converted, 3);
+        QCOMPARE(makedbx::lastOutcome().converted, 4);
+        QCOMPARE(rowsOf(path("PARAMETROS.DB"), "SELECT * FROM PARAMETROS"),
+                 QStringList{"Associação|||41.0|||||||||"});
         QVERIFY(!makedbx::lastOutcome().refused);
         const QString sub = path(subfolders(folder_).value(0));
         for (const QString& c : companions) {
@@ -309,6 +316,55 @@ private slots:
         QVERIFY(isSqlite(path("GRUPO.DB")));
         QVERIFY(isSqlite(path("ASSOCIADOS.DB")));
         QVERIFY(QDir(folder_).entryList({".DEBITO*"}, QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // What a stop leaves, met by the next check: a conversion past its point of no return is
+    // finished into its own subfolder; one before it is started over.
+    void resumes_data()
+    {
+        QTest::addColumn<bool>("committed");
+        QTest::newRow("committed") << true;
+        QTest::newRow("not committed") << false;
+    }
+
+    void resumes()
+    {
+        QFETCH(bool, committed);
+        const QString stamp = "Paradox-20260101-000000";
+        writeTable("GRUPO.DB", pxtest::grupo({{5, cp("Aposentados"), 1.0, QDate(2001, 3, 4)}}));
+        const QByteArray old = pxtest::readFile(path("GRUPO.DB"));
+        // The new file as the conversion wrote it, made in a folder of its own.
+        QString other = dir_.filePath(QString("resume%1").arg(committed));
+        QDir().mkpath(other);
+        pxtest::writeFile(other + "/GRUPO.DB", old);
+        std::swap(folder_, other);
+        check();
+        std::swap(folder_, other);
+        const QString sub = other + "/" + subfolders(other).value(0);
+        pxtest::writeFile(path("GRUPO.PX"), "index");
+        pxtest::writeFile(path("GRUPO.X02"), "secondary");
+        if (committed) {
+            QVERIFY(QFile::copy(other + "/GRUPO.DB", path(".GRUPO.DB." + stamp)));
+            QVERIFY(QFile::copy(sub + "/CONVERSAO-GRUPO.txt", path(".GRUPO.DB." + stamp + ".txt")));
+            QDir().mkpath(path(stamp));
+            QVERIFY(QFile::rename(path("GRUPO.X02"), path(stamp + "/GRUPO.X02")));  // moved already
+        } else {
+            pxtest::writeFile(path(".GRUPO.DB.conversao"), "half a table");
+            pxtest::writeFile(path(".GRUPO.DB.conversao.txt"), "half a report");
+            pxtest::writeFile(path(".GRUPO.DB." + stamp + ".txt"), "a report without its table");
+        }
+        const QStringList messages = check();
+        QVERIFY2(messages.join("\n").contains("1 registro(s) convertido(s), 0 recusado(s)"),
+                 qPrintable(messages.join("\n")));
+        QCOMPARE(rowsOf(path("GRUPO.DB"), "SELECT GRP_ID, GRP_DESCRICAO FROM GRUPO"),
+                 QStringList{"5|Aposentados"});
+        const QStringList subs = subfolders(folder_);
+        QCOMPARE(subs.size(), 1);
+        QCOMPARE(subs[0] == stamp, committed);
+        for (const char* f : {"GRUPO.DB", "GRUPO.PX", "GRUPO.X02", "CONVERSAO-GRUPO.txt"})
+            QVERIFY2(QFile::exists(path(subs[0] + "/" + f)), f);
+        QCOMPARE(pxtest::readFile(path(subs[0] + "/GRUPO.DB")), old);
+        QVERIFY(QDir(folder_).entryList({".GRUPO*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
     // verificar says what was converted: 0 when every row was taken, 1 when some were refused,
