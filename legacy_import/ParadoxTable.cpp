@@ -304,8 +304,8 @@ Value decode(const Field& f, const unsigned char* record)
         uint64_t bits = 0;
         for (int i = 0; i < 8; ++i) bits = bits << 8 | b[i];
         std::memcpy(&v.d, &bits, 8);
-        if (!std::isfinite(v.d)) {
-            v.kind = Value::Invalid;
+        if (!std::isfinite(v.d) || (f.type == kTimestamp && std::fabs(v.d) > 1e15)) {
+            v.kind = Value::Invalid;  // a timestamp past the year 9999 is no date either
         } else if (f.type == kTimestamp) {
             // Milliseconds since the day before 1 January of the year 1: the day is the date.
             v.i = int64_t(std::floor(v.d / 86400000.0));
