@@ -367,6 +367,20 @@ private slots:
         QVERIFY(QDir(folder_).entryList({".GRUPO*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
+    // Something else named .DB is no old table: it takes the path of an unreadable table file
+    // (kept beside as it was, a new table in its place) while the old tables convert.
+    void somethingElseNamedDB()
+    {
+        writeTable("GRUPO.DB", pxtest::grupo({{1, cp("Aposentados"), 1.0, QDate(2001, 3, 4)}}));
+        const QByteArray pdf = "%PDF-1.4\n" + QByteArray(3000, '\0');
+        pxtest::writeFile(path("DEBITO.DB"), pdf);
+        check();
+        QCOMPARE(makedbx::lastOutcome().converted, 1);
+        QCOMPARE(makedbx::lastOutcome().replaced, 1);
+        QCOMPARE(pxtest::readFile(path("DEBITO.DB.damaged")), pdf);
+        QVERIFY(isSqlite(path("DEBITO.DB")));
+    }
+
     // verificar says what was converted: 0 when every row was taken, 1 when some were refused,
     // 2 when a table could not be read.
     void verificarExitCodes_data()
