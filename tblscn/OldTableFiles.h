@@ -12,7 +12,6 @@ namespace tblscn {
 
 class OldTableFiles {
 public:
-    // `file`: the old table's file name in `folder` ("ASSOCIADOS.DB" or a case variant).
     OldTableFiles(const std::string& folder, const store::TableSpec& spec);
 
     // The new table being written, beside the old one.
@@ -24,7 +23,7 @@ public:
     // Removes what a stop before the point of no return left.
     void discardPartial();
     // The point of no return: the complete report and table take the name of the subfolder
-    // the old files go to. 0 or the errno.
+    // the old files go to, one where no file is named `oldFile` yet. 0 or the errno.
     int commitPartial(const std::string& oldFile);
     // True when a committed conversion waits to be put in place.
     bool pending() const;

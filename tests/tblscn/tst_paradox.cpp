@@ -7,7 +7,6 @@
 #include "core/UVariaveis.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
-#include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "core/store/StoreSchema.h"
 #include "remittance/GerarRemessa.h"
