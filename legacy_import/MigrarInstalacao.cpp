@@ -45,6 +45,10 @@ QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
 QString recusaDaPasta(const QString& pastaAntiga, const QString& pastaDados)
 {
+    // A link in the data folder is never written through.
+    for (const QString& name : tableFiles(pastaAntiga))
+        if (QFileInfo(QDir(pastaDados).filePath(name)).isSymLink())
+            return name + " na pasta de dados é um link simbólico: tire-o dali e repita o comando.";
     const QFileInfo old(pastaAntiga);
     if (!old.exists())
         return "A pasta " + shown(pastaAntiga) + " não existe: confira o caminho da instalação antiga.";
@@ -102,6 +106,19 @@ QString guardarTabelasAtuais(const QString& pastaDados, QString& subpasta)
                 && !QFile::rename(data.filePath(name), data.filePath(subpasta + "/" + name)))
                 return "Não foi possível guardar " + name + " em " + subpasta
                        + ": confira a permissão de escrita na pasta de dados.";
+    return {};
+}
+
+QString devolverTabelas(const QString& pastaDados, const QString& subpasta)
+{
+    QDir data(pastaDados);
+    for (const QString& name : QDir(data.filePath(subpasta)).entryList(QDir::Files)) {
+        QFile::remove(data.filePath(name));
+        if (!QFile::rename(data.filePath(subpasta + "/" + name), data.filePath(name)))
+            return "As tabelas anteriores ficaram em " + subpasta + ": mova-as de volta para a "
+                   "pasta de dados.";
+    }
+    data.rmdir(subpasta);
     return {};
 }
 

@@ -9,7 +9,8 @@
 namespace migracao {
 
 // The operator's message when `pastaAntiga` cannot be taken from (missing, not a folder, the
-// data folder itself, holding none of the five tables); empty when it can.
+// data folder itself, holding none of the five tables, a link in the data folder where a file
+// would be copied); empty when it can.
 QString recusaDaPasta(const QString& pastaAntiga, const QString& pastaDados);
 
 // The tables of the data folder that hold rows, "GRUPO.DB (3 registros)"; read with plain
@@ -20,6 +21,10 @@ QStringList tabelasComRegistros(const QString& pastaDados);
 // subfolder "Anterior-AAAAMMDD-HHMMSS", whose name goes to `subpasta`. Every connection must
 // be closed. Empty, or the operator's message.
 QString guardarTabelasAtuais(const QString& pastaDados, QString& subpasta);
+
+// Puts back what guardarTabelasAtuais kept in `subpasta` (a copy that failed). Empty, or the
+// operator's message.
+QString devolverTabelas(const QString& pastaDados, const QString& subpasta);
 
 // Removes the five table files of the data folder (checked to hold no rows).
 QString removerTabelasVazias(const QString& pastaDados);

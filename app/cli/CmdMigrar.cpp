@@ -39,7 +39,13 @@ int migrarCommand(cli::Context& ctx)
     QString error = holding.isEmpty() ? migracao::removerTabelasVazias(data)
                                       : migracao::guardarTabelasAtuais(data, kept);
     QStringList copied;
-    if (error.isEmpty()) error = migracao::copiarTabelas(old, data, copied);
+    if (error.isEmpty()) {
+        error = migracao::copiarTabelas(old, data, copied);
+        if (!error.isEmpty() && !kept.isEmpty()) {
+            const QString back = migracao::devolverTabelas(data, kept);
+            error += "\n" + (back.isEmpty() ? QString("As tabelas anteriores foram devolvidas.") : back);
+        }
+    }
     if (!error.isEmpty()) {
         ctx.err << error << "\n";
         return 2;

@@ -524,6 +524,13 @@ private slots:
         QMap<QString, QByteArray> after;
         for (const QString& n : QDir(old).entryList(QDir::Files)) after[n] = pxtest::readFile(old + "/" + n);
         QCOMPARE(after, before);
+        // A link where a file would be copied: refused before anything changes.
+        pxtest::writeFile(dir_.filePath("outside.txt"), "outside");
+        QVERIFY(QFile::link(dir_.filePath("outside.txt"), path("ASSOCIADOS.PX")));
+        QCOMPARE(runCli({"--dados", folder_, "migrar", old, "--substituir"}, &out, &err), 2);
+        QVERIFY2(err.contains("link simbólico"), qPrintable(err));
+        QCOMPARE(pxtest::readFile(dir_.filePath("outside.txt")), QByteArray("outside"));
+        QCOMPARE(QDir(folder_).entryList({"Anterior-*"}, QDir::Dirs).size(), 1);
         QCOMPARE(runCli({"--dados", folder_, "migrar", dir_.filePath("missing")}, &out, &err), 2);
         QVERIFY2(err.contains("missing"), qPrintable(err));
     }
