@@ -13,7 +13,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = "/tmp/fuzz_paradox." + std::to_string(::getpid()) + ".DB";
+    // The input goes through a file, as the schema check reads it; removed at the end.
+    static const struct Scratch {
+        std::string path = "/tmp/fuzz_paradox." + std::to_string(::getpid()) + ".DB";
+        ~Scratch() { ::unlink(path.c_str()); }
+    } scratch;
+    const std::string& path = scratch.path;
     static std::map<int, std::unique_ptr<paradox::CodePage>> pages;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) __builtin_trap();
