@@ -20,7 +20,11 @@ int quietStatus(const unsigned char*) { return 1; }
 TblscnStatusCallback g_status = quietStatus;
 TblscnDefFn g_def = nullptr;
 QStringList g_replaced;  // "table\naction" of every table rebuilt in this check
-QStringList g_changes;   // what this check changed, one line per table, for the operation log
+QStringList g_converted;  // "table\naction" of every table converted from the older format,
+                          // a line break after it when rows were refused
+QStringList g_unreadable;  // the component's message for every old table it could not read
+QList<QPair<QString, QString>> g_changes;  // what this check changed, for the operation log
+Outcome g_outcome;
 
 QString shortText(const unsigned char* at)
 {
@@ -31,7 +35,7 @@ QString shortText(const unsigned char* at)
 int relayStatus(const unsigned char* rec)
 {
     const QString table = shortText(rec + 9), action = shortText(rec + 265);
-    QString change;
+    QString change, operacao = "Tabelas";
     switch (rec[0]) {
     case TBLSCN_CREATING: change = table + " criada"; break;
     case TBLSCN_MODIFYING: change = table + " reestruturada: " + action; break;
@@ -39,9 +43,16 @@ int relayStatus(const unsigned char* rec)
         g_replaced << table + "\n" + action;
         change = table + " ilegível, substituída: " + action;
         break;
+    case TBLSCN_CONVERTED_REFUSED: g_outcome.refused = true; [[fallthrough]];
+    case TBLSCN_CONVERTED:
+        g_converted << table + "\n" + action + (rec[0] == TBLSCN_CONVERTED_REFUSED ? "\n" : "");
+        operacao = "Conversão";
+        change = table + " convertida do formato antigo: " + action;
+        break;
+    case TBLSCN_OLD_UNREADABLE: g_unreadable << action; break;
     default: break;
     }
-    if (!change.isEmpty() && !g_changes.contains(change)) g_changes << change;
+    if (!change.isEmpty() && !g_changes.contains({operacao, change})) g_changes.append({operacao, change});
     return g_status(rec);
 }
 
@@ -180,15 +191,18 @@ QStringList checkDataFolder(const QString& folder)
 {
     const QByteArray bytes = folder.toUtf8();
     g_replaced.clear();
+    g_converted.clear();
+    g_unreadable.clear();
     g_changes.clear();
+    g_outcome = {};
     CheckTables({{TBLSCN_BOOL, 0, nullptr, 0, nullptr},
                  {TBLSCN_LONGTEXT, 0, bytes.constData(), int32_t(bytes.size()), nullptr},
                  {TBLSCN_ADDRESS, 0, nullptr, 0, reinterpret_cast<void*>(relayStatus)}});
     // The changes go to the operation log; a log that cannot be written does not stop the
     // start-up (the tables themselves are in order).
-    for (const QString& change : std::as_const(g_changes)) {
+    for (const auto& [operacao, change] : std::as_const(g_changes)) {
         try {
-            historico::registrar(db::Session::instance().connectionForFolder(folder), "Tabelas",
+            historico::registrar(db::Session::instance().connectionForFolder(folder), operacao,
                                  change);
         } catch (const db::EngineError& e) {
             qWarning("%s", qPrintable(e.message()));
@@ -200,7 +214,24 @@ QStringList checkDataFolder(const QString& folder)
         messages << QString("A tabela %1 não pôde ser lida e foi substituída por uma nova.\n%2.\n"
                             "Pasta de dados: %3\nConfira os dados dessa tabela antes de continuar.")
                         .arg(r.section('\n', 0, 0), r.section('\n', 1), folder);
+    for (const QString& c : std::as_const(g_converted))
+        messages << QString("A tabela %1 estava no formato antigo (Paradox) e foi convertida: %2.\n"
+                            "Pasta de dados: %3%4")
+                        .arg(c.section('\n', 0, 0), c.section('\n', 1, 1), folder,
+                             c.endsWith('\n')
+                                 ? "\nOs registros recusados não estão na tabela: corrija-os e "
+                                   "cadastre-os de novo."
+                                 : "");
+    for (const QString& u : std::as_const(g_unreadable))
+        messages << u + "\nPasta de dados: " + folder
+                        + "\nCopie de novo esse arquivo da instalação antiga (ou tire-o da pasta) e "
+                          "abra o programa outra vez; as outras tabelas foram verificadas.";
+    g_outcome.replaced = int(g_replaced.size());
+    g_outcome.converted = int(g_converted.size());
+    g_outcome.unreadable = int(g_unreadable.size());
     return messages;
 }
+
+Outcome lastOutcome() { return g_outcome; }
 
 }  // namespace makedbx

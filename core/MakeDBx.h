@@ -26,6 +26,18 @@ void CheckTables(const std::vector<TblscnValue>& params);
 // Returns one message for the operator per table whose file could not be read and was
 // replaced (which table, how many rows the new file holds, where the old file was kept);
 // empty when none was.
+// Tables found in the older format are converted, each told in a message of its own (rows
+// taken, rows refused and where they are listed, where the old files went); one the check
+// could not read is named in a message too and left where it is.
 QStringList checkDataFolder(const QString& folder);
+
+// What the last checkDataFolder did besides what its messages say.
+struct Outcome {
+    int replaced = 0;    // unreadable table files replaced by new ones
+    int converted = 0;   // tables of the older format converted
+    bool refused = false;  // some converted row was refused by the definition
+    int unreadable = 0;  // tables of the older format that could not be read (left as they were)
+};
+Outcome lastOutcome();
 
 }  // namespace makedbx

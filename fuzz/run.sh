@@ -8,8 +8,9 @@ export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}" CCACHE_BASEDIR="$PWD"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTOLMARE_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # The archive reader, the block decoder, the legacy table reader, archives built and restored
-# through the engine, restores from lying volumes, and the return file reader and import.
-targets=(archive lzrw1kh dbf roundtrip volumes retorno)
+# through the engine, restores from lying volumes, the return file reader and import, and the
+# reader of the older (Paradox) table files.
+targets=(archive lzrw1kh dbf roundtrip volumes retorno paradox)
 cmake --build build-fuzz --target "${targets[@]/#/fuzz_}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

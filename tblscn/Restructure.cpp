@@ -2,6 +2,7 @@
 
 #include "tblscn/FileOps.h"
 #include "tblscn/NewTableFile.h"
+#include "tblscn/ParadoxConversion.h"
 #include "tblscn/SoundFiles.h"
 #include "tblscn/TableDb.h"
 
@@ -206,12 +207,15 @@ Result bringToDefinition(const std::string& folder, const store::TableSpec& spec
                   + "): deixe só um, com o nome " + spec.fileName + ", e tente de novo.";
         return r;
     }
+    if (conversionPending(folder, spec)) return convertOldTable(folder, file, spec);
     if (file.empty()) return create(path, spec);
     if (isSymlink(folder + "/" + file)) {
         r.error = "A tabela " + spec.fileName + " (" + file + ") é um link simbólico: ponha o "
                   "próprio arquivo na pasta de dados.";
         return r;
     }
+    // A table of the older format is converted, never taken for damage.
+    if (isOldFormat(folder + "/" + file)) return convertOldTable(folder, file, spec);
     std::string note;
     if (file != spec.fileName) {
         r = adopt(folder + "/" + file, path, spec);

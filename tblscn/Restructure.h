@@ -21,12 +21,15 @@
 
 namespace tblscn {
 
-enum class Action { Verified, Created, Modified, Rebuilt };
+// Converted: a table of the older format taken into the store; Unreadable: a table of the
+// older format that could not be read, left where it is (the other tables go on).
+enum class Action { Verified, Created, Modified, Rebuilt, Converted, Unreadable };
 
 struct Result {
     Action action = Action::Verified;
     std::string text;   // the action text shown to the operator
     std::string error;  // empty on success; the operator's message otherwise
+    long refused = 0;   // Converted: rows the definition refused (listed in the report)
 };
 
 // The file that serves `fileName` in `folder`: the exact name when it exists, else the single

@@ -1,5 +1,6 @@
 // TBLSCN.DLL: takes the program's records through DEF, and on the run record checks every
 // table it was given, calling back the program's definition procedures and status callback.
+#include "tblscn/ParadoxConversion.h"
 #include "tblscn/Restructure.h"
 #include "tblscn/tblscn_api.h"
 
@@ -42,6 +43,23 @@ void fail(const std::string& message)
     while (n < message.size() && n > 0 && (static_cast<unsigned char>(message[n]) & 0xC0) == 0x80)
         --n;
     g.error = message.substr(0, n);
+}
+
+// The progress record's texts are Windows-1252: the component's own words are UTF-8.
+std::string latin1(const std::string& utf8)
+{
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) out += char(c);
+        else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
+            out += char(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+        } else {
+            out += '?';
+            while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) ++i;
+        }
+    }
+    return out;
 }
 
 // Packs a progress record and hands it to the callback; false when the program says stop.
@@ -147,9 +165,14 @@ void run()
             fail(e.fileName + ": invalid definition (" + why + ")");
             break;
         }
-        const bool exists = !tblscn::tableFile(g.folder, spec.fileName).empty();
-        go = notify(exists ? TBLSCN_VERIFYING : TBLSCN_CREATING, total, current, e.fileName,
-                    exists ? "Verificando estrutura" : "Criando tabela");
+        const std::string file = tblscn::tableFile(g.folder, spec.fileName);
+        const bool exists = !file.empty();
+        if (tblscn::conversionPending(g.folder, spec)
+            || (exists && tblscn::isOldFormat(g.folder + "/" + file)))
+            go = notify(TBLSCN_CONVERTING, total, current, e.fileName, "Formato antigo (Paradox)");
+        else
+            go = notify(exists ? TBLSCN_VERIFYING : TBLSCN_CREATING, total, current, e.fileName,
+                        exists ? "Verificando estrutura" : "Criando tabela");
         if (!go) break;
         const tblscn::Result r = tblscn::bringToDefinition(g.folder, spec);
         if (!r.error.empty()) {
@@ -160,6 +183,11 @@ void run()
             go = notify(TBLSCN_MODIFYING, total, current, e.fileName, r.text);
         else if (r.action == tblscn::Action::Rebuilt)
             go = notify(TBLSCN_REBUILDING, total, current, e.fileName, r.text);
+        else if (r.action == tblscn::Action::Converted)
+            go = notify(r.refused ? TBLSCN_CONVERTED_REFUSED : TBLSCN_CONVERTED, total, current,
+                        e.fileName, latin1(r.text));
+        else if (r.action == tblscn::Action::Unreadable)
+            go = notify(TBLSCN_OLD_UNREADABLE, total, current, e.fileName, latin1(r.text));
         else
             go = notify(exists ? TBLSCN_VERIFYING : TBLSCN_CREATING, total, current, e.fileName,
                         r.text);

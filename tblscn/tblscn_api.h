@@ -30,7 +30,12 @@ typedef struct TblscnValue {
 enum { TBLSCN_PROGRESS_SIZE = 521 };
 enum TblscnState {
     TBLSCN_START = 0, TBLSCN_END = 1, TBLSCN_VERIFYING = 2, TBLSCN_CREATING = 3,
-    TBLSCN_MODIFYING = 4, TBLSCN_REBUILDING = 5
+    TBLSCN_MODIFYING = 4, TBLSCN_REBUILDING = 5,
+    /* A table in the older format: being converted; converted with every row; converted with
+     * rows the definition refused (listed in the conversion's report); not readable, left as
+     * it was (the other tables go on). */
+    TBLSCN_CONVERTING = 6, TBLSCN_CONVERTED = 7, TBLSCN_CONVERTED_REFUSED = 8,
+    TBLSCN_OLD_UNREADABLE = 9
 };
 
 typedef void (*TblscnDefinitionProc)(void);

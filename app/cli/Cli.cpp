@@ -73,10 +73,16 @@ bool checkTables(Context& ctx)
         data.setAliasName("Tolmare");
         data.setDatabaseName("DB_Tolmade_Ver");
         data.connect();
-        const QStringList replaced = makedbx::checkDataFolder(data.directory());
+        const QStringList messages = makedbx::checkDataFolder(data.directory());
         data.disconnect();
-        for (const QString& text : replaced) ctx.err << text << "\n";
-        return replaced.isEmpty();
+        const makedbx::Outcome o = makedbx::lastOutcome();
+        // A conversion is the ordinary path: said on the output, the command goes on.
+        for (int i = 0; i < messages.size(); ++i) {
+            const bool converted = i >= o.replaced && i < o.replaced + o.converted;
+            (converted ? ctx.out : ctx.err) << messages.at(i) << "\n";
+        }
+        ctx.out.flush();
+        return o.replaced == 0 && o.unreadable == 0;
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
         return false;

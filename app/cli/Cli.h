@@ -45,7 +45,8 @@ struct Registrar {
 };
 
 // Runs the schema check quietly on the data folder; false (with the message on `err`) when
-// it fails or had to replace a table whose file could not be read.
+// it fails, had to replace a table whose file could not be read, or found a table of the
+// older format it could not read. Tables converted from the older format are told on `out`.
 bool checkTables(Context& ctx);
 
 // Adds a line to the operation log of the data folder; a log that cannot be written is said

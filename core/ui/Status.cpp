@@ -112,8 +112,9 @@ extern "C" int StatusCallback(const unsigned char* rec)
     if (total > 0)
         FormStatus->ShapeProgress->resize((FormStatus->BevelMain->width() - 20) * current / total,
                                           FormStatus->ShapeProgress->height());
-    static const char* words[] = {"Verificando", "Criando", "Modificando", "Refazendo"};
-    if (state >= 2 && state <= 5) FormStatus->LabelOperation->setText(QString::fromUtf8(words[state - 2]));
+    static const char* words[] = {"Verificando", "Criando",     "Modificando", "Refazendo",
+                                  "Convertendo …", "Convertida", "Convertida", "Não convertida"};
+    if (state >= 2 && state <= 9) FormStatus->LabelOperation->setText(QString::fromUtf8(words[state - 2]));
     FormStatus->LabelAction->setText(QString::fromLatin1(reinterpret_cast<const char*>(rec + 266), rec[265]));
     for (QLabel* l : {FormStatus->LabelTables, FormStatus->LabelCurrent,
                       FormStatus->LabelOperation, FormStatus->LabelAction})

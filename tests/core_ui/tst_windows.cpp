@@ -10,6 +10,7 @@
 #include "core/ui/UTolmare.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
+#include "tblscn/tblscn_api.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -264,6 +265,8 @@ private slots:
         QCOMPARE(FormStatus->LabelTables->text(), tables);
         QCOMPARE(FormStatus->LabelOperation->text(), QString("Modificando"));
         QCOMPARE(FormStatus->LabelCurrent->text(), QString("GRUPO.DB"));
+        QCOMPARE(status(progress(TBLSCN_CONVERTING, 5, current)), 1);
+        QCOMPARE(FormStatus->LabelOperation->text(), QString("Convertendo …"));
         QCOMPARE(status(progress(1, 5, current)), 1);
         QVERIFY(!FormStatus);
         QVERIFY(dialogs.shown.isEmpty());
