@@ -3,6 +3,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/SqlValue.h"
+#include "remittance/ComparacaoRemessa.h"
 #include "remittance/PlanoData.h"
 #include "remittance/RemessaRecords.h"
 
@@ -215,6 +216,7 @@ Verificacao verificarRemessa(const QDate& debitDate)
         }
     }
     v.total = toCurrency(total);
+    v.comparacao = compararComAnterior(c, debitDate);
     return v;
 }
 

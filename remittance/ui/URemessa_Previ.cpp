@@ -152,9 +152,9 @@ bool TFRemessa_Previ::verificarAntes()
         dialogs::current().message(dialogs::Kind::Error, e.message());
         return false;
     }
-    if (v.problemas.isEmpty()) return true;
+    if (v.problemas.isEmpty() && v.comparacao.isEmpty()) return true;
     const QString title = "Verificação da Remessa";
-    const QString list = v.linhas().join("\n");
+    const QString list = (v.linhas() + v.comparacao).join("\n");
     if (!v.podeGerar())
         return dialogs::current().review("A remessa não pode ser gerada como está. Corrija os "
                                          "problemas marcados \"Impede\":\n\n" + list,
