@@ -1,0 +1,25 @@
+// Where a list goes from tolmare-cli: one of --csv F, --xlsx F or --pdf F.
+#pragma once
+
+#include "app/cli/Cli.h"
+#include "collection/Planilha.h"
+
+#include <optional>
+
+namespace cli {
+
+struct Saida {
+    enum class Tipo { Csv, Xlsx, Pdf };
+    Tipo tipo = Tipo::Csv;
+    QString caminho;
+};
+
+// Takes the output options out of ctx's arguments. nullopt when none or more than one was
+// given (or --pdf where `pdf` is false); the caller then shows its usage.
+std::optional<Saida> lerSaida(Context& ctx, bool pdf = true);
+
+// Writes the planilha as CSV or XLSX and says so on `out` ("Planilha: F (N linhas)"); the
+// error on `err`. The exit code.
+int gravar(Context& ctx, const Saida& s, cobranca::Planilha p);
+
+}  // namespace cli
