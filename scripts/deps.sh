@@ -5,7 +5,8 @@ packages=(cmake ninja-build g++ ccache qt6-base-dev libsqlite3-dev zlib1g-dev li
           fonts-liberation qt6-translations-l10n poppler-utils libbenchmark-dev clang
           libclang-rt-14-dev xvfb xauth
           libxlsxwriter-dev
-          qt6-charts-dev)
+          qt6-charts-dev
+          unzip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
