@@ -342,7 +342,7 @@ ResultadoDesfazer desfazerUltimaRemessa()
         const std::optional<Cabecalho> h = lerCabecalho(c);
         if (!h) return {Kind::Refused, "Não há remessa a desfazer: a última remessa gerada não "
                                        "foi registrada para ser desfeita."};
-        if (const QString why = recusa(c, *h); !why.isEmpty()) return {Kind::Refused, why};
+        if (const QString why = recusa(c, *h); !why.isEmpty()) return {Kind::Refused, why + nada};
         const QString qual = "A remessa " + QString::number(h->remessa) + " não pode ser "
                              "desfeita: ";
         reporLinhas(c, qual);
