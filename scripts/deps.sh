@@ -6,6 +6,7 @@ packages=(cmake ninja-build g++ ccache qt6-base-dev libsqlite3-dev zlib1g-dev li
           libclang-rt-14-dev xvfb xauth
           libxlsxwriter-dev
           qt6-charts-dev
+          libqt6opengl6-dev
           unzip)
 missing=()
 for p in "${packages[@]}"; do
