@@ -7,6 +7,7 @@
 #include "collection/Extrato.h"
 #include "collection/Inadimplentes.h"
 #include "collection/Painel.h"
+#include "collection/Situacao.h"
 #include "core/engine/Database.h"
 #include "tests/common/TestData.h"
 
@@ -146,6 +147,15 @@ int main(int argc, char** argv)
     };
     const double who = members / 2 + 1;
     const QVector<Caso> casos{
+        {"(walk alone)", [] {
+             qint64 n = 0;
+             db::Connection& c = cobranca::conexao();
+             cobranca::Leitura l(c);
+             cobranca::percorrerRetornos(c, {}, [&](const cobranca::LinhaRetorno&) { ++n; });
+             return n;
+         },
+         [&] { return plain(folder, "SELECT DEB_ASS_ID, DEB_DATA, DEB_DATA_RETORNO, DEB_VALOR, "
+                                    "DEB_OCORRENCIA FROM RET_DEBITO"); }},
         {"inadimplentes", [] { return qint64(cobranca::inadimplentes(1, std::nullopt,
                                                  cobranca::OrdemInadimplentes::Valor).linhas.size()); },
          [&] { return plain(folder, kInadimplentesSql); }},

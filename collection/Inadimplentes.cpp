@@ -5,9 +5,11 @@
 #include "core/store/StoreSchema.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <numeric>
 #include <unordered_map>
 #include <vector>
@@ -20,10 +22,64 @@ namespace {
 // order: the returned months later than the latest received month seen, pruned whenever a
 // later received month turns up.
 struct Estado {
+    bool visto = false;
     int ultimoRecebido = INT_MIN;
     std::vector<std::pair<int, double>> devolvidos;  // month, amount
     int mesMotivo = INT_MIN;
     int motivo = -1;  // index into the reasons seen
+};
+
+// The members' states: by position for the whole numbers the register gives (dense from 1),
+// in a map for any other number, so that a stray large number costs no memory.
+class Estados {
+public:
+    Estado& operator[](double id)
+    {
+        if (id >= 0 && id == std::floor(id) && id < double(denso_.size()) * 2 + 65536) {
+            const size_t i = size_t(id);
+            if (i >= denso_.size()) denso_.resize(std::max(i + 1, denso_.size() * 2));
+            Estado& e = denso_[i];
+            e.visto = true;
+            return e;
+        }
+        Estado& e = outros_[id];
+        e.visto = true;
+        return e;
+    }
+    template <typename F>
+    void cadaUm(F f)
+    {
+        for (size_t i = 0; i < denso_.size(); ++i)
+            if (denso_[i].visto) f(double(i), denso_[i]);
+        for (auto& [id, e] : outros_) f(id, e);
+    }
+
+private:
+    std::vector<Estado> denso_;
+    std::unordered_map<double, Estado> outros_;
+};
+
+// The reasons seen, each kept once: there are few, so a new row's reason is compared with
+// them without making a text of it.
+class Motivos {
+public:
+    int indice(QByteArrayView motivo)
+    {
+        while (!motivo.isEmpty() && static_cast<unsigned char>(motivo.front()) <= 32)
+            motivo = motivo.sliced(1);
+        while (!motivo.isEmpty() && static_cast<unsigned char>(motivo.back()) <= 32)
+            motivo.chop(1);
+        if (ultimo_ >= 0 && bytes_[ultimo_] == motivo) return ultimo_;
+        for (int i = 0; i < int(bytes_.size()); ++i)
+            if (bytes_[i] == motivo) return ultimo_ = i;
+        bytes_.push_back(motivo.toByteArray());
+        return ultimo_ = int(bytes_.size()) - 1;
+    }
+    QString texto(int i) const { return i >= 0 ? QString::fromUtf8(bytes_[i]) : QString(); }
+
+private:
+    std::vector<QByteArray> bytes_;
+    int ultimo_ = -1;
 };
 
 }  // namespace
@@ -33,9 +89,8 @@ Inadimplencia inadimplentes(int minimo, std::optional<double> grupo, OrdemInadim
     minimo = std::max(minimo, 1);
     db::Connection& c = conexao();
     Leitura leitura(c);
-    std::unordered_map<double, Estado> estados;
-    QHash<QByteArray, int> indiceMotivo;
-    QVector<QString> motivos;
+    Estados estados;
+    Motivos motivos;
     percorrerRetornos(c, {}, [&](const LinhaRetorno& r) {
         if (!r.temAssociado || r.mes < 0 || r.situacao == Situacao::Aguardando) return;
         Estado& e = estados[r.associado];
@@ -49,21 +104,21 @@ Inadimplencia inadimplentes(int minimo, std::optional<double> grupo, OrdemInadim
         if (r.mes <= e.ultimoRecebido) return;
         e.devolvidos.emplace_back(r.mes, r.temValor ? r.valor : 0);
         if (r.mes >= e.mesMotivo) {
-            const QByteArray motivo = r.motivo.toByteArray().trimmed();
-            auto it = indiceMotivo.constFind(motivo);
-            if (it == indiceMotivo.constEnd()) {
-                it = indiceMotivo.insert(motivo, int(motivos.size()));
-                motivos.append(QString::fromUtf8(motivo));
-            }
             e.mesMotivo = r.mes;
-            e.motivo = it.value();
+            e.motivo = motivos.indice(r.motivo);
         }
     });
-    const QHash<double, Membro> membros = lerMembros(c);
 
-    Inadimplencia out;
-    for (auto& [assId, e] : estados) {
-        if (int(e.devolvidos.size()) < minimo) continue;
+    struct Devedor {
+        double assId;
+        int meses;
+        double valor;
+        int motivo;
+    };
+    std::vector<Devedor> devedores;
+    QSet<double> quem;
+    estados.cadaUm([&](double assId, Estado& e) {
+        if (int(e.devolvidos.size()) < minimo) return;
         std::sort(e.devolvidos.begin(), e.devolvidos.end());
         int meses = 0;
         double valor = 0;
@@ -71,20 +126,27 @@ Inadimplencia inadimplentes(int minimo, std::optional<double> grupo, OrdemInadim
             if (i == 0 || e.devolvidos[i].first != e.devolvidos[i - 1].first) ++meses;
             valor += e.devolvidos[i].second;
         }
-        if (meses < minimo) continue;
-        const auto m = membros.constFind(assId);
+        if (meses < minimo) return;
+        devedores.push_back({assId, meses, valor, e.motivo});
+        quem.insert(assId);
+    });
+    const QHash<double, Membro> membros = lerMembros(c, quem);
+
+    Inadimplencia out;
+    for (const Devedor& d : devedores) {
+        const auto m = membros.constFind(d.assId);
         if (grupo && (m == membros.constEnd() || m->grupoId != grupo)) continue;
         Inadimplente i;
-        i.assId = assId;
+        i.assId = d.assId;
         if (m != membros.constEnd()) {
             i.matricula = m->matricula.trimmed();
             i.nome = m->nome;
             i.grupo = m->grupo;
         }
-        i.meses = meses;
-        i.valor = valor;
-        i.ultimoMotivo = e.motivo >= 0 ? motivos.at(e.motivo) : QString();
-        out.total += valor;
+        i.meses = d.meses;
+        i.valor = d.valor;
+        i.ultimoMotivo = motivos.texto(d.motivo);
+        out.total += d.valor;
         out.linhas.append(std::move(i));
     }
     // Names compared as the tables order them, each encoded once.

@@ -29,13 +29,14 @@ Membro membro(sqlite3_stmt* st)
 
 }  // namespace
 
-QHash<double, Membro> lerMembros(db::Connection& c)
+QHash<double, Membro> lerMembros(db::Connection& c, const QSet<double>& quais)
 {
     QHash<double, Membro> out;
     db::StmtGuard st(db::prepare(c.handle(), kSelect, "ASSOCIADOS.DB"));
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-        out.insert(sqlite3_column_double(st.get(), 0), membro(st.get()));
+        if (const double id = sqlite3_column_double(st.get(), 0); quais.contains(id))
+            out.insert(id, membro(st.get()));
     if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "ASSOCIADOS.DB");
     return out;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -15,9 +16,9 @@ struct Membro {
     std::optional<double> grupoId;
 };
 
-// Every member with its group's description (empty when the group is gone); call inside a
-// read transaction. Throws db::EngineError when a table cannot be read.
-QHash<double, Membro> lerMembros(db::Connection& c);
+// The members of numbers `quais` with their group's description (empty when the group is
+// gone); call inside a read transaction. Throws db::EngineError when a table cannot be read.
+QHash<double, Membro> lerMembros(db::Connection& c, const QSet<double>& quais);
 
 // One member; nullopt when there is none of that number.
 std::optional<Membro> lerMembro(db::Connection& c, double assId);

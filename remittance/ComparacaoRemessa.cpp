@@ -30,21 +30,12 @@ QVariant coluna(sqlite3_stmt* st, int col)
 
 QString dinheiro(double v) { return QString::number(v, 'f', 2).replace('.', ','); }
 
-struct PorMembro {
-    double valor = 0;
-    qint64 debitos = 0;
-};
-
 struct Lado {
-    QMap<double, PorMembro> membros;
-    qint64 debitos = 0;
+    QMap<double, double> membros;  // the amount of each member
     double total = 0;
     void soma(double membro, double valor)
     {
-        PorMembro& m = membros[membro];
-        m.valor += valor;
-        ++m.debitos;
-        ++debitos;
+        membros[membro] += valor;
         total += valor;
     }
 };
@@ -108,7 +99,7 @@ QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
         }
         if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
     }
-    if (antes.debitos == 0) return {};
+    if (antes.membros.isEmpty()) return {};
     const Lado agora = estaRemessa(c, debitDate);
 
     QHash<double, QString> nomes;
@@ -125,22 +116,24 @@ QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
         return QString::number(m, 'f', 0) + (nome.isEmpty() ? QString() : " - " + nome);
     };
     QStringList out;
-    out << "Comparação: na " + anterior + " " + QString::number(antes.debitos) + " débito(s), "
-               "total " + dinheiro(antes.total) + "; nesta " + QString::number(agora.debitos)
-               + " débito(s), total " + dinheiro(agora.total) + ".";
+    // By member: the remittance records one RET_DEBITO row per member and date, summing the
+    // member's debits of that date.
+    out << "Comparação: na " + anterior + " " + QString::number(antes.membros.size())
+               + " associado(s), total " + dinheiro(antes.total) + "; nesta "
+               + QString::number(agora.membros.size()) + " associado(s), total "
+               + dinheiro(agora.total) + ".";
     for (auto it = antes.membros.cbegin(); it != antes.membros.cend(); ++it)
         if (!agora.membros.contains(it.key()))
             out << "Comparação: associado " + quem(it.key()) + ": debitado na " + anterior
-                       + " (" + dinheiro(it.value().valor) + ") e não nesta.";
+                       + " (" + dinheiro(it.value()) + ") e não nesta.";
     for (auto it = agora.membros.cbegin(); it != agora.membros.cend(); ++it) {
         const auto then = antes.membros.constFind(it.key());
         if (then == antes.membros.cend())
             out << "Comparação: associado " + quem(it.key()) + ": novo nesta remessa ("
-                       + dinheiro(it.value().valor) + ").";
-        else if (toCurrency(then.value().valor) != toCurrency(it.value().valor))
+                       + dinheiro(it.value()) + ").";
+        else if (toCurrency(then.value()) != toCurrency(it.value()))
             out << "Comparação: associado " + quem(it.key()) + ": valor mudou de "
-                       + dinheiro(then.value().valor) + " para " + dinheiro(it.value().valor)
-                       + ".";
+                       + dinheiro(then.value()) + " para " + dinheiro(it.value()) + ".";
     }
     return out;
 }

@@ -37,15 +37,9 @@ int extratoCommand(cli::Context& ctx)
                 << "Enviado: " << report::money(e.enviado) << "\n"
                 << "Recebido: " << report::money(e.recebido) << "\n"
                 << "Devolvido: " << report::money(e.devolvido) << "\n";
-        if (saida->tipo != cli::Saida::Tipo::Pdf)
-            return cli::gravar(ctx, *saida, cobranca::planilhaExtrato(e));
-        const report::PdfResult res = cobranca::relExtrato(e)->gravarPdf(saida->caminho);
-        if (!res.ok) {
-            ctx.err << res.message << "\n";
-            return 1;
-        }
-        ctx.out << "PDF: " << saida->caminho << "\n";
-        return 0;
+        return cli::gravarLista(
+            ctx, *saida, [&] { return cobranca::planilhaExtrato(e); },
+            [&](const QString& path) { return cobranca::relExtrato(e)->gravarPdf(path); });
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
         return 1;

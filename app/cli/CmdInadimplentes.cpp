@@ -52,17 +52,13 @@ int inadimplentesCommand(cli::Context& ctx)
         const cobranca::Inadimplencia lista = cobranca::inadimplentes(minimo, grupo, *ordem);
         ctx.out << "Inadimplentes: " << lista.linhas.size() << "\n"
                 << "Valor total: " << report::money(lista.total) << "\n";
-        if (saida->tipo != cli::Saida::Tipo::Pdf)
-            return cli::gravar(ctx, *saida, cobranca::planilhaInadimplentes(lista));
-        const auto rel = cobranca::relInadimplentes(
-            lista, minimo, grupo ? QString::number(*grupo, 'f', 0) : QString());
-        const report::PdfResult res = rel->gravarPdf(saida->caminho);
-        if (!res.ok) {
-            ctx.err << res.message << "\n";
-            return 1;
-        }
-        ctx.out << "PDF: " << saida->caminho << "\n";
-        return 0;
+        return cli::gravarLista(
+            ctx, *saida, [&] { return cobranca::planilhaInadimplentes(lista); },
+            [&](const QString& path) {
+                return cobranca::relInadimplentes(lista, minimo,
+                                                  grupo ? QString::number(*grupo, 'f', 0)
+                                                        : QString())->gravarPdf(path);
+            });
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
         return 1;

@@ -39,15 +39,9 @@ int painelCommand(cli::Context& ctx)
         const QVector<cobranca::MesPainel> painel = cobranca::painel(meses, ate);
         for (const cobranca::MesPainel& m : painel)
             ctx.out << cobranca::linhaPainel(m).join(";") << "\n";
-        if (saida->tipo != cli::Saida::Tipo::Pdf)
-            return cli::gravar(ctx, *saida, cobranca::planilhaPainel(painel));
-        const report::PdfResult res = cobranca::gravarPainelPdf(saida->caminho, painel);
-        if (!res.ok) {
-            ctx.err << res.message << "\n";
-            return 1;
-        }
-        ctx.out << "PDF: " << saida->caminho << "\n";
-        return 0;
+        return cli::gravarLista(
+            ctx, *saida, [&] { return cobranca::planilhaPainel(painel); },
+            [&](const QString& path) { return cobranca::gravarPainelPdf(path, painel); });
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
         return 1;

@@ -1,5 +1,7 @@
 #include "app/cli/Saida.h"
 
+#include "core/engine/EngineError.h"
+
 namespace cli {
 
 std::optional<Saida> lerSaida(Context& ctx, bool pdf)
@@ -29,6 +31,24 @@ int gravar(Context& ctx, const Saida& s, cobranca::Planilha p)
     }
     ctx.out << "Planilha: " << s.caminho << " (" << r.linhas << " linha(s))\n";
     return 0;
+}
+
+int gravarLista(Context& ctx, const Saida& s, const std::function<cobranca::Planilha()>& planilha,
+                const std::function<report::PdfResult(const QString&)>& pdf)
+{
+    try {
+        if (s.tipo != Saida::Tipo::Pdf) return gravar(ctx, s, planilha());
+        const report::PdfResult res = pdf(s.caminho);
+        if (!res.ok) {
+            ctx.err << res.message << "\n";
+            return 1;
+        }
+        ctx.out << "PDF: " << s.caminho << "\n";
+        return 0;
+    } catch (const db::EngineError& e) {
+        ctx.err << e.message() << "\n";
+        return 1;
+    }
 }
 
 }  // namespace cli
