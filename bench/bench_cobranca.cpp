@@ -83,8 +83,10 @@ double plain(const QString& folder, const char* sql, const QVariantList& params 
     sqlite3_open(QDir(folder).filePath("RET_DEBITO.DB").toUtf8().constData(), &h);
     store::registerCollation(h);
     for (const char* t : {"ASSOCIADOS", "GRUPO"})
-        sqlite3_exec(h, QString("ATTACH '%1' AS %2").arg(QDir(folder).filePath(QString(t) + ".DB"), t)
-                            .toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(h, QString("ATTACH '%1' AS %2")
+                            .arg(QDir(folder).filePath(QString(t) + ".DB"), t)
+                            .toUtf8().constData(),
+                     nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK)
         std::printf("reference statement: %s\n", sqlite3_errmsg(h));
@@ -156,12 +158,17 @@ int main(int argc, char** argv)
          },
          [&] { return plain(folder, "SELECT DEB_ASS_ID, DEB_DATA, DEB_DATA_RETORNO, DEB_VALOR, "
                                     "DEB_OCORRENCIA FROM RET_DEBITO"); }},
-        {"inadimplentes", [] { return qint64(cobranca::inadimplentes(1, std::nullopt,
-                                                 cobranca::OrdemInadimplentes::Valor).linhas.size()); },
+        {"inadimplentes",
+         [] {
+             return qint64(cobranca::inadimplentes(1, std::nullopt,
+                                                   cobranca::OrdemInadimplentes::Valor)
+                               .linhas.size());
+         },
          [&] { return plain(folder, kInadimplentesSql); }},
         {"extrato", [&] { return qint64(cobranca::extrato(who).meses.size()); },
          [&] { return plain(folder, kExtratoSql, {who}); }},
-        {"painel (12 meses)", [] { return qint64(cobranca::painel(12, QDate(2026, 7, 31)).size()); },
+        {"painel (12 meses)",
+         [] { return qint64(cobranca::painel(12, QDate(2026, 7, 31)).size()); },
          [&] { return plain(folder, kPainelSql); }},
     };
     std::printf("CPU times (wall beside them); target: each list under 2000 ms.\n");

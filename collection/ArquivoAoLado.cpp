@@ -77,7 +77,7 @@ bool ArquivoAoLado::colocar()
     const int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0) return falha(motivo());
-    if (std::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(path_).constData()) != 0)
+    if (std::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(path_).constData()))
         return falha(motivo());
     colocado_ = true;
     const int dir = ::open(QFile::encodeName(QFileInfo(path_).absolutePath()).constData(),

@@ -11,7 +11,8 @@ namespace {
 
 QDate data(QByteArrayView iso)
 {
-    return QDate::fromString(QString::fromLatin1(iso.first(std::min<qsizetype>(iso.size(), 10))), Qt::ISODate);
+    const QByteArrayView day = iso.first(std::min<qsizetype>(iso.size(), 10));
+    return QDate::fromString(QString::fromLatin1(day), Qt::ISODate);
 }
 
 }  // namespace

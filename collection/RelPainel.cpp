@@ -61,7 +61,8 @@ void grafico(Pagina& pg, const QVector<MesPainel>& meses, const QRectF& area)
     const double x0 = area.left() + 18, x1 = area.right() - 14;
     const double y0 = area.top() + 8, y1 = area.bottom() - 8;
     double maximo = 0;
-    for (const MesPainel& m : meses) maximo = std::max({maximo, m.enviados.valor, m.recebidos.valor});
+    for (const MesPainel& m : meses)
+        maximo = std::max({maximo, m.enviados.valor, m.recebidos.valor});
     const double topo = teto(maximo);
     const QPen fina(Qt::black, 0.15 * pg.mm()), grade(QColor(200, 200, 200), 0.1 * pg.mm());
     for (int i = 0; i <= 4; ++i) {

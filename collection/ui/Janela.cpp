@@ -1,6 +1,10 @@
 #include "collection/ui/Janela.h"
 
+#include "collection/ui/Exportar.h"
+
 #include <QBoxLayout>
+#include <QDialog>
+#include <QLabel>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
@@ -39,6 +43,26 @@ QTableView* grade(QWidget* parent, const QString& objectName)
     pal.setColor(QPalette::Base, QColor(254, 254, 233));
     t->setPalette(pal);
     return t;
+}
+
+BarraLista barraLista(QDialog* w, QBoxLayout* layout)
+{
+    auto* bar = new QHBoxLayout;
+    BarraLista b;
+    b.totais = new QLabel(w);
+    b.totais->setObjectName("Totais");
+    QFont bold = b.totais->font();
+    bold.setBold(true);
+    b.totais->setFont(bold);
+    bar->addWidget(b.totais);
+    bar->addStretch();
+    b.visualizar = botao(w, bar, "Btn_Visualizar", "&Visualizar");
+    b.exportar = botaoExportar(w);
+    bar->addWidget(b.exportar);
+    b.fechar = botao(w, bar, "Btn_Fechar", "&Fechar");
+    QObject::connect(b.fechar, &QPushButton::clicked, w, &QDialog::accept);
+    layout->addLayout(bar);
+    return b;
 }
 
 }  // namespace cobranca_ui

@@ -43,23 +43,14 @@ TFExtrato::TFExtrato(double assId, QWidget* parent) : QDialog(parent)
     Grade->setModel(model);
     Grade->resizeColumnsToContents();
     layout->addWidget(Grade, 1);
-    auto* bar = new QHBoxLayout;
-    Totais = new QLabel(QString("Enviado: %1    Recebido: %2    Devolvido: %3")
-                            .arg(report::money(extrato_.enviado), report::money(extrato_.recebido),
-                                 report::money(extrato_.devolvido)),
-                        this);
-    Totais->setObjectName("Totais");
-    QFont bold = Totais->font();
-    bold.setBold(true);
-    Totais->setFont(bold);
-    bar->addWidget(Totais);
-    bar->addStretch();
-    Btn_Visualizar = cobranca_ui::botao(this, bar, "Btn_Visualizar", "&Visualizar");
-    Btn_Exportar = cobranca_ui::botaoExportar(this);
-    bar->addWidget(Btn_Exportar);
-    Btn_Fechar = cobranca_ui::botao(this, bar, "Btn_Fechar", "&Fechar");
-    layout->addLayout(bar);
-    connect(Btn_Fechar, &QPushButton::clicked, this, &QDialog::accept);
+    const cobranca_ui::BarraLista bar = cobranca_ui::barraLista(this, layout);
+    Totais = bar.totais;
+    Totais->setText(QString("Enviado: %1    Recebido: %2    Devolvido: %3")
+                        .arg(report::money(extrato_.enviado), report::money(extrato_.recebido),
+                             report::money(extrato_.devolvido)));
+    Btn_Visualizar = bar.visualizar;
+    Btn_Exportar = bar.exportar;
+    Btn_Fechar = bar.fechar;
     connect(Btn_Exportar, &QPushButton::clicked, this, [this] {
         cobranca_ui::exportar(QString("extrato_%1").arg(extrato_.assId, 0, 'f', 0),
                               [this] { return cobranca::planilhaExtrato(extrato_); });

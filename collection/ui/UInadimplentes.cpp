@@ -52,19 +52,11 @@ TFInadimplentes::TFInadimplentes(QWidget* parent) : QDialog(parent)
     model_ = new cobranca_ui::TabelaModel(this);
     Grade->setModel(model_);
     layout->addWidget(Grade, 1);
-    auto* bar = new QHBoxLayout;
-    Totais = new QLabel(this);
-    Totais->setObjectName("Totais");
-    QFont bold = Totais->font();
-    bold.setBold(true);
-    Totais->setFont(bold);
-    bar->addWidget(Totais);
-    bar->addStretch();
-    Btn_Visualizar = cobranca_ui::botao(this, bar, "Btn_Visualizar", "&Visualizar");
-    Btn_Exportar = cobranca_ui::botaoExportar(this);
-    bar->addWidget(Btn_Exportar);
-    Btn_Fechar = cobranca_ui::botao(this, bar, "Btn_Fechar", "&Fechar");
-    layout->addLayout(bar);
+    const cobranca_ui::BarraLista bar = cobranca_ui::barraLista(this, layout);
+    Totais = bar.totais;
+    Btn_Visualizar = bar.visualizar;
+    Btn_Exportar = bar.exportar;
+    Btn_Fechar = bar.fechar;
 
     try {
         db::Query groups;
@@ -80,7 +72,6 @@ TFInadimplentes::TFInadimplentes(QWidget* parent) : QDialog(parent)
     connect(Minimo, &QSpinBox::valueChanged, this, &TFInadimplentes::atualizar);
     connect(Grupo, &QComboBox::currentIndexChanged, this, &TFInadimplentes::atualizar);
     connect(Ordem, &QComboBox::currentIndexChanged, this, &TFInadimplentes::atualizar);
-    connect(Btn_Fechar, &QPushButton::clicked, this, &QDialog::accept);
     connect(Btn_Exportar, &QPushButton::clicked, this, [this] {
         cobranca_ui::exportar("inadimplentes",
                               [this] { return cobranca::planilhaInadimplentes(lista_); });

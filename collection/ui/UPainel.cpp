@@ -86,8 +86,10 @@ TFPainel::TFPainel(QWidget* parent) : QDialog(parent)
                                                              "PDF (*.pdf)");
         if (path.isEmpty()) return;
         const report::PdfResult r = cobranca::gravarPainelPdf(path, meses_);
-        if (r.ok) dialogs::current().message(dialogs::Kind::Information, "PDF gravado em " + path + ".");
-        else dialogs::current().message(dialogs::Kind::Error, r.message);
+        if (r.ok)
+            dialogs::current().message(dialogs::Kind::Information, "PDF gravado em " + path + ".");
+        else
+            dialogs::current().message(dialogs::Kind::Error, r.message);
     });
     connect(Btn_Visualizar, &QPushButton::clicked, this, [this] {
         QPrinter printer(QPrinter::HighResolution);

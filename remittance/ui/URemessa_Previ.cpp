@@ -167,7 +167,9 @@ bool TFRemessa_Previ::verificarAntes()
                                          "problemas marcados \"Impede\":\n\n" + list,
                                          {}, title);
     return dialogs::current().review("Antes de gerar a remessa, veja:\n\n" + list,
-                                     "Gerar mesmo assim", title);
+                                     v.problemas.isEmpty() ? "Gerar a remessa"
+                                                           : "Gerar mesmo assim",
+                                     title);
 }
 
 void abrirRemessaPrevi(QWidget* parent) { openModule<TDMRemessa_Previ, TFRemessa_Previ>(parent); }

@@ -175,8 +175,18 @@ private slots:
         // Mode 0600: read and written by its owner only.
         QCOMPARE(QFileInfo(inad).permissions() & 0x0FFF,
                  QFileDevice::ReadUser | QFileDevice::WriteUser);
+        // The return report's rows of July that came back, as the report would print them.
+        const QString rel = dir_.filePath("retornos.csv");
+        QCOMPARE(runCli(folder_, {"relatorio", "retornos", "--mes", "07/2026", "--motivo", "com",
+                                  "--csv", rel}), 0);
+        const QList<QStringList> r = parseCsv(readAll(rel).mid(3));
+        QCOMPARE(r.size(), 5);
+        QCOMPARE(r[0].join(";"), QString("Nome Debitado;Data Debito;Valor;Motivo;Agencia;"
+                                         "Conta Corrente"));
+        QVERIFY(r.contains(QStringList{"Bruno", "10/07/2026", "25,50", kEncerrada, "", ""}));
+        QVERIFY(r.contains(QStringList{"Carla", "10/07/2026", "", kEncerrada, "", ""}));
         // Nothing but the files asked for is left beside them.
-        QCOMPARE(QDir(dir_.path()).entryList({"*.csv*"}, QDir::Files | QDir::Hidden).size(), 2);
+        QCOMPARE(QDir(dir_.path()).entryList({"*.csv*"}, QDir::Files | QDir::Hidden).size(), 3);
     }
 
     void xlsxReadBack()
