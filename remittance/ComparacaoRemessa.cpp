@@ -76,7 +76,6 @@ Lado estaRemessa(db::Connection& c, const QDate& debitDate)
 
 QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
 {
-    c.attach("RET_DEBITO.DB");
     double numero = -1;
     {
         db::StmtGuard st(db::prepare(c.handle(), "SELECT EMP_NR_REM_PREVI FROM PARAMETROS."

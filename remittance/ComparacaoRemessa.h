@@ -11,7 +11,8 @@ namespace db { class Connection; }
 namespace remessa {
 
 // One line per difference after a first line with both totals; empty when no remittance was
-// recorded before. Reads PARAMETROS, ASSOCIADOS, DEBITO and RET_DEBITO of `c` (attached) as
+// recorded before. Reads PARAMETROS, ASSOCIADOS, DEBITO and RET_DEBITO of `c` (attached before
+// the read transaction begins: attaching inside it is refused) as
 // the remittance for `debitDate` would send the debits (after the date step); call inside a
 // read transaction. Throws db::EngineError when a table cannot be read.
 QStringList compararComAnterior(db::Connection& c, const QDate& debitDate);

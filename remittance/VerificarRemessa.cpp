@@ -130,7 +130,8 @@ QStringList Verificacao::linhas() const
 Verificacao verificarRemessa(const QDate& debitDate)
 {
     db::Connection& c = db::Session::instance().connectionFor("Tolmare");
-    for (const char* f : {"PARAMETROS.DB", "GRUPO.DB", "ASSOCIADOS.DB", "DEBITO.DB"})
+    for (const char* f : {"PARAMETROS.DB", "GRUPO.DB", "ASSOCIADOS.DB", "DEBITO.DB",
+                          "RET_DEBITO.DB"})
         c.attach(QString::fromLatin1(f));
     Verificacao v;
     Leitura leitura(c);
