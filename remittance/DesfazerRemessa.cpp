@@ -7,6 +7,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
 #include "remittance/ArquivoPendente.h"
+#include "remittance/PlanoData.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -58,48 +59,6 @@ struct Tabela {
     const char* nome;     // "DEBITO"
 };
 const Tabela kTabelas[] = {{"DEBITO.DB", "DEBITO"}, {"RET_DEBITO.DB", "RET_DEBITO"}};
-
-const char* const kTriggers[] = {"tolmare_desfazer_DEBITO_i", "tolmare_desfazer_DEBITO_u",
-                                 "tolmare_desfazer_DEBITO_d", "tolmare_desfazer_RET_DEBITO_i",
-                                 "tolmare_desfazer_RET_DEBITO_u", "tolmare_desfazer_RET_DEBITO_d",
-                                 "tolmare_desfazer_PARAMETROS_u"};
-
-void dropTriggers(db::Connection& c)
-{
-    for (const char* t : kTriggers) c.exec(QString("DROP TRIGGER IF EXISTS temp.%1").arg(t));
-}
-
-// Temporary triggers of this connection alone: they see the generation's own changes and
-// nothing another program does.
-void createTriggers(db::Connection& c)
-{
-    for (const Tabela& t : kTabelas) {
-        const QStringList f = campos(t.arquivo);
-        QStringList cols, olds, news;
-        for (int i = 0; i < f.size(); ++i) {
-            cols << QString("O%1").arg(i + 1);
-            olds << "OLD." + f[i];
-            news << "NEW." + f[i];
-        }
-        QStringList ncols;
-        for (int i = 0; i < f.size(); ++i) ncols << QString("N%1").arg(i + 1);
-        auto trigger = [&](const char* op, const char* when, const QString& rid,
-                           const QStringList& into, const QStringList& values) {
-            c.exec(QString("CREATE TEMP TRIGGER tolmare_desfazer_%1_%2 AFTER %3 ON %1.%1 BEGIN "
-                           "INSERT INTO REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, %4) "
-                           "VALUES ('%1', '%5', %6, %7); END")
-                       .arg(t.nome, QString(op).toLower(), when, into.join(", "), op, rid,
-                            values.join(", ")));
-        };
-        trigger("I", "INSERT", "NEW.rowid", ncols, news);
-        trigger("U", "UPDATE", "OLD.rowid", cols + ncols, olds + news);
-        trigger("D", "DELETE", "OLD.rowid", cols, olds);
-    }
-    c.exec("CREATE TEMP TRIGGER tolmare_desfazer_PARAMETROS_u AFTER UPDATE OF EMP_NR_REM_PREVI "
-           "ON PARAMETROS.PARAMETROS BEGIN INSERT INTO REMESSA_DESFAZER_LINHAS "
-           "(TABELA, OP, RID, O1, N1) VALUES ('PARAMETROS', 'U', OLD.rowid, "
-           "OLD.EMP_NR_REM_PREVI, NEW.EMP_NR_REM_PREVI); END");
-}
 
 // Imports recorded for a month so far (the record of imported files may not exist yet).
 qint64 importacoes(db::Connection& c, const QDate& mes)
@@ -183,79 +142,109 @@ struct Recusa {
     QString message;
 };
 
-// Puts back the changes kept, the last first: each row must still be as the remittance left
-// it, and gets back what it was.
-void reporLinhas(db::Connection& c, const QString& qual)
-{
-    StmtGuard log(db::prepare(c.handle(), "SELECT * FROM main.REMESSA_DESFAZER_LINHAS "
-                                          "ORDER BY SEQ DESC"));
-    QHash<QString, QStringList> fields;
-    for (const Tabela& t : kTabelas) fields.insert(t.nome, campos(t.arquivo));
-    fields.insert("PARAMETROS", {"EMP_NR_REM_PREVI"});
-    // Columns of the log: SEQ, TABELA, OP, RID, O1, N1, O2, N2, ...
-    auto oldCol = [](int i) { return 4 + 2 * i; };
-    auto newCol = [](int i) { return 5 + 2 * i; };
-    QHash<QString, std::shared_ptr<StmtGuard>> cache;
-    auto stmt = [&](const QString& sql) {
-        auto& s = cache[sql];
-        if (!s) s = std::make_shared<StmtGuard>(db::prepare(c.handle(), sql));
-        sqlite3_reset(s->get());
-        sqlite3_clear_bindings(s->get());
-        return s->get();
-    };
-    auto step = [&](sqlite3_stmt* st) {
-        const int rc = sqlite3_step(st);
+// Runs a statement to its end (a row of a SELECT answers true); a key the table refuses is a
+// row put back that clashes with one added since.
+class Passo {
+public:
+    Passo(db::Connection& c, const QString& sql, const QString& qual)
+        : c_(c), st_(db::prepare(c.handle(), sql)), qual_(qual)
+    {
+    }
+    sqlite3_stmt* get() const { return st_.get(); }
+    Passo& again()
+    {
+        sqlite3_reset(st_.get());
+        sqlite3_clear_bindings(st_.get());
+        return *this;
+    }
+    bool run()
+    {
+        const int rc = sqlite3_step(st_.get());
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
-        if ((sqlite3_extended_errcode(c.handle()) & 0xff) == SQLITE_CONSTRAINT)
-            throw Recusa{qual + "um débito excluído por ela foi cadastrado de novo depois."};
-        db::throwSqlite(c.handle());
-    };
+        if ((sqlite3_extended_errcode(c_.handle()) & 0xff) == SQLITE_CONSTRAINT)
+            throw Recusa{qual_ + "um débito excluído por ela foi cadastrado de novo depois."};
+        db::throwSqlite(c_.handle());
+    }
+
+private:
+    db::Connection& c_;
+    StmtGuard st_;
+    QString qual_;
+};
+
+QString marcas(qsizetype n) { return QStringList(n, "?").join(", "); }
+
+// The columns O1..On (or N1..Nn) of the record.
+QString colunas(char prefix, qsizetype n)
+{
+    QStringList out;
+    for (int i = 1; i <= n; ++i) out << QString("%1%2").arg(prefix).arg(i);
+    return out.join(", ");
+}
+
+// Puts back what the record kept: the remittance number, each debit re-dated (still as the
+// remittance left it) and each debit deleted, and the RET_DEBITO rows of the debit date as
+// they were.
+void reporLinhas(db::Connection& c, const Cabecalho& h, const QString& qual)
+{
+    const QStringList deb = campos("DEBITO.DB"), ret = campos("RET_DEBITO.DB");
+    const QString date = h.dataDebito.toString(Qt::ISODate);
+    // Columns of the record: SEQ, TABELA, OP, RID, O1, N1, O2, N2, ...
+    auto oldCol = [](int i) { return 4 + 2 * i; };
+    StmtGuard log(db::prepare(c.handle(), "SELECT * FROM main.REMESSA_DESFAZER_LINHAS "
+                                          "ORDER BY SEQ"));
+    Passo numero(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE rowid = ? "
+                    "AND EMP_NR_REM_PREVI IS ?", qual);
+    QStringList same;
+    for (int i = 1; i < deb.size(); ++i) same << deb[i] + " IS ?";
+    Passo redatado(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ? AND DEB_DATA IS ? "
+                      "AND " + same.join(" AND "), qual);
+    Passo apagado(c, "INSERT INTO DEBITO.DEBITO (rowid, " + deb.join(", ") + ") VALUES ("
+                         + marcas(deb.size() + 1) + ")", qual);
+    Passo limpar(c, "DELETE FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ?", qual);
+    Passo retorno(c, "INSERT INTO RET_DEBITO.RET_DEBITO (rowid, " + ret.join(", ") + ") VALUES ("
+                         + marcas(ret.size() + 1) + ")", qual);
+    sqlite3_bind_text(limpar.get(), 1, date.toUtf8().constData(), -1, SQLITE_TRANSIENT);
+    limpar.run();
     int rc;
     while ((rc = sqlite3_step(log.get())) == SQLITE_ROW) {
         sqlite3_stmt* l = log.get();
-        const QString table = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(l, 1)));
+        const QByteArray table(reinterpret_cast<const char*>(sqlite3_column_text(l, 1)));
         const char op = *reinterpret_cast<const char*>(sqlite3_column_text(l, 2));
         const qint64 rid = sqlite3_column_int64(l, 3);
-        const QStringList& f = fields[table];
-        const QString name = table + "." + table;
-        if (op == 'U' || op == 'I') {
-            // Still as the remittance left it?
-            QStringList same;
-            for (const QString& x : f) same << x + " IS ?";
-            sqlite3_stmt* check = stmt("SELECT 1 FROM " + name + " WHERE rowid = ? AND "
-                                       + same.join(" AND "));
-            sqlite3_bind_int64(check, 1, rid);
-            for (int i = 0; i < f.size(); ++i)
-                sqlite3_bind_value(check, i + 2, sqlite3_column_value(l, newCol(i)));
-            if (!step(check))
-                throw Recusa{qual + (table == "DEBITO" ? QString("um débito que ela alterou foi "
-                                                                 "alterado ou excluído depois.")
-                                                       : table == "RET_DEBITO"
-                                                           ? "uma linha de retorno dela foi "
-                                                             "alterada depois."
-                                                           : "o número da remessa mudou.")};
-        }
-        if (op == 'U') {
-            QStringList set;
-            for (const QString& x : f) set << x + " = ?";
-            sqlite3_stmt* up = stmt("UPDATE " + name + " SET " + set.join(", ") + " WHERE rowid = ?");
-            for (int i = 0; i < f.size(); ++i)
-                sqlite3_bind_value(up, i + 1, sqlite3_column_value(l, oldCol(i)));
-            sqlite3_bind_int64(up, int(f.size()) + 1, rid);
-            step(up);
-        } else if (op == 'I') {
-            sqlite3_stmt* del = stmt("DELETE FROM " + name + " WHERE rowid = ?");
-            sqlite3_bind_int64(del, 1, rid);
-            step(del);
+        auto value = [&](int col) { return sqlite3_column_value(l, col); };
+        if (table == "PARAMETROS") {
+            numero.again();
+            sqlite3_bind_value(numero.get(), 1, value(oldCol(0)));
+            sqlite3_bind_int64(numero.get(), 2, rid);
+            sqlite3_bind_value(numero.get(), 3, value(oldCol(0) + 1));
+            numero.run();
+            if (sqlite3_changes(c.handle()) != 1)
+                throw Recusa{qual + "o número da remessa mudou depois dela."};
+        } else if (table == "DEBITO" && op == 'U') {
+            redatado.again();
+            sqlite3_bind_value(redatado.get(), 1, value(oldCol(0)));
+            sqlite3_bind_int64(redatado.get(), 2, rid);
+            sqlite3_bind_value(redatado.get(), 3, value(oldCol(0) + 1));
+            for (int i = 1; i < deb.size(); ++i)
+                sqlite3_bind_value(redatado.get(), i + 3, value(oldCol(i)));
+            redatado.run();
+            if (sqlite3_changes(c.handle()) != 1)
+                throw Recusa{qual + "um débito que ela levou à data de débito foi alterado ou "
+                                    "excluído depois."};
+        } else if (table == "DEBITO") {
+            apagado.again();
+            sqlite3_bind_int64(apagado.get(), 1, rid);
+            for (int i = 0; i < deb.size(); ++i)
+                sqlite3_bind_value(apagado.get(), i + 2, value(oldCol(i)));
+            apagado.run();
         } else {
-            QStringList marks(f.size() + 1, "?");
-            sqlite3_stmt* ins = stmt("INSERT INTO " + name + " (rowid, " + f.join(", ")
-                                     + ") VALUES (" + marks.join(", ") + ")");
-            sqlite3_bind_int64(ins, 1, rid);
-            for (int i = 0; i < f.size(); ++i)
-                sqlite3_bind_value(ins, i + 2, sqlite3_column_value(l, oldCol(i)));
-            step(ins);
+            retorno.again();
+            sqlite3_bind_int64(retorno.get(), 1, rid);
+            for (int i = 0; i < ret.size(); ++i)
+                sqlite3_bind_value(retorno.get(), i + 2, value(oldCol(i)));
+            retorno.run();
         }
     }
     if (rc != SQLITE_DONE) db::throwSqlite(c.handle());
@@ -267,7 +256,7 @@ constexpr int kWaitForOther = 3000;  // ms
 
 GravacaoDesfazer::GravacaoDesfazer(db::Connection& c, qint64 remessa, const QString& arquivo,
                                    const QDate& debitDate)
-    : c_(c)
+    : c_(c), data_(debitDate.toString(Qt::ISODate))
 {
     if (const QString left = concluirDesfazimento(c); !left.isEmpty())
         throw db::EngineError(left);
@@ -276,28 +265,81 @@ GravacaoDesfazer::GravacaoDesfazer(db::Connection& c, qint64 remessa, const QStr
     StmtGuard st(db::prepare(c.handle(), "INSERT INTO main.REMESSA_DESFAZER (REMESSA, ARQUIVO, "
                                          "DATA_DEBITO, GERADA_EM, IMPORTACOES) "
                                          "VALUES (?, ?, ?, ?, ?)"));
-    db::bindAll(st.get(), {remessa, arquivo, debitDate.toString(Qt::ISODate),
+    db::bindAll(st.get(), {remessa, arquivo, data_,
                            QDateTime::currentDateTime().toString(Qt::ISODate),
                            importacoes(c, debitDate)});
     if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
-    dropTriggers(c);
-    createTriggers(c);
-    ativa_ = true;
-}
 
-GravacaoDesfazer::~GravacaoDesfazer()
-{
-    try {
-        terminar();
-    } catch (...) {
+    // The debits the date step will delete or re-date, planned as it plans them.
+    QVector<DebitoNaOrdem> ordem;
+    {
+        StmtGuard all(db::prepare(c.handle(), "SELECT rowid, DEB_DATA, DEB_ASS_ID FROM "
+                                              "DEBITO.DEBITO ORDER BY DEB_DATA, DEB_ASS_ID, "
+                                              "DEB_VALOR, rowid", "DEBITO.DB"));
+        int rc;
+        while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) {
+            auto col = [&](int i) {
+                switch (sqlite3_column_type(all.get(), i)) {
+                case SQLITE_NULL: return QVariant();
+                case SQLITE_TEXT:
+                    return QVariant(QString::fromUtf8(
+                        reinterpret_cast<const char*>(sqlite3_column_text(all.get(), i))));
+                default: return QVariant(sqlite3_column_double(all.get(), i));
+                }
+            };
+            ordem.append(debitoNaOrdem(sqlite3_column_int64(all.get(), 0), col(1), col(2),
+                                       debitDate));
+        }
+        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "DEBITO.DB");
+        debitosAntes_ = ordem.size();
     }
+    const PlanoData plano = planejarData(ordem);
+    apagados_ = plano.apagar.size();
+    redatados_ = plano.redatar.size();
+    const QStringList deb = campos("DEBITO.DB"), ret = campos("RET_DEBITO.DB");
+    StmtGuard keep(db::prepare(c.handle(),
+        "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, N1, " + colunas('O', deb.size())
+            + ") SELECT 'DEBITO', ?, rowid, ?, " + deb.join(", ")
+            + " FROM DEBITO.DEBITO WHERE rowid = ?"));
+    const QByteArray date = data_.toUtf8();
+    for (const auto& [op, rowids] : {std::pair{"D", &plano.apagar}, std::pair{"U", &plano.redatar}})
+        for (const qint64 rowid : *rowids) {
+            sqlite3_reset(keep.get());
+            sqlite3_bind_text(keep.get(), 1, op, -1, SQLITE_STATIC);
+            if (*op == 'U') sqlite3_bind_text(keep.get(), 2, date.constData(), -1, SQLITE_STATIC);
+            else sqlite3_bind_null(keep.get(), 2);
+            sqlite3_bind_int64(keep.get(), 3, rowid);
+            if (sqlite3_step(keep.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
+        }
+    // The RET_DEBITO rows of the debit date, where every row the remittance writes lies, and
+    // the remittance number with the one it becomes.
+    StmtGuard rows(db::prepare(c.handle(),
+        "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, " + colunas('O', ret.size())
+            + ") SELECT 'RET_DEBITO', 'S', rowid, " + ret.join(", ")
+            + " FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ?"));
+    db::bindAll(rows.get(), {data_});
+    if (sqlite3_step(rows.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
+    StmtGuard number(db::prepare(c.handle(),
+        "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, O1, N1) SELECT "
+        "'PARAMETROS', 'U', rowid, EMP_NR_REM_PREVI, ? FROM PARAMETROS.PARAMETROS "
+        "ORDER BY EMP_NOME, rowid LIMIT 1"));
+    db::bindAll(number.get(), {double(remessa)});
+    if (sqlite3_step(number.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
 }
 
-void GravacaoDesfazer::terminar()
+void GravacaoDesfazer::conferir()
 {
-    if (!ativa_) return;
-    ativa_ = false;
-    dropTriggers(c_);
+    // The date step did what was planned: the deleted debits are gone, the re-dated ones lie
+    // on the date. Otherwise the record could not undo it, and the generation stops.
+    StmtGuard st(db::prepare(c_.handle(),
+        "SELECT (SELECT count(*) FROM DEBITO.DEBITO), (SELECT count(*) FROM "
+        "main.REMESSA_DESFAZER_LINHAS l JOIN DEBITO.DEBITO d ON d.rowid = l.RID WHERE "
+        "l.TABELA = 'DEBITO' AND l.OP = 'U' AND d.DEB_DATA IS l.N1)"));
+    if (sqlite3_step(st.get()) != SQLITE_ROW) db::throwSqlite(c_.handle());
+    if (sqlite3_column_int64(st.get(), 0) != debitosAntes_ - apagados_
+        || sqlite3_column_int64(st.get(), 1) != redatados_)
+        throw db::EngineError("Os débitos levados à data de débito não conferem com o que foi "
+                              "registrado para desfazer a remessa: informe o suporte.");
 }
 
 QString concluirDesfazimento(db::Connection& c)
@@ -345,7 +387,7 @@ ResultadoDesfazer desfazerUltimaRemessa()
         if (const QString why = recusa(c, *h); !why.isEmpty()) return {Kind::Refused, why + nada};
         const QString qual = "A remessa " + QString::number(h->remessa) + " não pode ser "
                              "desfeita: ";
-        reporLinhas(c, qual);
+        reporLinhas(c, *h, qual);
         const QString destino = destinoLivre(h->arquivo);
         StmtGuard mark(db::prepare(c.handle(), "UPDATE main.REMESSA_DESFAZER SET DESFEITA = 1, "
                                                "DESTINO = ?"));

@@ -1,6 +1,6 @@
 // Undoing the last remittance while nothing came back for it. The generation keeps, inside its
-// own transaction and in the connection's main database, every row of DEBITO and RET_DEBITO it
-// changed, added or deleted and the remittance number it advanced; the undo puts them back
+// own transaction and in the connection's main database, the rows of DEBITO and RET_DEBITO it
+// changes and the remittance number it advances, as they were; the undo puts them back
 // exactly, in one transaction, and gives the file the name ending ".desfeita" (never deleted:
 // it may have been sent already).
 #pragma once
@@ -14,22 +14,24 @@ namespace db { class Connection; }
 
 namespace remessa {
 
-// Keeps what a generation changes. Made inside the generation's transaction before its first
-// change, with the number the remittance gets; its record replaces that of the remittance
-// before (only the last one can be undone). terminar() before the commit.
+// Keeps what a generation will change. Made inside the generation's transaction before its
+// first change, with the number the remittance gets; its record replaces that of the
+// remittance before (only the last one can be undone): the debits the date step deletes or
+// re-dates, the RET_DEBITO rows of the debit date and the remittance number, each row exactly
+// as stored. conferir() after the date step: throws db::EngineError when the step did not do
+// what was recorded.
 class GravacaoDesfazer {
 public:
     GravacaoDesfazer(db::Connection& c, qint64 remessa, const QString& arquivo,
                      const QDate& debitDate);
-    ~GravacaoDesfazer();
     GravacaoDesfazer(const GravacaoDesfazer&) = delete;
     GravacaoDesfazer& operator=(const GravacaoDesfazer&) = delete;
-    // Stops keeping (what follows in the transaction is not the remittance's).
-    void terminar();
+    void conferir();
 
 private:
     db::Connection& c_;
-    bool ativa_ = false;
+    QString data_;
+    qint64 debitosAntes_ = 0, apagados_ = 0, redatados_ = 0;
 };
 
 // The remittance that can be undone, as the confirmation names it.

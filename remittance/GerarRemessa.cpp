@@ -389,9 +389,10 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             throw Refusal("Os códigos PREVI da empresa (interface e verba) estão vazios em "
                           "PARAMETROS.DB: cadastre-os antes de gerar a remessa.");
 
-        // Every change from here on is kept, so that the remittance can be undone.
+        // What the remittance changes is kept, so that it can be undone.
         GravacaoDesfazer desfazer(c, std::llround(par.number) + 1, path, debitDate);
         levarDebitosParaData(debitDate);
+        desfazer.conferir();
         if (const QString bad = valueProblem(c); !bad.isEmpty()) throw Refusal(bad);
 
         writeLine(headerRecord(name, today));
@@ -484,7 +485,6 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                              QString("remessa %1 para %2: arquivo %3, %4 registro(s), total %5")
                                  .arg(advanced).arg(debitDate.toString("dd/MM/yyyy"), path)
                                  .arg(written).arg(money(total)));
-        desfazer.terminar();
         tx.commit();
 
         out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
