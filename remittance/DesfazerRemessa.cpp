@@ -22,8 +22,9 @@ namespace {
 
 using db::StmtGuard;
 
-// The record: one header (the last remittance) and its changes in the order they were made.
-// The value columns have no type, so every value is kept exactly as the table held it.
+// The record: one header (the last remittance) and the rows it keeps, as they were before it
+// (O columns) with, where it is checked, what the remittance makes of them (N columns). The
+// value columns have no type, so every value is kept exactly as the table held it.
 void criar(db::Connection& c)
 {
     QString linhas = "CREATE TABLE IF NOT EXISTS main.REMESSA_DESFAZER_LINHAS ("
@@ -53,12 +54,6 @@ QStringList campos(const char* fileName)
         out << QString::fromStdString(f.name);
     return out;
 }
-
-struct Tabela {
-    const char* arquivo;  // "DEBITO.DB"
-    const char* nome;     // "DEBITO"
-};
-const Tabela kTabelas[] = {{"DEBITO.DB", "DEBITO"}, {"RET_DEBITO.DB", "RET_DEBITO"}};
 
 // Imports recorded for a month so far (the record of imported files may not exist yet).
 qint64 importacoes(db::Connection& c, const QDate& mes)
