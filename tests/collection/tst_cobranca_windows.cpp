@@ -11,6 +11,10 @@
 #include "remittance/GerarRemessa.h"
 #include "remittance/ui/DesfazerRemessaUi.h"
 #include "remittance/ui/URemessa_Previ.h"
+#include "remittance/ui/URet_Debito.h"
+#include "registers/ui/UAssociados.h"
+#include "core/dm/UDMAssociados.h"
+#include "core/dm/UDMRet_Debito.h"
 #include "tests/collection/MesAMao.h"
 #include "tests/common/PdfText.h"
 #include "tests/common/ScriptedDialogs.h"
@@ -111,6 +115,28 @@ private slots:
         QVERIFY2(text.contains("Painel de Cobrança") && text.contains("107,50")
                      && text.contains("Taxa de cobrança"),
                  qPrintable(text));
+    }
+
+    // The doors: the return consultation's buttons (its list exported whole) and the members
+    // register's history of the current member.
+    void doorsFromTheWindows()
+    {
+        testdata::ScriptedDialogs dialogs;
+        {
+            TDMRet_Debito dm;
+            TFRet_Debito w;
+            QVERIFY(w.Btn_Inadimplentes && w.Btn_Painel);
+            dialogs.fileName = dir_.filePath("consulta.csv");
+            QTest::mouseClick(w.Btn_Exportar, Qt::LeftButton);
+            QVERIFY2(dialogs.shown.last().contains("(12 linha(s))"), qPrintable(dialogs.shown.last()));
+            screenshot(w, "consulta");
+            w.close();
+        }
+        TDMAssociados dm;
+        TFAssociados w;
+        QCOMPARE(w.Btn_Extrato->text(), QString("E&xtrato"));
+        screenshot(w, "associados");
+        w.close();
     }
 
     // The button names the remittance and its file, and undoes it only when told to.
