@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QString>
 
 #include <sqlite3.h>
@@ -43,6 +44,37 @@ inline double cpuMs()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// A line "Name:   N kB" of /proc/self/status.
+inline long statusKb(const char* name)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(name)) return line.mid(qstrlen(name) + 1).trimmed().split(' ')[0].toLong();
+    return 0;
+}
+
+inline long rssKb() { return statusKb("VmRSS"); }
+
+// Starts measuring the peak resident memory afresh.
+inline void resetPeak()
+{
+    QFile f("/proc/self/clear_refs");
+    if (f.open(QIODevice::WriteOnly)) f.write("5");
+}
+
+inline long peakKb() { return statusKb("VmHWM"); }
+
+// The processor's model, as /proc/cpuinfo names it.
+inline QByteArray processorModel()
+{
+    QFile f("/proc/cpuinfo");
+    if (!f.open(QIODevice::ReadOnly)) return "?";
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("model name")) return line.mid(line.indexOf(':') + 1).trimmed();
+    return "?";
 }
 
 class Timer {

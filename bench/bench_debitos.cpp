@@ -72,26 +72,9 @@ qint64 plainList(const QString& folder, const QString& sql)
     return n;
 }
 
-// A line "Name:   N kB" of /proc/self/status.
-long statusKb(const char* name)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(name)) return line.mid(qstrlen(name) + 1).trimmed().split(' ')[0].toLong();
-    return 0;
-}
-
-long rssKb() { return statusKb("VmRSS"); }
-
-// Starts measuring the peak resident memory afresh.
-void resetPeak()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly)) f.write("5");
-}
-
-long peakKb() { return statusKb("VmHWM"); }
+using bench::peakKb;
+using bench::resetPeak;
+using bench::rssKb;
 
 const char* const kFields[] = {"GRP_DESCRICAO", "ASS_NOME", "DEB_DATA", "DEB_VALOR",
                                "ASS_IDENTIFICADOR", "ASS_AGENCIA", "ASS_MATRICULA"};

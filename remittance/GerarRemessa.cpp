@@ -9,6 +9,7 @@
 #include "core/engine/SqlValue.h"
 #include "core/Cp1252.h"
 #include "remittance/ArquivoPendente.h"
+#include "remittance/DesfazerRemessa.h"
 #include "remittance/PlanoData.h"
 #include "remittance/ProvaRemessa.h"
 #include "remittance/RemessaRecords.h"
@@ -416,7 +417,10 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             throw Refusal("Os códigos PREVI da empresa (interface e verba) estão vazios em "
                           "PARAMETROS.DB: cadastre-os antes de gerar a remessa.");
 
+        // What the remittance changes is kept, so that it can be undone.
+        GravacaoDesfazer desfazer(c, std::llround(par.number) + 1, path, debitDate);
         levarDebitosParaData(debitDate);
+        desfazer.conferir();
         if (const QString bad = valueProblem(c); !bad.isEmpty()) throw Refusal(bad);
 
         writeLine(headerRecord(name, today));

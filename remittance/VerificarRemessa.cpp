@@ -3,6 +3,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/SqlValue.h"
+#include "remittance/ComparacaoRemessa.h"
 #include "remittance/PlanoData.h"
 #include "remittance/RemessaRecords.h"
 
@@ -135,7 +136,8 @@ QStringList Verificacao::linhas() const
 Verificacao verificarRemessa(const QDate& debitDate)
 {
     db::Connection& c = db::Session::instance().connectionFor("Tolmare");
-    for (const char* f : {"PARAMETROS.DB", "GRUPO.DB", "ASSOCIADOS.DB", "DEBITO.DB"})
+    for (const char* f : {"PARAMETROS.DB", "GRUPO.DB", "ASSOCIADOS.DB", "DEBITO.DB",
+                          "RET_DEBITO.DB"})
         c.attach(QString::fromLatin1(f));
     Verificacao v;
     Leitura leitura(c);
@@ -234,6 +236,7 @@ Verificacao verificarRemessa(const QDate& debitDate)
         }
     }
     v.total = toCurrency(total);
+    v.comparacao = compararComAnterior(c, debitDate);
     return v;
 }
 

@@ -29,6 +29,8 @@ struct Verificacao {
     QList<Problema> problemas;
     qint64 debitos = 0;  // debits that would be sent
     Currency total = 0;  // their sum
+    // For information: how it differs from the previous remittance (compararComAnterior).
+    QStringList comparacao;
     // True when nothing would stop the remittance ("Gerar mesmo assim" may be offered).
     bool podeGerar() const;
     // One line per problem, those that stop the remittance first.

@@ -5,6 +5,10 @@ packages=(cmake ninja-build g++ ccache qt6-base-dev libsqlite3-dev zlib1g-dev li
           fonts-liberation qt6-translations-l10n poppler-utils libbenchmark-dev clang
           libclang-rt-14-dev xvfb xauth
           pxlib-dev
+          libxlsxwriter-dev
+          qt6-charts-dev
+          libqt6opengl6-dev
+          unzip
           )
 missing=()
 for p in "${packages[@]}"; do

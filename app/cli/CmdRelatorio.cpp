@@ -35,8 +35,9 @@ int relatorioCommand(Context& ctx)
     return 2;
 }
 
-const Registrar reg({"relatorio", "relatorio NOME --pdf CAMINHO [OPÇÕES]",
-                     "Grava um relatório em PDF (completo ou nada). Relatórios:\n"
+const Registrar reg({"relatorio", "relatorio NOME (--pdf | --csv | --xlsx) CAMINHO [OPÇÕES]",
+                     "Grava um relatório em PDF, ou suas linhas numa planilha CSV ou XLSX\n"
+                     "(completo ou nada). Relatórios:\n"
                      "  debitos --pdf CAMINHO [--ordem 0-4] [--grupo ID]\n"
                      "  retornos --mes MM/AAAA --motivo todos|com|sem --pdf CAMINHO\n"
                      "           [--por-motivo]\n"

@@ -1,6 +1,8 @@
 // tolmare-cli relatorio debitos: the debit report of the list, in one of its orders and
 // optionally for one group, written to PDF; prints the number of debits and their total.
 #include "app/cli/CmdRelatorio.h"
+#include "app/cli/Saida.h"
+#include "collection/Listas.h"
 #include "core/dm/UDMDebito.h"
 #include "core/engine/EngineError.h"
 #include "debits/ListaDebitos.h"
@@ -8,14 +10,14 @@
 
 namespace {
 
-const char* const kUsage = "--pdf CAMINHO [--ordem 0-4] [--grupo ID]";
+const char* const kUsage = "(--pdf | --csv | --xlsx) CAMINHO [--ordem 0-4] [--grupo ID]";
 
 int debitosReport(cli::Context& ctx)
 {
-    const auto pdf = ctx.option("pdf");
+    const auto saida = cli::lerSaida(ctx);
     const auto ordem = ctx.option("ordem");
     const auto grupo = ctx.option("grupo");
-    if (!pdf || !ctx.args.isEmpty()) {
+    if (!saida || !ctx.args.isEmpty()) {
         ctx.err << "Uso: tolmare-cli relatorio debitos " << kUsage << "\n";
         return 2;
     }
@@ -45,8 +47,10 @@ int debitosReport(cli::Context& ctx)
             }
         }
         debitos::rebuildList(*dm.QDebito, debitos::Ordem(order), group);
+        if (saida->tipo != cli::Saida::Tipo::Pdf)
+            return cli::gravar(ctx, *saida, cobranca::planilhaDebitos(*dm.QDebito));
         TQRelDebito rel(*dm.QDebito);
-        const report::PdfResult res = rel.gravarPdf(*pdf);
+        const report::PdfResult res = rel.gravarPdf(saida->caminho);
         if (!res.ok) {
             ctx.err << res.message << "\n";
             return 1;
@@ -54,7 +58,7 @@ int debitosReport(cli::Context& ctx)
         ctx.out << "Débitos: " << rel.nrImpresso() << "\n"
                 << "Valor total: " << rel.totalImpresso() << "\n"
                 << "Páginas: " << res.layout.pages << "\n"
-                << "PDF: " << *pdf << "\n";
+                << "PDF: " << saida->caminho << "\n";
         return 0;
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
@@ -66,7 +70,8 @@ const cli::RelatorioRegistrar reg({"debitos", kUsage,
                                    "O relatório de débitos: as linhas da lista de débitos na "
                                    "ordem escolhida\n(0 alfabética, 1 conta corrente, 2 grupo, 3 "
                                    "identificador, 4 matrícula; padrão 0),\nsó do grupo --grupo "
-                                   "quando dado; no fim, o número de débitos e o valor total.",
+                                   "quando dado; no fim, o número de débitos e o valor total.\n"
+                                   "--csv ou --xlsx: a lista numa planilha em vez do PDF.",
                                    debitosReport});
 
 }  // namespace

@@ -2,6 +2,8 @@
 // without a return, written to PDF; prints the number of rows and their total, and with
 // --por-motivo the count and total per reason (also as a last page of the PDF).
 #include "app/cli/CmdRelatorio.h"
+#include "app/cli/Saida.h"
+#include "collection/Listas.h"
 #include "components/report/ReportItems.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
@@ -11,7 +13,8 @@
 
 namespace {
 
-const char* const kUsage = "--mes MM/AAAA --motivo todos|com|sem --pdf CAMINHO [--por-motivo]";
+const char* const kUsage =
+    "--mes MM/AAAA --motivo todos|com|sem (--pdf | --csv | --xlsx) CAMINHO [--por-motivo]";
 
 std::optional<retorno::Motivo> lerMotivo(const QString& s)
 {
@@ -25,9 +28,9 @@ int retornosReport(cli::Context& ctx)
 {
     const auto mes = ctx.option("mes");
     const auto motivoText = ctx.option("motivo");
-    const auto pdf = ctx.option("pdf");
+    const auto saida = cli::lerSaida(ctx);
     const bool porMotivo = ctx.flag("por-motivo");
-    if (!mes || !motivoText || !pdf || !ctx.args.isEmpty()) {
+    if (!mes || !motivoText || !saida || !ctx.args.isEmpty()) {
         ctx.err << "Uso: tolmare-cli relatorio retornos " << kUsage << "\n";
         return 2;
     }
@@ -52,8 +55,14 @@ int retornosReport(cli::Context& ctx)
         dm.TAssociados->open();
         dm.TRet_Debito->open();
         retorno::definirMes(*dm.TRet_Debito, *mes, QDate::currentDate());
+        if (saida->tipo != cli::Saida::Tipo::Pdf) {
+            const std::optional<bool> com = *motivo == retorno::Motivo::Todos
+                                                ? std::nullopt
+                                                : std::optional(*motivo == retorno::Motivo::Com);
+            return cli::gravar(ctx, *saida, cobranca::planilhaRelRetorno(*dm.TRet_Debito, com));
+        }
         TQRelRetorno rel(*dm.TRet_Debito, [m = *motivo] { return m; });
-        const report::PdfResult res = rel.gravarPdf(*pdf, porMotivo);
+        const report::PdfResult res = rel.gravarPdf(saida->caminho, porMotivo);
         if (!res.ok) {
             ctx.err << res.message << "\n";
             return 1;
@@ -67,7 +76,7 @@ int retornosReport(cli::Context& ctx)
                         << report::money(t.valor) << "\n";
         }
         ctx.out << "Páginas: " << res.layout.pages << "\n"
-                << "PDF: " << *pdf << "\n";
+                << "PDF: " << saida->caminho << "\n";
         return 0;
     } catch (const db::EngineError& e) {
         ctx.err << e.message() << "\n";
@@ -81,7 +90,8 @@ const cli::RelatorioRegistrar reg({"retornos", kUsage,
                                    "só os que não voltaram (sem); no fim, o número\n"
                                    "de retornos e o valor total. --por-motivo acrescenta uma "
                                    "página com a\nquantidade e o valor por motivo (em branco: "
-                                   "\"Debitado\").",
+                                   "\"Debitado\").\n--csv ou --xlsx: as linhas do relatório numa planilha "
+                                   "em vez do PDF.",
                                    retornosReport});
 
 }  // namespace

@@ -17,7 +17,7 @@ int verificar(cli::Context& ctx, const QDate& debitDate)
     if (!cli::checkTables(ctx)) return 1;
     try {
         const remessa::Verificacao v = remessa::verificarRemessa(debitDate);
-        for (const QString& line : v.linhas()) ctx.out << line << "\n";
+        for (const QString& line : v.linhas() + v.comparacao) ctx.out << line << "\n";
         ctx.out << v.debitos << " débito(s) seriam enviados, total "
                 << QString::number(double(v.total) / 10000, 'f', 2).replace('.', ',') << "\n";
         if (v.podeGerar()) {

@@ -1,5 +1,7 @@
 #include "debits/ui/UDebito.h"
 
+#include "collection/Listas.h"
+#include "collection/ui/Exportar.h"
 #include "components/DBGrid.h"
 #include "components/report/ReportPreview.h"
 #include "core/Dialogs.h"
@@ -92,6 +94,8 @@ TFDebito::TFDebito(QWidget* parent) : TFBasico(parent)
     buttons->addWidget(Btn_Inserir, 1, 0);
     buttons->addWidget(Btn_Alterar, 1, 1);
     buttons->addWidget(Btn_Agagar, 1, 2);
+    Btn_Exportar = cobranca_ui::botaoExportar(Panel1);
+    buttons->addWidget(Btn_Exportar, 0, 3);
     top->addLayout(buttons);
 
     auto* groupBox = new QVBoxLayout;
@@ -133,6 +137,11 @@ TFDebito::TFDebito(QWidget* parent) : TFBasico(parent)
             &TFDebito::DBGridDebitoDblClick);
     connect(Btn_Grupo, &QPushButton::clicked, this, &TFDebito::Btn_GrupoClick);
     connect(SpeedButton2, &QPushButton::clicked, this, &TFDebito::SpeedButton2Click);
+    connect(Btn_Exportar, &QPushButton::clicked, this, [] {
+        if (DMDebito)
+            cobranca_ui::exportar("debitos",
+                                  [] { return cobranca::planilhaDebitos(*DMDebito->QDebito); });
+    });
 
     FDebito = this;
     FormCreate();

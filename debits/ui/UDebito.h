@@ -43,6 +43,7 @@ public:
     QPushButton* Btn_Inserir;
     QPushButton* Btn_Alterar;
     QPushButton* Btn_Agagar;
+    QPushButton* Btn_Exportar;  // the list as it stands, to a spreadsheet
     QLabel* Label1;
     GrupoComboBox* DB_Grupo;
     components::DBGrid* DBGridDebito;

@@ -1,5 +1,6 @@
 #include "registers/ui/UAssociados.h"
 
+#include "collection/ui/UExtrato.h"
 #include "components/DBEdit.h"
 #include "components/DBLookupComboBox.h"
 #include "components/DBNavigator.h"
@@ -78,10 +79,19 @@ TFAssociados::TFAssociados(QWidget* parent) : TFBasico(parent)
     bar->setContentsMargins(4, 2, 4, 2);
     bar->addWidget(Nav_Associados);
     bar->addWidget(SpeedButton2);
+    Btn_Extrato = registers_ui::flatButton(Panel2, "Btn_Extrato", "E&xtrato",
+                                           QStyle::SP_FileDialogDetailedView);
+    Btn_Extrato->setToolTip("Extrato do associado: os meses enviados e o que voltou de cada um");
+    bar->addWidget(Btn_Extrato);
     bar->addStretch();
     bar->addWidget(SpeedButton1);
     connect(SpeedButton1, &QPushButton::clicked, this, &TFAssociados::SpeedButton1Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TFAssociados::SpeedButton2Click);
+    connect(Btn_Extrato, &QPushButton::clicked, this, [this] {
+        if (!DMAssociados || DMAssociados->TAssociados->isEmpty()) return;
+        const QVariant id = DMAssociados->TAssociados->fieldByName("ASS_ID").value();
+        if (id.isValid()) abrirExtrato(id.toDouble(), this);
+    });
     connect(Nav_Associados, &components::DBNavigator::clicked, this,
             &TFAssociados::Nav_AssociadosClick);
 

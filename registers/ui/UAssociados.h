@@ -27,6 +27,7 @@ public:
     components::DBNavigator* Nav_Associados;
     QPushButton* SpeedButton2;    // the member search
     QPushButton* SpeedButton1;    // "&Fechar"
+    QPushButton* Btn_Extrato;     // the current member's history
 
     // After an insert, by button or key, the focus goes to "Grupo".
     void Nav_AssociadosClick(components::DBNavigator::Button button);

@@ -1,5 +1,7 @@
 #include "remittance/ui/URRetorno.h"
 
+#include "collection/Listas.h"
+#include "collection/ui/Exportar.h"
 #include "components/report/ReportPreview.h"
 #include "core/Dialogs.h"
 #include "core/UVariaveis.h"
@@ -50,12 +52,15 @@ TFRRetorno::TFRRetorno(QWidget* parent) : QDialog(parent), previous_(FRRetorno)
         b->setAutoDefault(false);
         bar->addWidget(b);
     }
+    Btn_Exportar = cobranca_ui::botaoExportar(this);
+    bar->insertWidget(2, Btn_Exportar);
     grid->addLayout(bar, 2, 0, 1, 2);
     connect(Inicio, &QLineEdit::textChanged, this, &TFRRetorno::InicioChange);
     Inicio->installEventFilter(this);
     connect(Btn_Visualizar, &QPushButton::clicked, this, [this] { Btn_VisualizarClick(false); });
     connect(SpeedButton1, &QPushButton::clicked, this, [this] { Btn_VisualizarClick(true); });
     connect(SpeedButton2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Btn_Exportar, &QPushButton::clicked, this, &TFRRetorno::exportar);
     FRRetorno = this;
 }
 
@@ -94,6 +99,26 @@ void TFRRetorno::showEvent(QShowEvent* event)
 
 void TFRRetorno::Btn_VisualizarClick(bool imprimir)
 {
+    noMes([&](db::Table& table) {
+        TQRelRetorno rel(table, [this] { return motivo(); });
+        if (imprimir) report::print(rel.definition(), rel.source(), this);
+        else report::preview(rel.definition(), rel.source(), this);
+    });
+}
+
+void TFRRetorno::exportar()
+{
+    noMes([&](db::Table& table) {
+        const retorno::Motivo m = motivo();
+        const std::optional<bool> com = m == retorno::Motivo::Todos
+                                            ? std::nullopt
+                                            : std::optional(m == retorno::Motivo::Com);
+        cobranca_ui::exportar("retorno", [&] { return cobranca::planilhaRelRetorno(table, com); });
+    });
+}
+
+void TFRRetorno::noMes(const std::function<void(db::Table&)>& work)
+{
     if (!DMRet_Debito) return;
     db::Table& table = *DMRet_Debito->TRet_Debito;
     try {
@@ -110,9 +135,7 @@ void TFRRetorno::Btn_VisualizarClick(bool imprimir)
                 dialogs::current().message(dialogs::Kind::Error, e.message());
             }
         });
-        TQRelRetorno rel(table, [this] { return motivo(); });
-        if (imprimir) report::print(rel.definition(), rel.source(), this);
-        else report::preview(rel.definition(), rel.source(), this);
+        work(table);
     } catch (const db::EngineError& e) {
         dialogs::current().message(dialogs::Kind::Error, e.message());
     }

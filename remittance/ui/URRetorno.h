@@ -6,6 +6,10 @@
 
 #include <QDialog>
 
+#include <functional>
+
+namespace db { class Table; }
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -26,6 +30,7 @@ public:
     QPushButton* Btn_Visualizar; // "&Visualizar": preview
     QPushButton* SpeedButton1;   // "&Imprimir": print at once
     QPushButton* SpeedButton2;   // "&Sair"
+    QPushButton* Btn_Exportar;   // the rows the report would print, to a spreadsheet
 
     retorno::Motivo motivo() const;
 
@@ -37,7 +42,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;  // centred on the screen
 
+    // "Exportar…": the month's range set as for the report, its rows to a spreadsheet, the
+    // range lifted.
+    void exportar();
+
 private:
+    // P1, then `work` on the table within the month, then P3 whatever happens.
+    void noMes(const std::function<void(db::Table&)>& work);
     void InicioChange();
     TFRRetorno* previous_;
 };

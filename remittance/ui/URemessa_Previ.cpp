@@ -7,6 +7,7 @@
 #include "core/ui/ModuleOpener.h"
 #include "remittance/GerarRemessa.h"
 #include "remittance/VerificarRemessa.h"
+#include "remittance/ui/DesfazerRemessaUi.h"
 #include "remittance/RemessaRecords.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ TFRemessa_Previ::TFRemessa_Previ(QWidget* parent) : TFBasico(parent)
     setObjectName("FRemessa_Previ");
     setWindowTitle("Remessa Previ");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(330, 150);
+    setFixedSize(330, 190);
     Label1 = new QLabel("Dt. para Débito:", this);
     Label1->move(16, 20);
     Data_Remessa = new QDateEdit(this);
@@ -48,6 +49,12 @@ TFRemessa_Previ::TFRemessa_Previ(QWidget* parent) : TFBasico(parent)
     SpeedButton1->setFlat(true);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     SpeedButton1->setGeometry(174, 96, 140, 36);
+    Btn_Desfazer = new QPushButton("&Desfazer a última remessa", this);
+    Btn_Desfazer->setObjectName("Btn_Desfazer");
+    Btn_Desfazer->setFlat(true);
+    Btn_Desfazer->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    Btn_Desfazer->setGeometry(16, 142, 298, 32);
+    connect(Btn_Desfazer, &QPushButton::clicked, this, &remessa_ui::desfazerUltimaRemessa);
     connect(Btn_Gerar, &QPushButton::clicked, this, &TFRemessa_Previ::Btn_GerarClick);
     connect(SpeedButton1, &QPushButton::clicked, this, &QWidget::close);
     FRemessa_Previ = this;
@@ -152,15 +159,17 @@ bool TFRemessa_Previ::verificarAntes()
         dialogs::current().message(dialogs::Kind::Error, e.message());
         return false;
     }
-    if (v.problemas.isEmpty()) return true;
+    if (v.problemas.isEmpty() && v.comparacao.isEmpty()) return true;
     const QString title = "Verificação da Remessa";
-    const QString list = v.linhas().join("\n");
+    const QString list = (v.linhas() + v.comparacao).join("\n");
     if (!v.podeGerar())
         return dialogs::current().review("A remessa não pode ser gerada como está. Corrija os "
                                          "problemas marcados \"Impede\":\n\n" + list,
                                          {}, title);
     return dialogs::current().review("Antes de gerar a remessa, veja:\n\n" + list,
-                                     "Gerar mesmo assim", title);
+                                     v.problemas.isEmpty() ? "Gerar a remessa"
+                                                           : "Gerar mesmo assim",
+                                     title);
 }
 
 void abrirRemessaPrevi(QWidget* parent) { openModule<TDMRemessa_Previ, TFRemessa_Previ>(parent); }

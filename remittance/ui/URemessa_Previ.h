@@ -19,6 +19,7 @@ public:
     QProgressBar* Progress;
     QPushButton* Btn_Gerar;
     QPushButton* SpeedButton1;
+    QPushButton* Btn_Desfazer;  // "&Desfazer a última remessa"
 
     void Btn_GerarClick();
 

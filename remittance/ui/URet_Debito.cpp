@@ -8,6 +8,10 @@
 #include "core/ui/ModuleOpener.h"
 #include "remittance/ui/UImpRetorno.h"
 #include "remittance/ui/URRetorno.h"
+#include "collection/Listas.h"
+#include "collection/ui/Exportar.h"
+#include "collection/ui/UInadimplentes.h"
+#include "collection/ui/UPainel.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -36,6 +40,16 @@ TFRet_Debito::TFRet_Debito(QWidget* parent) : TFBasico(parent)
     SpeedButton2->setFlat(true);
     bar->addWidget(SpeedButton1);
     bar->addWidget(SpeedButton2);
+    Btn_Inadimplentes = new QPushButton("I&nadimplentes", Panel2);
+    Btn_Inadimplentes->setObjectName("Btn_Inadimplentes");
+    Btn_Painel = new QPushButton("&Painel de Cobrança", Panel2);
+    Btn_Painel->setObjectName("Btn_Painel");
+    for (QPushButton* b : {Btn_Inadimplentes, Btn_Painel}) {
+        b->setFlat(true);
+        bar->addWidget(b);
+    }
+    Btn_Exportar = cobranca_ui::botaoExportar(Panel2);
+    bar->addWidget(Btn_Exportar);
     bar->addStretch();
     layout->addWidget(Panel2);
     Panel1 = new QFrame(this);
@@ -47,6 +61,17 @@ TFRet_Debito::TFRet_Debito(QWidget* parent) : TFBasico(parent)
     layout->addWidget(Panel1, 1);
     connect(SpeedButton1, &QPushButton::clicked, this, &TFRet_Debito::SpeedButton1Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TFRet_Debito::SpeedButton2Click);
+    connect(Btn_Inadimplentes, &QPushButton::clicked, this, [this] {
+        TFInadimplentes window(this);
+        window.exec();
+    });
+    connect(Btn_Painel, &QPushButton::clicked, this, [this] { abrirPainel(this); });
+    connect(Btn_Exportar, &QPushButton::clicked, this, [] {
+        if (DMRet_Debito)
+            cobranca_ui::exportar("retornos", [] {
+                return cobranca::planilhaConsultaRetorno(*DMRet_Debito->TRet_Debito);
+            });
+    });
     FRet_Debito = this;
 
     if (!DMRet_Debito) return;

@@ -17,6 +17,9 @@ public:
     QFrame* Panel2;
     QPushButton* SpeedButton1;  // "&Importar arquivo de Retorno"
     QPushButton* SpeedButton2;  // "&Relatorio de Debitos"
+    QPushButton* Btn_Inadimplentes;  // the arrears window
+    QPushButton* Btn_Painel;         // the collection panel
+    QPushButton* Btn_Exportar;       // the list to a spreadsheet
     QFrame* Panel1;
     components::DBGrid* DBGridDebito;
 

@@ -1,0 +1,140 @@
+#include "remittance/ComparacaoRemessa.h"
+
+#include "core/TextHelpers.h"
+#include "core/engine/Connection.h"
+#include "core/engine/SqlValue.h"
+#include "remittance/PlanoData.h"
+#include "remittance/RemessaRecords.h"
+
+#include <QMap>
+#include <QSet>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <cmath>
+
+namespace remessa {
+
+namespace {
+
+QVariant coluna(sqlite3_stmt* st, int col)
+{
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return qint64(sqlite3_column_int64(st, col));
+    case SQLITE_FLOAT: return sqlite3_column_double(st, col);
+    default: return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
+    }
+}
+
+QString dinheiro(double v) { return QString::number(v, 'f', 2).replace('.', ','); }
+
+struct Lado {
+    QMap<double, double> membros;  // the amount of each member
+    double total = 0;
+    void soma(double membro, double valor)
+    {
+        membros[membro] += valor;
+        total += valor;
+    }
+};
+
+// The debits the remittance for `debitDate` would send, by member.
+Lado estaRemessa(db::Connection& c, const QDate& debitDate)
+{
+    struct Debito {
+        qint64 rowid;
+        double membro, valor;
+        bool enviado;
+    };
+    QVector<Debito> debitos;
+    QVector<DebitoNaOrdem> ordem;
+    db::StmtGuard st(db::prepare(c.handle(),
+        "SELECT d.rowid, d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
+        "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a ON a.ASS_ID = d.DEB_ASS_ID "
+        "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid", "DEBITO.DB"));
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+        sqlite3_stmt* r = st.get();
+        const qint64 rowid = sqlite3_column_int64(r, 0);
+        ordem.append(debitoNaOrdem(rowid, coluna(r, 1), coluna(r, 2), debitDate));
+        debitos.append({rowid, sqlite3_column_double(r, 2), sqlite3_column_double(r, 3),
+                        sqlite3_column_type(r, 4) != SQLITE_NULL
+                            && !matriculaAparada(coluna(r, 5).toString()).isEmpty()});
+    }
+    if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "DEBITO.DB");
+    const PlanoData plano = planejarData(ordem);
+    const QSet<qint64> apagados(plano.apagar.cbegin(), plano.apagar.cend());
+    Lado out;
+    for (const Debito& d : debitos)
+        if (d.enviado && !apagados.contains(d.rowid)) out.soma(d.membro, d.valor);
+    return out;
+}
+
+}  // namespace
+
+QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
+{
+    double numero = -1;
+    {
+        db::StmtGuard st(db::prepare(c.handle(), "SELECT EMP_NR_REM_PREVI FROM PARAMETROS."
+                                                 "PARAMETROS ORDER BY EMP_NOME, rowid LIMIT 1",
+                                     "PARAMETROS.DB"));
+        if (sqlite3_step(st.get()) == SQLITE_ROW) numero = sqlite3_column_double(st.get(), 0);
+    }
+    if (numero <= 0) return {};
+    Lado antes;
+    QDate quando;
+    {
+        db::StmtGuard st(db::prepare(c.handle(), "SELECT DEB_ASS_ID, DEB_VALOR, DEB_DATA FROM "
+                                                 "RET_DEBITO.RET_DEBITO WHERE DEB_REMESSA = ?",
+                                     "RET_DEBITO.DB"));
+        db::bindAll(st.get(), {numero});
+        int rc;
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            antes.soma(sqlite3_column_double(st.get(), 0), sqlite3_column_double(st.get(), 1));
+            quando = QDate::fromString(coluna(st.get(), 2).toString(), Qt::ISODate);
+        }
+        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
+    }
+    if (antes.membros.isEmpty()) return {};
+    const Lado agora = estaRemessa(c, debitDate);
+
+    QHash<double, QString> nomes;
+    {
+        db::StmtGuard st(db::prepare(c.handle(), "SELECT ASS_ID, ASS_NOME FROM "
+                                                 "ASSOCIADOS.ASSOCIADOS", "ASSOCIADOS.DB"));
+        while (sqlite3_step(st.get()) == SQLITE_ROW)
+            nomes.insert(sqlite3_column_double(st.get(), 0), coluna(st.get(), 1).toString().trimmed());
+    }
+    const QString anterior = "remessa " + QString::number(numero, 'f', 0)
+                             + (quando.isValid() ? " (" + quando.toString("dd/MM/yyyy") + ")" : "");
+    auto quem = [&](double m) {
+        const QString nome = nomes.value(m);
+        return QString::number(m, 'f', 0) + (nome.isEmpty() ? QString() : " - " + nome);
+    };
+    QStringList out;
+    // By member: the remittance records one RET_DEBITO row per member and date, summing the
+    // member's debits of that date.
+    out << "Comparação: na " + anterior + " " + QString::number(antes.membros.size())
+               + " associado(s), total " + dinheiro(antes.total) + "; nesta "
+               + QString::number(agora.membros.size()) + " associado(s), total "
+               + dinheiro(agora.total) + ".";
+    for (auto it = antes.membros.cbegin(); it != antes.membros.cend(); ++it)
+        if (!agora.membros.contains(it.key()))
+            out << "Comparação: associado " + quem(it.key()) + ": debitado na " + anterior
+                       + " (" + dinheiro(it.value()) + ") e não nesta.";
+    for (auto it = agora.membros.cbegin(); it != agora.membros.cend(); ++it) {
+        const auto then = antes.membros.constFind(it.key());
+        if (then == antes.membros.cend())
+            out << "Comparação: associado " + quem(it.key()) + ": novo nesta remessa ("
+                       + dinheiro(it.value()) + ").";
+        else if (toCurrency(then.value()) != toCurrency(it.value()))
+            out << "Comparação: associado " + quem(it.key()) + ": valor mudou de "
+                       + dinheiro(then.value()) + " para " + dinheiro(it.value()) + ".";
+    }
+    return out;
+}
+
+}  // namespace remessa

@@ -1,0 +1,66 @@
+// Undoing the last remittance while nothing came back for it. The generation keeps, inside its
+// own transaction and in the connection's main database, the rows of DEBITO and RET_DEBITO it
+// changes and the remittance number it advances, as they were; the undo puts them back
+// exactly, in one transaction, and gives the file the name ending ".desfeita" (never deleted:
+// it may have been sent already).
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+namespace db { class Connection; }
+
+namespace remessa {
+
+// Keeps what a generation will change. Made inside the generation's transaction before its
+// first change, with the number the remittance gets; its record replaces that of the
+// remittance before (only the last one can be undone): the debits the date step deletes or
+// re-dates, the RET_DEBITO rows of the debit date and the remittance number, each row exactly
+// as stored. conferir() after the date step: throws db::EngineError when the step did not do
+// what was recorded.
+class GravacaoDesfazer {
+public:
+    GravacaoDesfazer(db::Connection& c, qint64 remessa, const QString& arquivo,
+                     const QDate& debitDate);
+    GravacaoDesfazer(const GravacaoDesfazer&) = delete;
+    GravacaoDesfazer& operator=(const GravacaoDesfazer&) = delete;
+    void conferir();
+
+private:
+    db::Connection& c_;
+    QString data_;
+    qint64 debitosAntes_ = 0, apagados_ = 0, redatados_ = 0;
+};
+
+// The remittance that can be undone, as the confirmation names it.
+struct UltimaRemessa {
+    qint64 numero = 0;
+    QString arquivo;     // the file as generated
+    QDate dataDebito;
+    QString recusa;      // why it cannot be undone; empty when it can
+};
+
+// The last remittance generated on the alias "Tolmare", if its record is kept. Throws
+// db::EngineError when the tables cannot be read.
+std::optional<UltimaRemessa> ultimaRemessa();
+
+struct ResultadoDesfazer {
+    enum class Kind { Done, Refused, Failed };
+    Kind kind = Kind::Failed;
+    QString message;  // the summary when Done, else what stopped it (nothing changed)
+};
+
+// Undoes the last remittance on the alias "Tolmare", under the generation's lock and in one
+// write transaction: refused when there is none, when its number is no longer the stored one,
+// when a return was imported for its month since or a row of it has a return date, or when a
+// row it left was changed since. After the commit the file is renamed; a rename a stop left
+// undone is finished by the next generation or undo (concluirDesfazimento).
+ResultadoDesfazer desfazerUltimaRemessa();
+
+// Finishes the rename of an undone remittance's file that a stop left; empty, or what went
+// wrong. Call under the generation's lock.
+QString concluirDesfazimento(db::Connection& c);
+
+}  // namespace remessa
