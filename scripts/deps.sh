@@ -3,7 +3,16 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ ccache qt6-base-dev libsqlite3-dev zlib1g-dev libshp-dev
           fonts-liberation qt6-translations-l10n poppler-utils libbenchmark-dev clang
-          libclang-rt-14-dev xvfb xauth)
+          libclang-rt-14-dev xvfb xauth
+          dpkg-dev
+          debhelper
+          lintian
+          desktop-file-utils
+          appstream
+          librsvg2-bin
+          cmark
+          xdg-utils
+          x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

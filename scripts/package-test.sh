@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds the Debian package, checks it with lintian, installs it and uses it from the installed
+# paths only (help, a month's remittance and return import on a fresh folder, the program
+# started from its desktop entry's Exec line, the backup archives' default application), then
+# purges it and checks that nothing of it is left. Run as root or with sudo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+start=$(date +%s)
+scripts/package.sh
+deb=$(ls dist/tolmare_*_*.deb)
+lintian --fail-on error,warning --info dist/tolmare_*.changes
+echo "package built and checked in $(($(date +%s) - start)) s"
+
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "./$deb"
+files=$(dpkg-query -L tolmare | sort)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" TOLMARE_ENGINE_CONFIG="$work/engine.ini" XDG_DATA_DIRS=/usr/share
+mkdir -p "$HOME"
+cd "$work"
+/usr/bin/tolmare-cli --help | grep -q '^Comandos:'
+/usr/bin/tolmare-cli --version
+dados="$work/Dados"
+/usr/bin/tolmare-cli --dados "$dados" --criar-pasta demonstracao --retorno "$work/RET0726.TXT"
+/usr/bin/tolmare-cli --dados "$dados" remessa --data 10/07/2026 --arquivo "$work/ARQ_PREVI.TXT"
+grep -c $'\r' "$work/ARQ_PREVI.TXT" >/dev/null
+/usr/bin/tolmare-cli --dados "$dados" retorno --arquivo "$work/RET0726.TXT" --mes 07/2026 \
+  | grep -q 'RETORNO IMPORTADO'
+
+# The program from the desktop entry's Exec line, on the demonstration folder: its main
+# window ("Tolmare") must show.
+printf '[Aliases]\nTolmare=%s\n' "$dados" >"$TOLMARE_ENGINE_CONFIG"
+exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/org.tolmare.Tolmare.desktop)
+command="${exec_line%% %f}"
+xvfb-run -a sh -c "$command & pid=\$!
+  for i in \$(seq 1 60); do
+    if xwininfo -root -tree | grep -q '\"Tolmare\"'; then kill \$pid; exit 0; fi
+    sleep 0.5
+  done
+  kill \$pid; exit 1"
+echo "main window shown from: $exec_line"
+default=$(xdg-mime query default application/x-tolmare-backup)
+[ "$default" = org.tolmare.Tolmare.desktop ] || { echo "default for .bck: '$default'"; exit 1; }
+[ "$(xdg-mime query filetype "$work/x.bck" 2>/dev/null || true)" != "" ] || true
+
+cd /
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get purge -y -qq tolmare
+left=""
+for f in $files; do
+  [ -f "$f" ] || [ -L "$f" ] && left+="$f "
+done
+[ -d /usr/lib/tolmare ] && left+="/usr/lib/tolmare "
+if [ -n "$left" ] || dpkg-query -W tolmare >/dev/null 2>&1 && dpkg-query -W -f='${Status}' tolmare | grep -q installed; then
+  echo "left behind after purge: $left"; exit 1
+fi
+[ -z "$(xdg-mime query default application/x-tolmare-backup)" ] || { echo "still the default for .bck"; exit 1; }
+echo "installed, used and purged: nothing left; $(($(date +%s) - start)) s in all"
