@@ -142,6 +142,29 @@ private slots:
         }
     }
 
+    void completion_data()
+    {
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("commands") << "tolmare-cli re" << "relatorio remessa restaurar retorno";
+        QTest::newRow("options") << "tolmare-cli --cr" << "--criar-pasta";
+        QTest::newRow("a command's options") << "tolmare-cli --dados /tmp retorno --re"
+                                             << "--reimportar";
+    }
+    void completion()
+    {
+        QFETCH(QString, words);
+        QFETCH(QString, offered);
+        const QStringList w = words.split(' ');
+        QProcess bash;
+        bash.start("bash", {"-c", QString("source %1; COMP_WORDS=(%2); COMP_CWORD=%3; "
+                                          "_tolmare_cli; echo \"${COMPREPLY[*]}\"")
+                                      .arg(TOLMARE_BUILD_DIR "/completion/tolmare-cli", words)
+                                      .arg(w.size() - 1)});
+        QVERIFY(bash.waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
+    }
+
     void versionIsOne()
     {
         const QString cli = run("tolmare-cli", {"--version"});
