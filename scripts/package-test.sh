@@ -27,6 +27,12 @@ dados="$work/Dados"
 grep -c $'\r' "$work/ARQ_PREVI.TXT" >/dev/null
 /usr/bin/tolmare-cli --dados "$dados" retorno --arquivo "$work/RET0726.TXT" --mes 07/2026 \
   | grep -q 'RETORNO IMPORTADO'
+# A DLLPath in the engine's file still wins over the private folder.
+mkdir "$work/dll"
+cp /usr/lib/tolmare/TBLSCN.DLL "$work/dll/"
+printf 'DLLPath=%s\n' "$work/dll" >"$TOLMARE_ENGINE_CONFIG"
+LD_DEBUG=files /usr/bin/tolmare-cli --dados "$dados" verificar 2>&1 \
+  | grep -q "file=$work/dll/TBLSCN.DLL"
 
 # The program from the desktop entry's Exec line, on the demonstration folder: its main
 # window ("Tolmare", at least 660 pixels wide: not the start-up status window) must show.

@@ -1,6 +1,7 @@
 // tolmare-screenshots FOLDER: fills a demonstration data folder and saves a picture of each of
 // the program's windows on it (the legacy import's needs the legacy tables: none here), offscreen, as FOLDER/<window's object name>.png, for the
 // manual. Run at build time, so the manual's pictures always show the windows as they are.
+#include "app/Modules.h"
 #include "backup/ui/UFmBackup.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMAssociados.h"
@@ -118,6 +119,7 @@ int main(int argc, char** argv)
         db::EngineConfig::overrideAlias("Tolmare", folder.data);
         TDMTolmare dmTolmare;
         dmTolmare.DataModuleCreate();
+        registerModules();  // the main window's buttons enabled, as in the program
         TFTolmare main;
         main.resize(800, 560);
         save(main);
