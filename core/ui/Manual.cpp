@@ -17,7 +17,7 @@ QString manualFolder()
     const QString given = qEnvironmentVariable("TOLMARE_MANUAL");
     if (!given.isEmpty()) return given;
     const QDir bin(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {"../share/doc/tolmare/manual", "../manual"})
+    for (const char* candidate : {"../share/doc/tolmare/manual", "../manual"})
         if (QFile::exists(bin.filePath(candidate + QString("/index.html"))))
             return QDir::cleanPath(bin.filePath(candidate));
     return QDir::cleanPath(bin.filePath("../share/doc/tolmare/manual"));
