@@ -9,7 +9,7 @@ SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 start=$(date +%s)
 scripts/package.sh
 deb=$(ls dist/tolmare_*_*.deb)
-lintian --fail-on error,warning --info dist/tolmare_*.changes
+lintian --fail-on error,warning --display-info dist/tolmare_*.changes
 echo "package built and checked in $(($(date +%s) - start)) s"
 
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "./$deb"
