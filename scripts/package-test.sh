@@ -19,20 +19,20 @@ trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" TOLMARE_ENGINE_CONFIG="$work/engine.ini" XDG_DATA_DIRS=/usr/share
 mkdir -p "$HOME"
 cd "$work"
-/usr/bin/tolmare-cli --help | grep -q '^Comandos:'
+/usr/bin/tolmare-cli --help | grep >/dev/null '^Comandos:'
 /usr/bin/tolmare-cli --version
 dados="$work/Dados"
 /usr/bin/tolmare-cli --dados "$dados" --criar-pasta demonstracao --retorno "$work/RET0726.TXT"
 /usr/bin/tolmare-cli --dados "$dados" remessa --data 10/07/2026 --arquivo "$work/ARQ_PREVI.TXT"
 grep -c $'\r' "$work/ARQ_PREVI.TXT" >/dev/null
 /usr/bin/tolmare-cli --dados "$dados" retorno --arquivo "$work/RET0726.TXT" --mes 07/2026 \
-  | grep -q 'RETORNO IMPORTADO'
+  | grep >/dev/null 'RETORNO IMPORTADO'
 # A DLLPath in the engine's file still wins over the private folder.
 mkdir "$work/dll"
 cp /usr/lib/tolmare/TBLSCN.DLL "$work/dll/"
 printf 'DLLPath=%s\n' "$work/dll" >"$TOLMARE_ENGINE_CONFIG"
 LD_DEBUG=files /usr/bin/tolmare-cli --dados "$dados" verificar 2>&1 \
-  | grep -q "file=$work/dll/TBLSCN.DLL"
+  | grep >/dev/null "file=$work/dll/TBLSCN.DLL"
 
 # The program from the desktop entry's Exec line, on the demonstration folder: its main
 # window ("Tolmare", at least 660 pixels wide: not the start-up status window) must show.
