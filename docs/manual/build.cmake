@@ -22,6 +22,7 @@ foreach(md IN LISTS pages)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmark failed on ${md}")
   endif()
+  string(REPLACE "<!-- raw HTML omitted -->\n" "" body "${body}")  # the list of windows
   string(REGEX MATCHALL "src=\"imagens/[^\"]+\"" pictures "${body}")
   foreach(p IN LISTS pictures)
     string(REGEX REPLACE "^src=\"(.*)\"$" "\\1" p "${p}")
