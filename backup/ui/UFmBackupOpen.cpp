@@ -14,7 +14,8 @@ bool TFmBackup::chooseArchive(const QString& path)
     const QFileInfo info(path);
     PageControl1->setCurrentIndex(1);
     showArchivesOf(info.absolutePath());
-    const QList<QListWidgetItem*> found = FileListBox1->findItems(info.fileName(), Qt::MatchExactly);
+    const QList<QListWidgetItem*> found =
+        FileListBox1->findItems(info.fileName(), Qt::MatchExactly);
     if (found.isEmpty()) return false;
     FileListBox1->setCurrentItem(found.first());
     FileListBox1Click();

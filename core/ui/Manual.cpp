@@ -47,7 +47,8 @@ void openManualFor(QWidget* widget)
     const QString path = QDir(folder).filePath(page.isEmpty() ? "index.html" : page);
     if (!QFile::exists(path)) {
         dialogs::current().message(dialogs::Kind::Error,
-                                   "O manual não foi encontrado em " + QDir::toNativeSeparators(folder)
+                                   "O manual não foi encontrado em "
+                                       + QDir::toNativeSeparators(folder)
                                        + ".\nInstale o pacote tolmare, que o traz.");
         return;
     }

@@ -8,7 +8,8 @@ class QApplication;
 namespace ui {
 
 // The manual's folder: $TOLMARE_MANUAL when set, else the installed one
-// (<program folder>/../share/doc/tolmare/manual), else the build tree's (<program folder>/../manual).
+// (<program folder>/../share/doc/tolmare/manual), else the build tree's
+// (<program folder>/../manual).
 QString manualFolder();
 
 // The page about the window named `windowName` (its object name), from the manual's list of

@@ -120,7 +120,8 @@ private slots:
         if (pt) {
             QCOMPARE(options, helpOptions);
         } else {
-            static const QRegularExpression name("^  (-\\S+(?: [A-Z]+)?)  ", QRegularExpression::MultilineOption);
+            static const QRegularExpression name("^  (-\\S+(?: [A-Z]+)?)  ",
+                                                 QRegularExpression::MultilineOption);
             for (auto m = name.globalMatch(help); m.hasNext();) {  // names alike, texts translated
                 const QString n = m.next().captured(1);
                 QVERIFY2(options.contains(n), qPrintable(n));
@@ -176,7 +177,8 @@ private slots:
     void everyWindowHasAPage()
     {
         const QString folder = ui::manualFolder();
-        static const QRegularExpression own("^    setObjectName\\(\"(\\w+)\"\\);", QRegularExpression::MultilineOption);
+        static const QRegularExpression own("^    setObjectName\\(\"(\\w+)\"\\);",
+                                            QRegularExpression::MultilineOption);
         QStringList windows;
         QDirIterator it(TOLMARE_SOURCE_DIR, {"*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {

@@ -1,5 +1,6 @@
 // tolmare-screenshots FOLDER: fills a demonstration data folder and saves a picture of each of
-// the program's windows on it (the legacy import's needs the legacy tables: none here), offscreen, as FOLDER/<window's object name>.png, for the
+// the program's windows on it (not the legacy import's, which needs legacy tables), offscreen,
+// as FOLDER/<window's object name>.png, for the
 // manual. Run at build time, so the manual's pictures always show the windows as they are.
 #include "app/Modules.h"
 #include "backup/ui/UFmBackup.h"
@@ -71,8 +72,8 @@ struct Demo {
 // The demonstration folder, its month's remittance made and return imported, and a backup.
 Demo fill(const QString& root)
 {
-    Demo d{QDir(root).filePath("Dados"), QDir(root).filePath("Backup/Backup Tolmare 10-07-2026.bck"),
-           {}};
+    Demo d{QDir(root).filePath("Dados"),
+           QDir(root).filePath("Backup/Backup Tolmare 10-07-2026.bck"), {}};
     const QString answer = QDir(root).filePath("RET0726.TXT");
     cli(d.data, {"--criar-pasta", "demonstracao", "--retorno", answer});
     cli(d.data, {"remessa", "--data", "10/07/2026", "--arquivo",
