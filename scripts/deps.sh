@@ -9,6 +9,15 @@ packages=(cmake ninja-build g++ ccache qt6-base-dev libsqlite3-dev zlib1g-dev li
           qt6-charts-dev
           libqt6opengl6-dev
           unzip
+          dpkg-dev
+          debhelper
+          lintian
+          desktop-file-utils
+          appstream
+          librsvg2-bin
+          cmark
+          xdg-utils
+          x11-utils
           )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test (CTest), then the short
-# bounded fuzz runs. Usage: scripts/test.sh
+# bounded fuzz runs, then builds the Debian package and tests it installed
+# (scripts/package-test.sh). Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,3 +11,5 @@ cmake --build build
 if [ -f fuzz/run.sh ]; then fuzz/run.sh; fi
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 900
+cd ..
+scripts/package-test.sh

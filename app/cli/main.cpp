@@ -1,6 +1,7 @@
 // tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program
 // without windows.
 #include "app/cli/Cli.h"
+#include "app/doc/Usage.h"
 #include "core/DataFolder.h"
 #include "core/UVariaveis.h"
 #include "core/engine/EngineConfig.h"
@@ -17,11 +18,7 @@ namespace {
 
 void printHelp(QTextStream& out)
 {
-    out << "Uso: tolmare-cli [--dados PASTA [--criar-pasta]] COMANDO [ARGUMENTOS]\n\n"
-        << "  --dados PASTA   usa PASTA como pasta de dados (alias \"Tolmare\") nesta execução;\n"
-        << "                  ela precisa existir e ter as tabelas\n"
-        << "  --criar-pasta   com --dados, começa uma pasta de dados nova em PASTA\n"
-        << "  --help          mostra esta ajuda\n\nComandos:\n";
+    out << usage::helpHead(usage::cli()) << "\nComandos:\n";
     QList<cli::Command> list = cli::commands();
     std::sort(list.begin(), list.end(),
               [](const cli::Command& a, const cli::Command& b) { return a.name < b.name; });
@@ -74,6 +71,10 @@ int main(int argc, char** argv)
         }
         db::EngineConfig::overrideAlias("Tolmare", args.at(dados + 1));
         args.remove(dados, 2);
+    }
+    if (args.size() == 1 && args.first() == "--version") {
+        out << "tolmare-cli " << usage::version() << "\n";
+        return 0;
     }
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h") {
         printHelp(out);

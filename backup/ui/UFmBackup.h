@@ -76,6 +76,9 @@ public:
     // The folder whose archives FileListBox1 lists.
     QString archiveFolder() const { return archiveFolder_; }
     void showArchivesOf(const QString& folder);
+    // The restore tab with the archive at `path` chosen and its content shown; false when the
+    // archive is not among its folder's archives.
+    bool chooseArchive(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -105,3 +108,5 @@ extern TFmBackup* FmBackup;
 
 // Opens the window modally and frees it when it closes.
 void abrirBackup(QWidget* parent);
+// The same, on the restore tab with the archive at `archive` chosen (chooseArchive).
+void abrirBackupNoArquivo(QWidget* parent, const QString& archive);

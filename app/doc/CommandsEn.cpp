@@ -1,0 +1,66 @@
+// The English text of tolmare-cli's command help, for the English manual page. The program
+// prints the Portuguese text each command registers; a command missing here is shown in the
+// English page with that Portuguese text.
+#include "app/doc/Usage.h"
+
+#include <QHash>
+
+namespace usage {
+
+QString commandHelpEn(const QString& command)
+{
+    static const QHash<QString, QString> texts{
+        {"verificar",
+         "Checks the tables of the data folder, creating the missing ones and adjusting\n"
+         "those that differ from the definition."},
+        {"remessa",
+         "Writes the PREVI remittance file of the debits for the debit date, brings the\n"
+         "pending debits to that date, records each debit sent as \"Aguardando Retorno\"\n"
+         "and advances the remittance number. Shows the summary; an error goes to standard\n"
+         "error (exit 1). --hoje: the date of the header and of the summary (default: today).\n"
+         "--verificar: only lists the problems of the debits that would be sent (nothing is\n"
+         "changed); exit 0 when nothing stops the remittance."},
+        {"retorno",
+         "Imports the month's PREVI return file: each member found gets the return recorded\n"
+         "on the month's debit; the summary goes to standard output and the file is renamed\n"
+         "to Retorno_<letter>_<month>-<year>.imp. A file imported before is refused unless\n"
+         "--reimportar is given."},
+        {"backup",
+         "Copies the files of the specifications (wildcards; \" /s\" at the end enters the\n"
+         "folders) into the backup archive. --nivel: rapido, nenhuma, padrao or maxima.\n"
+         "--volume splits the backup into volumes of at most BYTES (ARQUIVO.002, .003...).\n"
+         "--ids records the list of files. Then reads the whole backup back\n"
+         "(verificar-backup), unless --sem-verificacao."},
+        {"verificar-backup",
+         "Reads every block of the backup (and of the further volumes) writing nothing;\n"
+         "exits 0 only when all decode and each file has the size recorded in the list."},
+        {"restaurar",
+         "Restores the files of the backup into PASTA. --modo: todos, sem-sobrescrever,\n"
+         "mais-novos, existentes or existentes-mais-novos. Further volumes are read when\n"
+         "present; without them, asks on the terminal (or stops, when input is not one)."},
+        {"conteudo",
+         "Shows the title, the totals and the list of files (when recorded) of a backup."},
+        {"importar-legado",
+         "Imports the groups of retirees and pensioners and their members from the tables\n"
+         "Recgrp.dbf and Reccli.dbf of the folder of alias \"Imp\" (or of PASTA); groups and\n"
+         "members imported before are not repeated."},
+        {"relatorio",
+         "Writes a report as PDF (whole or nothing). Reports:\n"
+         "  debitos --pdf CAMINHO [--ordem 0-4] [--grupo ID]\n"
+         "  retornos --mes MM/AAAA --motivo todos|com|sem --pdf CAMINHO\n"
+         "           [--por-motivo]\n"
+         "See tolmare-cli relatorio NOME --help."},
+        {"demonstracao",
+         "Fills a new data folder with a demonstration association (parameters, 3 groups,\n"
+         "8 members and the debits of 10/07/2026), to get to know the program and the\n"
+         "manual; a folder that holds data already is refused. --retorno writes the return\n"
+         "file PREVI would send for that month's remittance."},
+        {"historico",
+         "Shows the operation log of the data folder: remittances, return imports, backups,\n"
+         "restores and table changes made at start-up, one per line, with date, time and\n"
+         "user."},
+    };
+    return texts.value(command);
+}
+
+}  // namespace usage

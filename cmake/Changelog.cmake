@@ -1,0 +1,28 @@
+# Reads debian/changelog: the versions with their dates, newest first.
+
+# tolmare_changelog(file VERSIONS_VAR DATES_VAR): the versions ("1.0") and their dates
+# ("2026-12-10") of every entry of `file`.
+function(tolmare_changelog file versions_var dates_var)
+  file(STRINGS ${file} lines)
+  set(versions)
+  set(dates)
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[a-z0-9.+-]+ \\(([^)]+)\\) ")
+      list(APPEND versions ${CMAKE_MATCH_1})
+    elseif(line MATCHES "^ -- .*>  [A-Z][a-z][a-z], ([0-9]+) ([A-Z][a-z][a-z]) ([0-9]+) ")
+      list(FIND months ${CMAKE_MATCH_2} m)
+      math(EXPR m "${m} + 1")
+      set(day ${CMAKE_MATCH_1})
+      if(m LESS 10)
+        set(m 0${m})
+      endif()
+      if(day LESS 10)
+        string(REGEX REPLACE "^0?" "0" day ${day})
+      endif()
+      list(APPEND dates ${CMAKE_MATCH_3}-${m}-${day})
+    endif()
+  endforeach()
+  set(${versions_var} ${versions} PARENT_SCOPE)
+  set(${dates_var} ${dates} PARENT_SCOPE)
+endfunction()
