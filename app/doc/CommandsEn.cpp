@@ -45,7 +45,8 @@ QString commandHelpEn(const QString& command)
          "Recgrp.dbf and Reccli.dbf of the folder of alias \"Imp\" (or of PASTA); groups and\n"
          "members imported before are not repeated."},
         {"relatorio",
-         "Writes a report as PDF (whole or nothing). Reports:\n"
+         "Writes a report as PDF, or its rows as a CSV or XLSX spreadsheet (whole or\n"
+         "nothing). Reports:\n"
          "  debitos --pdf CAMINHO [--ordem 0-4] [--grupo ID]\n"
          "  retornos --mes MM/AAAA --motivo todos|com|sem --pdf CAMINHO\n"
          "           [--por-motivo]\n"
@@ -55,6 +56,31 @@ QString commandHelpEn(const QString& command)
          "8 members and the debits of 10/07/2026), to get to know the program and the\n"
          "manual; a folder that holds data already is refused. --retorno writes the return\n"
          "file PREVI would send for that month's remittance."},
+        {"migrar",
+         "Copies the tables of an old installation into the data folder (the old folder is\n"
+         "not changed) and converts those in the older (Paradox) format. Refuses a data\n"
+         "folder that already holds rows, unless --substituir, which first keeps the current\n"
+         "tables in a subfolder \"Anterior-AAAAMMDD-HHMMSS\". Exits 0 when every row was\n"
+         "converted, 1 when rows were refused, 2 when nothing was done."},
+        {"inadimplentes",
+         "The members with months returned since their last month received: how many\n"
+         "months, the sum of their values and the last reason. --minimo: only those with at\n"
+         "least N months (default 1); --grupo: only that group; --ordem: by value (default),\n"
+         "by months or by name."},
+        {"extrato",
+         "A member's history: every month sent or returned, newest first, with remittance,\n"
+         "value, outcome (Aguardando, Recebido, Devolvido), reason and return date; then the\n"
+         "totals sent, received and returned."},
+        {"painel",
+         "The collection panel of the last N months (default 12) up to --ate (default: the\n"
+         "current month): sent, received, returned and awaiting (count and value), the\n"
+         "collection rate (value received over value sent) and the three most frequent\n"
+         "reasons. The PDF holds the chart of the values and the rate."},
+        {"desfazer-remessa",
+         "Undoes the last remittance while no return of it was imported: the debits, the\n"
+         "return rows and the remittance number go back to what they were before it, and the\n"
+         "remittance file gets \".desfeita\" appended to its name (it is not deleted: it may\n"
+         "already have been sent)."},
         {"historico",
          "Shows the operation log of the data folder: remittances, return imports, backups,\n"
          "restores and table changes made at start-up, one per line, with date, time and\n"
