@@ -116,6 +116,10 @@ public:
 
     LayoutResult run(Source& source)
     {
+        struct Finish {
+            Source& s;
+            ~Finish() { s.finish(); }
+        } finish{source};
         place(r_.pageHeader);
         source.rewind();
         while (source.fetch()) {
