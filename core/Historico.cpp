@@ -31,7 +31,9 @@ bool existe(db::Connection& c)
 {
     db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
                                              "type = 'table' AND name = 'HISTORICO'"));
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    const int rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) db::throwSqlite(c.handle(), "HISTORICO");
+    return rc == SQLITE_ROW;
 }
 
 }  // namespace

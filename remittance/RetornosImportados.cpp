@@ -2,6 +2,7 @@
 
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
+#include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
 
 #include <QCryptographicHash>
@@ -22,11 +23,19 @@ void criar(db::Connection& c)
            " ON RETORNOS_IMPORTADOS (IMPRESSAO)");
 }
 
+// Whether a query finds a row; a read that fails throws (a busy table is not an absent row).
+bool achou(db::Connection& c, sqlite3_stmt* st)
+{
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+    return rc == SQLITE_ROW;
+}
+
 bool existe(db::Connection& c)
 {
     db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
                                              "type = 'table' AND name = 'RETORNOS_IMPORTADOS'"));
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    return achou(c, st.get());
 }
 
 // The content of the file at `path` through `algorithm`; empty when it cannot be read.
@@ -54,7 +63,7 @@ bool haImpressoesAntigas(db::Connection& c)
     db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.RETORNOS_IMPORTADOS WHERE "
                                              "IMPRESSAO NOT LIKE ? LIMIT 1"));
     db::bindAll(st.get(), {QString::fromLatin1(kPrefixo + '%')});
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    return achou(c, st.get());
 }
 
 }  // namespace
@@ -88,12 +97,23 @@ std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QB
                               sqlite3_column_int64(st.get(), 4)};
 }
 
+std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao,
+                                                     const QString& path)
+{
+    if (auto anterior = importacaoAnterior(c, impressao)) return anterior;
+    if (!haImpressoesAntigas(c)) return std::nullopt;
+    const QByteArray antiga = hashOfFile(path, QCryptographicHash::Sha256);
+    if (antiga.isEmpty())
+        throw db::EngineError(QString("Não foi possível ler o arquivo %1 para conferir se ele já "
+                                      "foi importado. Verifique o arquivo e tente de novo.")
+                                  .arg(path));
+    return importacaoAnterior(c, antiga);
+}
+
 std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path)
 {
-    db::Connection& c = db::Session::instance().connectionFor("Tolmare");
-    if (auto anterior = importacaoAnterior(c, impressaoDigital(path))) return anterior;
-    if (!haImpressoesAntigas(c)) return std::nullopt;
-    return importacaoAnterior(c, hashOfFile(path, QCryptographicHash::Sha256));
+    return importacaoAnterior(db::Session::instance().connectionFor("Tolmare"),
+                              impressaoDigital(path), path);
 }
 
 void registrarImportacao(db::Connection& c, const QByteArray& impressao, const QString& arquivo,
