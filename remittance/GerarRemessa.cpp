@@ -399,6 +399,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         // The total is the sum of the amounts as the detail records carry them, in hundredths:
         // the trailer agrees with the records whatever their number.
         qint64 total = 0;
+        double valores = 0;  // the values as the debits hold them, for the summary
         const double remessa = par.number + 1;
         RetDebitoWriter ret(c, debitDate, today, remessa);
         Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
@@ -454,14 +455,9 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             }
             const double value = sqlite3_column_double(st, 2);
             const Currency amount = toCurrency(value);
-            if (amount % 100 != 0)
-                throw Refusal("O valor " + QString::number(value, 'f', 4).replace('.', ',')
-                              + " do débito do associado "
-                              + QString::number(sqlite3_column_double(st, 1), 'f', 0) + " de "
-                              + d.toString("dd/MM/yyyy") + " (DEBITO.DB) tem frações de "
-                              "centavo: corrija-o antes de gerar a remessa.");
             ++written;
             total += amount / 100;
+            valores += value;
             if (progress) progress(int(written), int(debits));
             line.resize(0);
             if (!mat || !appendDetailBytes(line, lead, mat, matSize, middle, amount, tail)) {
@@ -497,7 +493,8 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         tx.commit();
 
         out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
-                    << "Valor total dos créditos..: " + money(total)
+                    << "Valor total dos créditos..: "
+                           + QString::number(valores, 'f', 2).replace('.', ',')
                     << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
                     << "Número da Remessa.........:" + QString::number(advanced)
                     << "Arquivo de Remessa........:" + path;

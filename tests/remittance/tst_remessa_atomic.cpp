@@ -448,15 +448,20 @@ private slots:
     {
         const QString outside = dir_.filePath("fora.db");
         QFile(outside).open(QIODevice::WriteOnly);
-        db::Session::instance().reset();
-        QVERIFY(QFile::link(outside, QDir(folder_).filePath(".tolmare-main")));
         parametros(40);
         member("Ana", "1");
         debit(kDebitDate, 1, 10.0);
+        db::Session::instance().reset();
+        QFile::remove(QDir(folder_).filePath(".tolmare-main"));
+        QVERIFY(QFile::link(outside, QDir(folder_).filePath(".tolmare-main")));
+        // Refused, naming the file: a main database elsewhere or in memory would not keep the
+        // tables' changes together.
         const QString path = QDir(folder_).filePath(kName);
-        QCOMPARE(int(remessa::GerarArquivo(path, kDebitDate, QDate(2026, 7, 5)).kind),
-                 int(remessa::Outcome::Kind::Done));
+        const remessa::Outcome o = remessa::GerarArquivo(path, kDebitDate, QDate(2026, 7, 5));
+        QCOMPARE(int(o.kind), int(remessa::Outcome::Kind::Failed));
+        QVERIFY2(o.message.contains(".tolmare-main"), qPrintable(o.message));
         QCOMPARE(QFileInfo(outside).size(), 0);
+        QVERIFY(!QFile::exists(path));
     }
 
     // What a stopped generation left: a committed file is put in place, any other removed.
