@@ -116,7 +116,8 @@ void rememberSound(const std::string& path)
     for (auto it = all.begin(); it != all.end();)  // files that are gone
         it = stamp(it->first).empty() ? all.erase(it) : std::next(it);
     std::string text;
-    for (const auto& [name, st] : all) text += st + '\t' + name + '\n';
+    for (const auto& [name, st] : all)
+        text.append(st).append(1, '\t').append(name).append(1, '\n');
     std::string tmp = file + ".XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return;

@@ -92,7 +92,7 @@ QString Connection::resolve(const QString& fileName) const
 QString Connection::attach(const QString& fileName)
 {
     const store::TableSpec probe{fileName.toStdString(), {}, {}};
-    const QString schema = QString::fromStdString(probe.tableName());
+    QString schema = QString::fromStdString(probe.tableName());
     if (specs_.contains(schema)) return schema;
     const QString path = resolve(fileName);
     if (path.isEmpty())
