@@ -3,16 +3,16 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 
-#include <sqlite3.h>
-
 namespace retorno {
 
 namespace {
+
+const QString kTabela = QStringLiteral("RETORNOS_IMPORTADOS");
 
 void criar(db::Connection& c)
 {
@@ -23,19 +23,10 @@ void criar(db::Connection& c)
            " ON RETORNOS_IMPORTADOS (IMPRESSAO)");
 }
 
-// Whether a query finds a row; a read that fails throws (a busy table is not an absent row).
-bool achou(db::Connection& c, sqlite3_stmt* st)
-{
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
-    return rc == SQLITE_ROW;
-}
-
 bool existe(db::Connection& c)
 {
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
-                                             "type = 'table' AND name = 'RETORNOS_IMPORTADOS'"));
-    return achou(c, st.get());
+    return db::Statement(c, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND "
+                            "name = 'RETORNOS_IMPORTADOS'", kTabela).found();
 }
 
 // The content of the file at `path` through `algorithm`; empty when it cannot be read.
@@ -60,10 +51,10 @@ const QByteArray kPrefixo("blake2b:");
 bool haImpressoesAntigas(db::Connection& c)
 {
     if (!existe(c)) return false;
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.RETORNOS_IMPORTADOS WHERE "
-                                             "IMPRESSAO NOT LIKE ? LIMIT 1"));
-    db::bindAll(st.get(), {QString::fromLatin1(kPrefixo + '%')});
-    return achou(c, st.get());
+    return db::Statement(c, "SELECT 1 FROM main.RETORNOS_IMPORTADOS WHERE IMPRESSAO NOT LIKE ? "
+                            "LIMIT 1", kTabela)
+        .bind({QString::fromLatin1(kPrefixo + '%')})
+        .found();
 }
 
 }  // namespace
@@ -82,19 +73,11 @@ QByteArray impressaoDigital(const QString& path)
 std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao)
 {
     if (impressao.isEmpty() || !existe(c)) return std::nullopt;
-    db::StmtGuard st(db::prepare(c.handle(),
-        "SELECT DATA, MES, ANO, ARQUIVO, LINHAS FROM main.RETORNOS_IMPORTADOS "
-        "WHERE IMPRESSAO = ? ORDER BY rowid DESC LIMIT 1", "RETORNOS_IMPORTADOS"));
-    db::bindAll(st.get(), {QString::fromLatin1(impressao)});
-    const int rc = sqlite3_step(st.get());
-    if (rc == SQLITE_DONE) return std::nullopt;
-    if (rc != SQLITE_ROW) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
-    auto text = [&](int col) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col)));
-    };
-    return ImportacaoAnterior{QDate::fromString(text(0), Qt::ISODate), sqlite3_column_int(st.get(), 1),
-                              sqlite3_column_int(st.get(), 2), text(3),
-                              sqlite3_column_int64(st.get(), 4)};
+    db::Statement st(c, "SELECT DATA, MES, ANO, ARQUIVO, LINHAS FROM main.RETORNOS_IMPORTADOS "
+                        "WHERE IMPRESSAO = ? ORDER BY rowid DESC LIMIT 1", kTabela);
+    if (!st.bind({QString::fromLatin1(impressao)}).next()) return std::nullopt;
+    return ImportacaoAnterior{QDate::fromString(st.text(0), Qt::ISODate), int(st.int64(1)),
+                              int(st.int64(2)), st.text(3), st.int64(4)};
 }
 
 std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao,
@@ -120,12 +103,11 @@ void registrarImportacao(db::Connection& c, const QByteArray& impressao, const Q
                          int mes, int ano, const QDate& data, qint64 linhas)
 {
     criar(c);
-    db::StmtGuard st(db::prepare(c.handle(),
-        "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, LINHAS) "
-        "VALUES (?, ?, ?, ?, ?, ?)", "RETORNOS_IMPORTADOS"));
-    db::bindAll(st.get(), {QString::fromLatin1(impressao), arquivo, mes, ano,
-                           data.toString(Qt::ISODate), linhas});
-    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+    db::Statement(c, "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, "
+                     "LINHAS) VALUES (?, ?, ?, ?, ?, ?)", kTabela)
+        .bind({QString::fromLatin1(impressao), arquivo, mes, ano, data.toString(Qt::ISODate),
+               linhas})
+        .run();
 }
 
 QString perguntaReimportar(const ImportacaoAnterior& a)

@@ -1,6 +1,7 @@
 #include "core/engine/Connection.h"
 
 #include "core/engine/EngineError.h"
+#include "core/engine/SqlValue.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,7 +77,42 @@ Connection::Connection(const QString& folder) : folder_(folder)
 
 Connection::~Connection()
 {
+    forgetStatements();
     sqlite3_close_v2(db_);
+}
+
+sqlite3_stmt* Connection::takeStatement(const QString& sql, const QString& table)
+{
+    Kept& k = kept_[sql];
+    if (k.inUse) return nullptr;
+    if (!k.st) {
+        try {
+            k.st = prepare(db_, sql, table);
+        } catch (...) {
+            kept_.remove(sql);
+            throw;
+        }
+    }
+    k.inUse = true;
+    return k.st;
+}
+
+void Connection::giveBackStatement(sqlite3_stmt* st)
+{
+    for (Kept& k : kept_)
+        if (k.st == st) k.inUse = false;
+}
+
+void Connection::forgetStatements()
+{
+    for (auto it = kept_.begin(); it != kept_.end();) {
+        if (it->inUse) {
+            ++it;
+            continue;
+        }
+        sqlite3_finalize(it->st);
+        it = kept_.erase(it);
+    }
 }
 
 QString Connection::resolve(const QString& fileName) const
@@ -144,6 +180,7 @@ const store::TableSpec& Connection::spec(const QString& schema) const
 
 void Connection::detachAll()
 {
+    forgetStatements();
     for (auto it = specs_.cbegin(); it != specs_.cend(); ++it) {
         const QString sql = "DETACH DATABASE "
                             + QString::fromStdString(store::quoted(it.key().toStdString()));

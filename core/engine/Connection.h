@@ -13,6 +13,7 @@
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace db {
 
@@ -53,6 +54,11 @@ public:
     // Runs a statement without results; throws EngineError with `context` in the message.
     void exec(const QString& sql);
 
+    // The kept prepared statement of `sql` (prepared on first use), or nullptr when it is in
+    // use already; Statement takes and gives back.
+    sqlite3_stmt* takeStatement(const QString& sql, const QString& table);
+    void giveBackStatement(sqlite3_stmt* st);
+
     // Bulk work: one transaction around many posts, each post in a savepoint of its own.
     void begin();
     void commit();
@@ -63,6 +69,12 @@ private:
     QString folder_;
     sqlite3* db_ = nullptr;
     QHash<QString, store::TableSpec> specs_;  // by schema name
+    struct Kept {
+        sqlite3_stmt* st = nullptr;
+        bool inUse = false;
+    };
+    QHash<QString, Kept> kept_;  // by SQL text
+    void forgetStatements();
     quint64 generation_ = 1;
 };
 

@@ -7,6 +7,7 @@
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Query.h"
+#include "core/engine/Statement.h"
 #include "core/engine/Table.h"
 #include "core/store/StoreSchema.h"
 #include "tests/common/TestData.h"
@@ -245,6 +246,40 @@ private slots:
             QVERIFY2(e.message().contains(".tolmare-main"), qPrintable(e.message()));
         }
         if (other) sqlite3_close(other);
+    }
+
+    // A statement of the set path: the same text used twice at once, rows read to the end,
+    // and a table held by another program thrown as busy rather than read as empty.
+    void statementChecksEveryStep()
+    {
+        for (int i = 1; i <= 3; ++i) addDebit(i, 10 * i);
+        db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+        c.attach("DEBITO.DB");
+        const QString sql = "SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE DEB_ASS_ID >= ? "
+                            "ORDER BY DEB_ASS_ID";
+        QStringList pairs;
+        db::Statement outer(c, sql, "DEBITO.DB");
+        outer.bind({2});
+        while (outer.next()) {
+            db::Statement inner(c, sql, "DEBITO.DB");
+            inner.bind({outer.int64(0)});
+            while (inner.next()) pairs << QString("%1-%2").arg(outer.int64(0)).arg(inner.int64(0));
+        }
+        QCOMPARE(pairs, QStringList({"2-2", "2-3", "3-3"}));
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("DEBITO.DB").toUtf8().constData(), &other),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        try {
+            db::Statement(c, sql, "DEBITO.DB").bind({1}).found();
+            QFAIL("a locked table read as empty");
+        } catch (const EngineError& e) {
+            QCOMPARE(e.fault(), EngineFault::Busy);
+            QVERIFY2(e.message().contains("DEBITO.DB"), qPrintable(e.message()));
+        }
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(db::Statement(c, sql, "DEBITO.DB").bind({3}).found());
     }
 
     // An unprivileged user on a folder or table file without write permission.
