@@ -3,9 +3,9 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/FilterExpr.h"
 #include "core/engine/SqlValue.h"
 
-#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -524,24 +524,10 @@ void Table::buildConditions()
         }
     }
     if (filtered_ && !filterText_.trimmed().isEmpty()) {
-        static const QRegularExpression re(
-            R"(^\s*(\w+)\s*(=|<>|<=|>=|<|>)\s*(.+?)\s*$)");
-        const auto m = re.match(filterText_);
-        if (!m.hasMatch()) throw EngineError("Invalid filter expression: " + filterText_);
-        const int f = c.requireField(m.captured(1));
-        QString text = m.captured(3);
-        QVariant value;
-        if (text.size() >= 2 && text.startsWith('\'') && text.endsWith('\'')) {
-            value = text.mid(1, text.size() - 2).replace("''", "'");
-        } else {
-            bool ok = false;
-            const double d = text.toDouble(&ok);
-            if (!ok) throw EngineError("Invalid filter expression: " + filterText_);
-            value = d;
-        }
-        const QString op = m.captured(2) == "<>" ? "IS NOT" : m.captured(2) == "=" ? "IS"
-                                                                                : m.captured(2);
-        c.base.add(Sql{c.col(f) + " " + op + " ?", {normalized(value, c.typeOf(f), c.name(f))}});
+        const std::optional<FilterExpr> e = parseFilter(filterText_);
+        if (!e) throw EngineError("Invalid filter expression: " + filterText_);
+        const int f = c.requireField(e->field);
+        c.base.add(Sql{c.col(f) + " " + e->op + " ?", {normalized(e->value, c.typeOf(f), c.name(f))}});
     }
     if (master_) {
         QVariant v;
