@@ -6,7 +6,6 @@
 #include "core/engine/FilterExpr.h"
 #include "core/engine/SqlValue.h"
 
-
 #include <sqlite3.h>
 
 namespace db {
@@ -246,10 +245,10 @@ struct Table::Cursor {
                 }
                 sql = parts.join(" UNION ALL ") + limit;
             }
+            aheadVersion = version();  // first: it may start the statement cache afresh
             sqlite3_stmt* st = statement(sql);
             const Reset done{st};
             bindAll(st, ps);
-            aheadVersion = version();
             aheadForward = forward;
             int rc = SQLITE_ROW;
             while (ahead.size() < kAhead && (rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -527,7 +526,8 @@ void Table::buildConditions()
         const std::optional<FilterExpr> e = parseFilter(filterText_);
         if (!e) throw EngineError("Invalid filter expression: " + filterText_);
         const int f = c.requireField(e->field);
-        c.base.add(Sql{c.col(f) + " " + e->op + " ?", {normalized(e->value, c.typeOf(f), c.name(f))}});
+        c.base.add(Sql{c.col(f) + " " + e->op + " ?",
+                       {normalized(e->value, c.typeOf(f), c.name(f))}});
     }
     if (master_) {
         QVariant v;
