@@ -46,7 +46,8 @@ inline QString processorModel()
     QFile f("/proc/cpuinfo");
     if (f.open(QIODevice::ReadOnly))
         for (const QByteArray& line : f.readAll().split('\n'))
-            if (line.startsWith("model name")) return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
     return "unknown processor";
 }
 

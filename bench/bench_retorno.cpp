@@ -1,7 +1,7 @@
 // The return import of a 100,000-line file against 100,000 members with 100,000 RET_DEBITO
 // rows in the month ("bench_retorno LINES MEMBERS" for another size: the members' rows of the
-// month, one per line, spread over them), compared in the same run with the same row changes made with plain SQLite
-// in one transaction (bench/Transcricao.h).
+// month, one per line, spread over them), compared in the same run with the same row changes
+// made with plain SQLite in one transaction (bench/Transcricao.h).
 #include "bench/BenchSupport.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/store/StoreSchema.h"
@@ -40,7 +40,8 @@ int main(int argc, char** argv)
                 "INSERT INTO RET_DEBITO (DEB_DATA, DEB_ASS_ID, DEB_REMESSA, DEB_VALOR, "
                 "DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) VALUES (?, ?, 7, 10, "
                 "'Aguardando Retorno', '2026-07-01', 1)", n, [members](sqlite3_stmt* st, int i) {
-        const QByteArray day = QDate(2026, 7, std::min(31, 10 + i / members)).toString(Qt::ISODate).toUtf8();
+        const QByteArray day =
+            QDate(2026, 7, std::min(31, 10 + i / members)).toString(Qt::ISODate).toUtf8();
         sqlite3_bind_text(st, 1, day.constData(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_double(st, 2, i % members + 1);
     });

@@ -477,7 +477,8 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         if (!file.finish()) throw Refusal(writeFailure(path, file.errorString()));
         // The file proves itself before anything is committed: read back from the disk, it
         // must hold what was counted.
-        if (const QString differs = provarArquivo(file.temporaryPath(), written, Currency(total) * 100);
+        if (const QString differs =
+                provarArquivo(file.temporaryPath(), written, Currency(total) * 100);
             !differs.isEmpty())
             throw Refusal(differs);
 

@@ -492,7 +492,8 @@ private slots:
         std::vector<std::thread> threads;
         for (int t = 0; t < 8; ++t)
             threads.emplace_back([&files, t] {
-                for (size_t i = size_t(t); i < files.size(); i += 8) tblscn::rememberSound(files[i]);
+                for (size_t i = size_t(t); i < files.size(); i += 8)
+                    tblscn::rememberSound(files[i]);
             });
         for (std::thread& t : threads) t.join();
         int known = 0;
