@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 #include <functional>
 
 namespace bench {
@@ -37,6 +38,25 @@ inline void fill(const QString& folder, const char* file, const char* sql, int n
     sqlite3_finalize(st);
     sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(h);
+}
+
+// The processor's model as the system names it, printed beside every figure.
+inline QString processorModel()
+{
+    QFile f("/proc/cpuinfo");
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1)).trimmed();
+    return "unknown processor";
+}
+
+// The most memory the process has held so far, in megabytes.
+inline double peakMemoryMb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024.0;
 }
 
 inline double cpuMs()

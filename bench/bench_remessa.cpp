@@ -1,7 +1,8 @@
 // The remittance generation on 100,000 debits of 60,000 members (a third of them with debits
-// of other dates), against the same row changes made with plain SQLite in one transaction
-// (bench/Transcricao.h); and the date step alone at 10k, 30k and 100k debits, to show how it
-// grows.
+// of other dates; "bench_remessa DEBITS MEMBERS" for another size), against the same row
+// changes made with plain SQLite in one transaction (bench/Transcricao.h); and the date step
+// alone at 10k, 30k and 100k debits, to show how it grows ("--sem-passo" leaves it out).
+#include "bench/BenchSupport.h"
 #include "core/store/StoreSchema.h"
 #include "remittance/GerarRemessa.h"
 #include "core/engine/Connection.h"
@@ -79,17 +80,23 @@ double ms(QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool step = !args.removeAll("--sem-passo");
+    const int debits = args.size() > 0 ? std::max(100, args[0].toInt()) : 100000;
+    const int members = args.size() > 1 ? std::max(10, args[1].toInt()) : debits * 6 / 10;
     QTemporaryDir dir;
 
     const QString folder = dir.filePath("full");
     testdata::makeDataFolder(folder);
-    fill(folder, 100000, 60000);
+    fill(folder, debits, members);
+    const double filledMb = bench::peakMemoryMb();
     const QString copy = dir.filePath("copy");
     bench::copyTables(folder, copy);
     bench::Clock clock;
     const remessa::Outcome o = remessa::GerarArquivo(dir.filePath("ARQ_PREVI_000040.txt"), kDate,
                                                      QDate(2026, 7, 5));
     const bench::Times whole{clock.wallMs(), clock.cpuMs()};
+    const double generatedMb = bench::peakMemoryMb();
     if (o.kind != remessa::Outcome::Kind::Done) {
         std::fprintf(stderr, "generation failed: %s\n", qPrintable(o.message));
         return 1;
@@ -104,12 +111,15 @@ int main(int argc, char** argv)
             rows += c.rows.size();
         }
     const bench::Times reference = bench::replay(copy, tables, changes);
-    std::printf("generation, 100000 debits of 60000 members: %.0f ms (processor %.0f ms); the "
+    std::printf("generation, %d debits of %d members: %.0f ms (processor %.0f ms); the "
                 "same %lld row changes in plain SQLite: %.0f ms (processor %.0f ms); ratio %.2f "
-                "(processor %.2f; target below 1.5)\n", whole.wall, whole.cpu, rows,
-                reference.wall, reference.cpu, whole.wall / reference.wall,
-                whole.cpu / reference.cpu);
+                "(processor %.2f; target below 1.5) on %s\n", debits, members, whole.wall,
+                whole.cpu, rows, reference.wall, reference.cpu, whole.wall / reference.wall,
+                whole.cpu / reference.cpu, qPrintable(bench::processorModel()));
+    std::printf("  peak memory %.0f MB after filling the tables, %.0f MB after the generation\n",
+                filledMb, generatedMb);
     std::printf("  %s\n", qPrintable(o.summary.join(" | ")));
+    if (!step) return 0;
 
     QElapsedTimer t;
     for (int n : {10000, 30000, 100000}) {

@@ -4,9 +4,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
-#include "core/engine/SqlValue.h"
-
-#include <sqlite3.h>
+#include "core/engine/Statement.h"
 
 namespace historico {
 
@@ -29,9 +27,8 @@ void criar(db::Connection& c)
 
 bool existe(db::Connection& c)
 {
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
-                                             "type = 'table' AND name = 'HISTORICO'"));
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    return db::Statement(c, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND "
+                            "name = 'HISTORICO'", "HISTORICO").found();
 }
 
 }  // namespace
@@ -42,12 +39,11 @@ void registrar(db::Connection& c, const QString& operacao, const QString& detalh
     if (proprio) c.begin();
     try {
         criar(c);
-        db::StmtGuard st(db::prepare(c.handle(),
-            "INSERT INTO main.HISTORICO (QUANDO, USUARIO, OPERACAO, DETALHE) VALUES (?, ?, ?, ?)",
-            "HISTORICO"));
-        db::bindAll(st.get(), {QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-                               qint64(UsuarioAtual), operacao, detalhe});
-        if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "HISTORICO");
+        db::Statement(c, "INSERT INTO main.HISTORICO (QUANDO, USUARIO, OPERACAO, DETALHE) "
+                         "VALUES (?, ?, ?, ?)", "HISTORICO")
+            .bind({QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                   qint64(UsuarioAtual), operacao, detalhe})
+            .run();
         if (proprio) c.commit();
     } catch (...) {
         if (proprio && c.inTransaction()) {
@@ -69,19 +65,12 @@ QList<Linha> ler(db::Connection& c, const QDate& desde)
 {
     QList<Linha> out;
     if (!existe(c)) return out;
-    db::StmtGuard st(db::prepare(c.handle(),
-        "SELECT QUANDO, USUARIO, OPERACAO, DETALHE FROM main.HISTORICO "
-        "WHERE QUANDO >= ? ORDER BY ID", "HISTORICO"));
-    db::bindAll(st.get(), {desde.isValid() ? desde.toString(Qt::ISODate) : QString()});
-    int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-        auto text = [&](int col) {
-            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col)));
-        };
-        out.append({QDateTime::fromString(text(0), Qt::ISODateWithMs),
-                    sqlite3_column_int(st.get(), 1), text(2), text(3)});
-    }
-    if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "HISTORICO");
+    db::Statement st(c, "SELECT QUANDO, USUARIO, OPERACAO, DETALHE FROM main.HISTORICO "
+                        "WHERE QUANDO >= ? ORDER BY ID", "HISTORICO");
+    st.bind({desde.isValid() ? desde.toString(Qt::ISODate) : QString()});
+    while (st.next())
+        out.append({QDateTime::fromString(st.text(0), Qt::ISODateWithMs), int(st.int64(1)),
+                    st.text(2), st.text(3)});
     return out;
 }
 

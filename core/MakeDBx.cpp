@@ -6,6 +6,8 @@
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 
+#include <QCoreApplication>
+
 #include <deque>
 #include <string>
 
@@ -131,20 +133,24 @@ void defGRUPO() { sendDefinition("GRUPO.DB"); }
 void defPARAMETROS() { sendDefinition("PARAMETROS.DB"); }
 void defRET_DEBITO() { sendDefinition("RET_DEBITO.DB"); }
 
-// Loads the component: the engine's folder first, then the bare name.
+// Loads the component: the engine's folder first, then the program's own folder, then the
+// bare name. The program's folder is named outright: a loader placed between the program and
+// dlopen (a sanitizer's) hides the program's run path.
 void* loadComponent(std::string& path)
 {
-    const QString folder = db::EngineConfig::dllPath();
-    path = (folder + "/" + "TBLSCN.DLL").toStdString();
-    for (;;) {
+    QStringList candidates{db::EngineConfig::dllPath() + "/TBLSCN.DLL"};
+    if (QCoreApplication::instance())
+        candidates << QCoreApplication::applicationDirPath() + "/TBLSCN.DLL";
+    candidates << "TBLSCN.DLL";
+    for (const QString& candidate : candidates) {
+        path = candidate.toStdString();
         if (void* busy = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
             dlclose(busy);
             throw db::EngineError("TBLSCN.DLL is busy");
         }
         if (void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
-        if (path == "TBLSCN.DLL") throw db::EngineError("Could not find TBLSCN.DLL");
-        path = "TBLSCN.DLL";
     }
+    throw db::EngineError("Could not find TBLSCN.DLL");
 }
 
 }  // namespace

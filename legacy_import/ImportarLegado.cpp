@@ -7,6 +7,7 @@
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 #include "core/store/StoreSchema.h"
 
 #include <QElapsedTimer>
@@ -129,13 +130,9 @@ public:
         if (versao == versao_) return;
         contas_.clear();
         matriculas_.clear();
-        db::StmtGuard st(db::prepare(c_.handle(),
-            "SELECT ASS_AGENCIA, ASS_CONTA_CORRENTE, ASS_MATRICULA FROM " + schema_
-                + ".ASSOCIADOS", "ASSOCIADOS.DB"));
-        int rc;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-            acrescentar(texto(st.get(), 0), texto(st.get(), 1), texto(st.get(), 2));
-        if (rc != SQLITE_DONE) db::throwSqlite(c_.handle(), "ASSOCIADOS.DB");
+        db::Statement st(c_, "SELECT ASS_AGENCIA, ASS_CONTA_CORRENTE, ASS_MATRICULA FROM "
+                                 + schema_ + ".ASSOCIADOS", "ASSOCIADOS.DB");
+        while (st.next()) acrescentar(st.text(0), st.text(1), st.text(2));
         versao_ = versao;
     }
     bool contem(const QString& agencia, const QString& conta, const QString& matricula) const
@@ -150,16 +147,11 @@ public:
 
 private:
     static QString par(const QString& a, const QString& b) { return a + QChar(0x1f) + b; }
-    static QString texto(sqlite3_stmt* st, int col)
-    {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? QString::fromUtf8(p) : QString();
-    }
     qint64 numero(const QString& sql)
     {
-        db::StmtGuard st(db::prepare(c_.handle(), sql, "ASSOCIADOS.DB"));
-        if (sqlite3_step(st.get()) != SQLITE_ROW) db::throwSqlite(c_.handle(), "ASSOCIADOS.DB");
-        return sqlite3_column_int64(st.get(), 0);
+        db::Statement st(c_, sql, "ASSOCIADOS.DB");
+        if (!st.next()) throw db::EngineError("Sem resposta de " + sql);
+        return st.int64(0);
     }
 
     db::Connection& c_;

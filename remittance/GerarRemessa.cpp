@@ -192,9 +192,12 @@ bool isBusy(db::Connection& c)
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
-QString money(double v)
+// Hundredths as the program shows money ("1234,50").
+QString money(qint64 cents)
 {
-    return QString::number(v, 'f', 2).replace('.', ',');
+    const qint64 a = cents < 0 ? -cents : cents;
+    return (cents < 0 ? "-" : "") + QString::number(a / 100) + ','
+           + QString::number(a % 100).rightJustified(2, '0');
 }
 
 // Records the debits sent: per date and member, the RET_DEBITO row found in the order of
@@ -425,7 +428,10 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
 
         writeLine(headerRecord(name, today));
         qint64 written = 0;
-        double total = 0;
+        // The total is the sum of the amounts as the detail records carry them, in hundredths:
+        // the trailer agrees with the records whatever their number.
+        qint64 total = 0;
+        double valores = 0;  // the values as the debits hold them, for the summary
         const double remessa = par.number + 1;
         RetDebitoWriter ret(c, debitDate, today, remessa);
         Stmt pass(c, "SELECT d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
@@ -451,7 +457,8 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             QString matricula;
             if (sqlite3_column_type(st, 4) == SQLITE_TEXT) {
                 mat = reinterpret_cast<const char*>(sqlite3_column_text(st, 4));
-                matSize = qsizetype(std::strlen(mat));
+                if (!mat) db::throwSqlite(c.handle(), "ASSOCIADOS.DB");  // out of memory
+                matSize = qsizetype(sqlite3_column_bytes(st, 4));
                 while (matSize > 0 && static_cast<unsigned char>(*mat) <= 32) ++mat, --matSize;
                 while (matSize > 0 && static_cast<unsigned char>(mat[matSize - 1]) <= 32) --matSize;
                 if (matSize == 0) continue;
@@ -479,28 +486,31 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                 }
             }
             const double value = sqlite3_column_double(st, 2);
+            const Currency amount = toCurrency(value);
             ++written;
-            total += value;
+            total += amount / 100;
+            valores += value;
             if (progress) progress(int(written), int(debits));
             line.resize(0);
-            if (!mat || !appendDetailBytes(line, lead, mat, matSize, middle, toCurrency(value), tail)) {
+            if (!mat || !appendDetailBytes(line, lead, mat, matSize, middle, amount, tail)) {
                 if (mat) matricula = QString::fromUtf8(mat, matSize);
                 line = cp1252::encode(detailRecord(par.codInt, matricula, d, par.codVerba,
-                                                   toCurrency(value)));
+                                                   amount));
             }
             line.append("\r\n", 2);
             if (!file.write(line)) throw Refusal(writeFailure(path, file.errorString()));
             ret.add(rowDate, columnValue(st, 3), value);
         }
         ret.flush();
-        if (!valorCabe(total, 15))
-            throw Refusal("O total " + QString::number(total, 'f', 2) + " não cabe nas 15 "
+        if (QString::number(total).size() > 15)
+            throw Refusal("O total " + money(total) + " não cabe nas 15 "
                           "posições do total no trailer: reduza os débitos da remessa.");
-        writeLine(trailerRecord(written, toCurrency(total)));
+        writeLine(trailerRecord(written, Currency(total) * 100));
         if (!file.finish()) throw Refusal(writeFailure(path, file.errorString()));
         // The file proves itself before anything is committed: read back from the disk, it
         // must hold what was counted.
-        if (const QString differs = provarArquivo(file.temporaryPath(), written, toCurrency(total));
+        if (const QString differs =
+                provarArquivo(file.temporaryPath(), written, Currency(total) * 100);
             !differs.isEmpty())
             throw Refusal(differs);
 
@@ -516,7 +526,8 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         tx.commit();
 
         out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
-                    << "Valor total dos créditos..: " + money(total)
+                    << "Valor total dos créditos..: "
+                           + QString::number(valores, 'f', 2).replace('.', ',')
                     << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
                     << "Número da Remessa.........:" + QString::number(advanced)
                     << "Arquivo de Remessa........:" + path;

@@ -343,7 +343,8 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
     // The file counts as imported, and the import as done, with the outcomes themselves.
     const QByteArray digital = textoImpressao(impressao);
     if (!reimportar)
-        if (const auto anterior = importacaoAnterior(conn, digital)) throw JaImportado{*anterior};
+        if (const auto anterior = importacaoAnterior(conn, digital, file.fileName()))
+            throw JaImportado{*anterior};
     const QString mesAno = first.toString("MM/yyyy");
     registrarImportacao(conn, digital, file.fileName(), first.month(), first.year(), today,
                         lidas);

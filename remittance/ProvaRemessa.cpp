@@ -115,7 +115,7 @@ QString provarArquivo(const QString& path, qint64 registros, Currency total)
     if (trailerCents != sum)
         return prefix + "o total do trailer (" + money(trailerCents)
                + ") difere da soma dos débitos do arquivo (" + money(sum)
-               + "): há valores com frações de centavo; corrija-os.";
+               + ").";
     if (sum != expectedCents)
         return prefix + "o total do arquivo (" + money(sum) + ") difere do total da geração ("
                + money(expectedCents) + ").";

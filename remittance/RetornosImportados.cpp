@@ -3,7 +3,8 @@
 #include "core/Historico.h"
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/Statement.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,20 +18,21 @@ namespace retorno {
 
 namespace {
 
+const QString kTabela = QStringLiteral("RETORNOS_IMPORTADOS");
+
 bool existe(db::Connection& c)
 {
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE "
-                                             "type = 'table' AND name = 'RETORNOS_IMPORTADOS'"));
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    return db::Statement(c, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND "
+                            "name = 'RETORNOS_IMPORTADOS'", kTabela).found();
 }
 
 // REGISTRADO: when the import was recorded (UTC); DESFEITO: the restore that undid it. Both
 // are added to a list recorded before they existed.
 void colunasNovas(db::Connection& c)
 {
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM pragma_table_info("
-                                             "'RETORNOS_IMPORTADOS', 'main') WHERE name = 'DESFEITO'"));
-    if (sqlite3_step(st.get()) == SQLITE_ROW) return;
+    if (db::Statement(c, "SELECT 1 FROM pragma_table_info('RETORNOS_IMPORTADOS', 'main') "
+                         "WHERE name = 'DESFEITO'", kTabela).found())
+        return;
     c.exec("ALTER TABLE main.RETORNOS_IMPORTADOS ADD COLUMN REGISTRADO TEXT;"
            "ALTER TABLE main.RETORNOS_IMPORTADOS ADD COLUMN DESFEITO TEXT");
 }
@@ -67,10 +69,10 @@ const QByteArray kPrefixo("blake2b:");
 bool haImpressoesAntigas(db::Connection& c)
 {
     if (!existe(c)) return false;
-    db::StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.RETORNOS_IMPORTADOS WHERE "
-                                             "IMPRESSAO NOT LIKE ? LIMIT 1"));
-    db::bindAll(st.get(), {QString::fromLatin1(kPrefixo + '%')});
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    return db::Statement(c, "SELECT 1 FROM main.RETORNOS_IMPORTADOS WHERE IMPRESSAO NOT LIKE ? "
+                            "LIMIT 1", kTabela)
+        .bind({QString::fromLatin1(kPrefixo + '%')})
+        .found();
 }
 
 }  // namespace
@@ -90,41 +92,42 @@ std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QB
 {
     if (impressao.isEmpty() || !existe(c)) return std::nullopt;
     colunasNovas(c);
-    db::StmtGuard st(db::prepare(c.handle(),
-        "SELECT DATA, MES, ANO, ARQUIVO, LINHAS FROM main.RETORNOS_IMPORTADOS "
-        "WHERE IMPRESSAO = ? AND DESFEITO IS NULL ORDER BY rowid DESC LIMIT 1",
-        "RETORNOS_IMPORTADOS"));
-    db::bindAll(st.get(), {QString::fromLatin1(impressao)});
-    const int rc = sqlite3_step(st.get());
-    if (rc == SQLITE_DONE) return std::nullopt;
-    if (rc != SQLITE_ROW) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
-    auto text = [&](int col) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col)));
-    };
-    return ImportacaoAnterior{QDate::fromString(text(0), Qt::ISODate), sqlite3_column_int(st.get(), 1),
-                              sqlite3_column_int(st.get(), 2), text(3),
-                              sqlite3_column_int64(st.get(), 4)};
+    db::Statement st(c, "SELECT DATA, MES, ANO, ARQUIVO, LINHAS FROM main.RETORNOS_IMPORTADOS "
+                        "WHERE IMPRESSAO = ? AND DESFEITO IS NULL ORDER BY rowid DESC LIMIT 1",
+                     kTabela);
+    if (!st.bind({QString::fromLatin1(impressao)}).next()) return std::nullopt;
+    return ImportacaoAnterior{QDate::fromString(st.text(0), Qt::ISODate), int(st.int64(1)),
+                              int(st.int64(2)), st.text(3), st.int64(4)};
+}
+
+std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao,
+                                                     const QString& path)
+{
+    if (auto anterior = importacaoAnterior(c, impressao)) return anterior;
+    if (!haImpressoesAntigas(c)) return std::nullopt;
+    const QByteArray antiga = hashOfFile(path, QCryptographicHash::Sha256);
+    if (antiga.isEmpty())
+        throw db::EngineError(QString("Não foi possível ler o arquivo %1 para conferir se ele já "
+                                      "foi importado. Verifique o arquivo e tente de novo.")
+                                  .arg(path));
+    return importacaoAnterior(c, antiga);
 }
 
 std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path)
 {
-    db::Connection& c = db::Session::instance().connectionFor("Tolmare");
-    if (auto anterior = importacaoAnterior(c, impressaoDigital(path))) return anterior;
-    if (!haImpressoesAntigas(c)) return std::nullopt;
-    return importacaoAnterior(c, hashOfFile(path, QCryptographicHash::Sha256));
+    return importacaoAnterior(db::Session::instance().connectionFor("Tolmare"),
+                              impressaoDigital(path), path);
 }
 
 void registrarImportacao(db::Connection& c, const QByteArray& impressao, const QString& arquivo,
                          int mes, int ano, const QDate& data, qint64 linhas)
 {
     criar(c);
-    db::StmtGuard st(db::prepare(c.handle(),
-        "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, LINHAS, "
-        "REGISTRADO) VALUES (?, ?, ?, ?, ?, ?, ?)", "RETORNOS_IMPORTADOS"));
-    db::bindAll(st.get(), {QString::fromLatin1(impressao), arquivo, mes, ano,
-                           data.toString(Qt::ISODate), linhas,
-                           QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)});
-    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+    db::Statement(c, "INSERT INTO main.RETORNOS_IMPORTADOS (IMPRESSAO, ARQUIVO, MES, ANO, DATA, "
+                     "LINHAS, REGISTRADO) VALUES (?, ?, ?, ?, ?, ?, ?)", kTabela)
+        .bind({QString::fromLatin1(impressao), arquivo, mes, ano, data.toString(Qt::ISODate),
+               linhas, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)})
+        .run();
 }
 
 int desfazerPosteriores(db::Connection& c, const QDateTime& copia, const QString& motivo)
@@ -134,11 +137,10 @@ int desfazerPosteriores(db::Connection& c, const QDateTime& copia, const QString
     // An import counts as in the copy up to two seconds after its date: the date of a file in an
     // archive drops the odd second, and an import is recorded before its commit dates the table.
     const QString depois = copia.addSecs(2).toUTC().toString(Qt::ISODateWithMs);
-    db::StmtGuard st(db::prepare(c.handle(),
-        "UPDATE main.RETORNOS_IMPORTADOS SET DESFEITO = ? WHERE DESFEITO IS NULL AND "
-        "(REGISTRADO >= ? OR (REGISTRADO IS NULL AND DATA > ?))", "RETORNOS_IMPORTADOS"));
-    db::bindAll(st.get(), {motivo, depois, copia.date().toString(Qt::ISODate)});
-    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle(), "RETORNOS_IMPORTADOS");
+    db::Statement(c, "UPDATE main.RETORNOS_IMPORTADOS SET DESFEITO = ? WHERE DESFEITO IS NULL "
+                     "AND (REGISTRADO >= ? OR (REGISTRADO IS NULL AND DATA > ?))", kTabela)
+        .bind({motivo, depois, copia.date().toString(Qt::ISODate)})
+        .run();
     return sqlite3_changes(c.handle());
 }
 

@@ -37,6 +37,11 @@ struct ImportacaoAnterior {
 // The earlier import of a file with this fingerprint (the latest one), if any.
 std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao);
 
+// The earlier import of the file at `path` whose fingerprint is `impressao`, under it or under
+// the SHA-256 of before, if any. Throws EngineError when the table or the file cannot be read.
+std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao,
+                                                     const QString& path);
+
 // The earlier import of the file at `path` on the alias "Tolmare", if any.
 std::optional<ImportacaoAnterior> importacaoAnterior(const QString& path);
 

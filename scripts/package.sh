@@ -12,7 +12,7 @@ if ! command -v dpkg-checkbuilddeps >/dev/null || ! dpkg-checkbuilddeps 2>/dev/n
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends dpkg-dev
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get build-dep -y -qq --no-install-recommends ./
 fi
-export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}"
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tolmare-ccache}"
 stage="$PWD/build-deb"
 src="$stage/tolmare"
 rm -rf "$stage"

@@ -1,15 +1,32 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test (CTest), then the short
-# bounded fuzz runs, then builds the Debian package and tests it installed
-# (scripts/package-test.sh). Usage: scripts/test.sh
+# Installs what is missing, builds everything with warnings as errors and runs every test
+# (CTest), then the short bounded fuzz runs, then the whole suite again built with
+# AddressSanitizer and UndefinedBehaviorSanitizer (the "asan" preset), then builds the Debian
+# package and tests it installed (scripts/package-test.sh). Usage: scripts/test.sh
+# (TOLMARE_NO_ASAN=1 leaves the sanitized run out, TOLMARE_NO_PACKAGE=1 the package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}" CCACHE_BASEDIR="$PWD"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The compiler cache lives with the user, not the clone, so a fresh clone builds from it.
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tolmare-ccache}"
+export CCACHE_BASEDIR="$PWD"
+phase() { echo "== $1 ($(date -u +%H:%M:%S), ${SECONDS}s since the start)"; }
+phase "build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLMARE_WERROR=ON >/dev/null
 cmake --build build
+phase "fuzz"
 if [ -f fuzz/run.sh ]; then fuzz/run.sh; fi
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 900
-cd ..
-scripts/package-test.sh
+phase "tests"
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 900 -j2)
+if [ -z "${TOLMARE_NO_ASAN:-}" ]; then
+  phase "sanitized build"
+  cmake --preset asan -DTOLMARE_WERROR=ON >/dev/null
+  cmake --build --preset asan
+  phase "sanitized tests"
+  ctest --preset asan -j2
+fi
+if [ -z "${TOLMARE_NO_PACKAGE:-}" ]; then
+  phase "package"
+  scripts/package-test.sh
+fi
+phase "done"

@@ -1,10 +1,13 @@
 #include "tblscn/SoundFiles.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +57,41 @@ std::map<std::string, std::string> loadVerified()
     return out;
 }
 
+// An exclusive lock on `path` (created 0600), waited for at most 5 s.
+class StateLock {
+public:
+    explicit StateLock(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600))
+    {
+        for (int waited = 0; fd_ >= 0 && !held_ && waited < 5000; waited += 10) {
+            held_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+            if (!held_) ::usleep(10 * 1000);
+        }
+    }
+    ~StateLock()
+    {
+        if (fd_ >= 0) ::close(fd_);  // lets the lock go
+    }
+    StateLock(const StateLock&) = delete;
+    StateLock& operator=(const StateLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    int fd_;
+    bool held_ = false;
+};
+
+bool writeAll(int fd, const std::string& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        at += size_t(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool knownSound(const std::string& path)
@@ -66,18 +104,26 @@ void rememberSound(const std::string& path)
 {
     const std::string file = stateFile();
     if (file.empty()) return;
+    // Several programs may remember files at once: each reads, changes and replaces the state
+    // under a lock, so none loses another's lines. Remembering is only a saving: when the lock
+    // is not had within its wait, or the state cannot be written, the file is checked again
+    // next time.
+    const StateLock lock(file + ".lock");
+    if (!lock.held()) return;
     std::map<std::string, std::string> all = loadVerified();
     if (all[absolute(path)] == stamp(path)) return;
     all[absolute(path)] = stamp(path);
     for (auto it = all.begin(); it != all.end();)  // files that are gone
         it = stamp(it->first).empty() ? all.erase(it) : std::next(it);
-    const std::string tmp = file + "." + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        for (const auto& [name, st] : all) out << st << '\t' << name << '\n';
-        if (!out) return;
-    }
-    std::rename(tmp.c_str(), file.c_str());
+    std::string text;
+    for (const auto& [name, st] : all)
+        text.append(st).append(1, '\t').append(name).append(1, '\n');
+    std::string tmp = file + ".XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return;
+    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written || std::rename(tmp.c_str(), file.c_str()) != 0)
+        ::unlink(tmp.c_str());
 }
 
 }  // namespace tblscn

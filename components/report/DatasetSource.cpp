@@ -1,5 +1,7 @@
 #include "components/report/DatasetSource.h"
 
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
 #include "core/engine/Dataset.h"
 #include "core/engine/EngineError.h"
 
@@ -10,15 +12,23 @@ DatasetSource::DatasetSource(db::Dataset& dataset, int blockRows)
 {
 }
 
+DatasetSource::~DatasetSource() = default;
+
 void DatasetSource::rewind()
 {
+    read_.reset();
     next_ = 0;
     block_.clear();
     inBlock_ = -1;
     indexes_.clear();  // the dataset may have been reopened with other fields
     ended_ = !ds_.active();
+    if (!ended_)
+        read_ = std::make_unique<db::ReadTransaction>(
+            db::Session::instance().connectionFor(ds_.databaseName()));
     if (onRewind) onRewind();
 }
+
+void DatasetSource::finish() { read_.reset(); }
 
 bool DatasetSource::fetch()
 {
@@ -29,6 +39,7 @@ bool DatasetSource::fetch()
         inBlock_ = 0;
         if (block_.isEmpty()) {
             ended_ = true;
+            read_.reset();
             return false;
         }
     }

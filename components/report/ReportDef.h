@@ -48,12 +48,14 @@ struct Band {
 };
 
 // Where the detail rows come from: rewind() before a run, then fetch() moves to the next row
-// (the first after a rewind) and answers false past the last.
+// (the first after a rewind) and answers false past the last; a row that cannot be read
+// throws, and the run stops. finish() when the run ends, however it ends.
 class Source {
 public:
     virtual ~Source() = default;
     virtual void rewind() = 0;
     virtual bool fetch() = 0;
+    virtual void finish() {}
 };
 
 struct Report {

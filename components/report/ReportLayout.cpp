@@ -6,6 +6,7 @@
 #include <array>
 
 #include <algorithm>
+#include <cmath>
 
 namespace report {
 
@@ -65,7 +66,7 @@ struct TextMeasure::Impl {
 
 TextMeasure::TextMeasure() : d_(std::make_unique<Impl>())
 {
-    const int dotsPerMetre = int(kDpi / 0.0254 + 0.5);
+    const int dotsPerMetre = int(std::lround(kDpi / 0.0254));
     d_->device.setDotsPerMeterX(dotsPerMetre);
     d_->device.setDotsPerMeterY(dotsPerMetre);
 }
@@ -116,6 +117,10 @@ public:
 
     LayoutResult run(Source& source)
     {
+        struct Finish {
+            Source& s;
+            ~Finish() { s.finish(); }
+        } finish{source};
         place(r_.pageHeader);
         source.rewind();
         while (source.fetch()) {

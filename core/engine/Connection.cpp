@@ -1,6 +1,7 @@
 #include "core/engine/Connection.h"
 
 #include "core/engine/EngineError.h"
+#include "core/engine/SqlValue.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,43 +17,106 @@ void throwSqlite(sqlite3* db, const QString& what)
     throw sqliteError(db, what);
 }
 
+namespace {
+
+EngineError mainDatabaseError(int code, const QString& folder)
+{
+    const QString name = QString::fromLatin1(Connection::kMainFileName);
+    const QString dir = QDir::toNativeSeparators(folder);
+    const int primary = code & 0xff;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        return EngineError(QString("O arquivo %1 da pasta %2 está em uso por outro programa "
+                                   "(outra janela do Tolmare ou o tolmare-cli). Aguarde o fim "
+                                   "da outra operação e tente de novo.").arg(name, dir),
+                           EngineFault::Busy);
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+        return EngineError(QString("O arquivo %1 da pasta %2 está danificado. Feche o Tolmare, "
+                                   "guarde uma cópia dele e restaure-o de um backup.")
+                               .arg(name, dir),
+                           EngineFault::NotATable);
+    return EngineError(QString("Não foi possível abrir o arquivo %1 da pasta %2. Verifique se "
+                               "a pasta existe, se %1 é um arquivo comum (não um atalho) e se o "
+                               "usuário tem permissão de leitura e escrita nela, e tente de "
+                               "novo.").arg(name, dir),
+                       EngineFault::ReadOnly);
+}
+
+}  // namespace
+
 Connection::Connection(const QString& folder) : folder_(folder)
 {
     // The main database is a small file of the folder, never in memory: only then does a
     // transaction over several attached tables commit as one (through a super-journal beside
-    // it). It holds no table of the system. A folder where it cannot be made (missing or
-    // read-only) gets an in-memory main database: nothing can be written there anyway. A
-    // symbolic link in its place is not followed.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI;
+    // it), and the operation log and the record of imported returns kept there last. It holds
+    // no table of the system. A symbolic link in its place is not followed. The wait for locks
+    // is set before the first statement, so another program committing at that moment is
+    // waited for like any busy table; a main database that still cannot be opened is refused.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI
+                      | SQLITE_OPEN_NOFOLLOW;
     const QString mainPath = QDir(folder).filePath(QString::fromLatin1(kMainFileName));
     const QByteArray mainUri =
         QUrl::fromLocalFile(QFileInfo(mainPath).absoluteFilePath()).toString(QUrl::FullyEncoded)
             .toUtf8();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()
-        || sqlite3_open_v2(mainUri.constData(), &db_, flags | SQLITE_OPEN_NOFOLLOW, nullptr)
-               != SQLITE_OK
-        || sqlite3_exec(db_, "PRAGMA main.journal_mode=DELETE; PRAGMA main.synchronous=FULL",
-                        nullptr, nullptr, nullptr) != SQLITE_OK) {
+    int rc = SQLITE_CANTOPEN;
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        rc = sqlite3_open_v2(mainUri.constData(), &db_, flags, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_extended_result_codes(db_, 1);
+            sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+            rc = sqlite3_exec(db_, "PRAGMA main.journal_mode=DELETE; PRAGMA main.synchronous=FULL",
+                              nullptr, nullptr, nullptr);
+        }
+    }
+    if (rc != SQLITE_OK) {
+        const int code = db_ ? sqlite3_extended_errcode(db_) : rc;
         sqlite3_close(db_);
         db_ = nullptr;
-        if (sqlite3_open_v2(":memory:", &db_, flags, nullptr) != SQLITE_OK) {
-            const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
-            sqlite3_close(db_);
-            db_ = nullptr;
-            throw EngineError("Cannot open the table engine: " + msg);
-        }
+        throw mainDatabaseError(code, folder);
     }
     // It holds the operation log: its owner's only, and so its journals, which take its mode
     // (SQLite gives a new file 0644 whatever the umask).
     if (const char* file = sqlite3_db_filename(db_, "main"); file && *file) ::chmod(file, 0600);
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 2000);
     store::registerCollation(db_);
 }
 
 Connection::~Connection()
 {
+    forgetStatements();
     sqlite3_close_v2(db_);
+}
+
+sqlite3_stmt* Connection::takeStatement(const QString& sql, const QString& table)
+{
+    Kept& k = kept_[sql];
+    if (k.inUse) return nullptr;
+    if (!k.st) {
+        try {
+            k.st = prepare(db_, sql, table);
+        } catch (...) {
+            kept_.remove(sql);
+            throw;
+        }
+    }
+    k.inUse = true;
+    return k.st;
+}
+
+void Connection::giveBackStatement(sqlite3_stmt* st)
+{
+    for (Kept& k : kept_)
+        if (k.st == st) k.inUse = false;
+}
+
+void Connection::forgetStatements()
+{
+    for (auto it = kept_.begin(); it != kept_.end();) {
+        if (it->inUse) {
+            ++it;
+            continue;
+        }
+        sqlite3_finalize(it->st);
+        it = kept_.erase(it);
+    }
 }
 
 QString Connection::resolve(const QString& fileName) const
@@ -68,7 +132,7 @@ QString Connection::resolve(const QString& fileName) const
 QString Connection::attach(const QString& fileName)
 {
     const store::TableSpec probe{fileName.toStdString(), {}, {}};
-    const QString schema = QString::fromStdString(probe.tableName());
+    QString schema = QString::fromStdString(probe.tableName());
     if (specs_.contains(schema)) return schema;
     const QString path = resolve(fileName);
     if (path.isEmpty())
@@ -120,6 +184,7 @@ const store::TableSpec& Connection::spec(const QString& schema) const
 
 void Connection::detachAll()
 {
+    forgetStatements();
     for (auto it = specs_.cbegin(); it != specs_.cend(); ++it) {
         const QString sql = "DETACH DATABASE "
                             + QString::fromStdString(store::quoted(it.key().toStdString()));
@@ -143,5 +208,22 @@ void Connection::begin() { exec("BEGIN IMMEDIATE"); }
 void Connection::commit() { exec("COMMIT"); bump(); }
 void Connection::rollback() { exec("ROLLBACK"); bump(); }
 bool Connection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+ReadTransaction::ReadTransaction(Connection& c) : c_(c)
+{
+    if (c_.inTransaction()) return;
+    c_.exec("BEGIN DEFERRED");
+    own_ = true;
+}
+
+void ReadTransaction::end()
+{
+    if (!own_) return;
+    own_ = false;
+    // Nothing was written: COMMIT only lets the locks go. Should it fail, ROLLBACK does.
+    if (c_.inTransaction()
+        && sqlite3_exec(c_.handle(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(c_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
 
 }  // namespace db

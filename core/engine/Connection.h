@@ -13,6 +13,7 @@
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace db {
 
@@ -21,8 +22,11 @@ public:
     // The file of the folder that serves as the connection's main database (hidden; not a
     // table file, so neither the schema check nor the backup's file list takes it).
     static constexpr const char* kMainFileName = ".tolmare-main";
+    // How long a statement waits for another program's lock before it reports the table busy.
+    static constexpr int kBusyTimeoutMs = 2000;
 
-
+    // Throws EngineError naming the main database when it cannot be opened (missing folder,
+    // link, damaged file, busy beyond the wait).
     explicit Connection(const QString& folder);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -50,6 +54,11 @@ public:
     // Runs a statement without results; throws EngineError with `context` in the message.
     void exec(const QString& sql);
 
+    // The kept prepared statement of `sql` (prepared on first use), or nullptr when it is in
+    // use already; Statement takes and gives back.
+    sqlite3_stmt* takeStatement(const QString& sql, const QString& table);
+    void giveBackStatement(sqlite3_stmt* st);
+
     // Bulk work: one transaction around many posts, each post in a savepoint of its own.
     void begin();
     void commit();
@@ -60,6 +69,12 @@ private:
     QString folder_;
     sqlite3* db_ = nullptr;
     QHash<QString, store::TableSpec> specs_;  // by schema name
+    struct Kept {
+        sqlite3_stmt* st = nullptr;
+        bool inUse = false;
+    };
+    QHash<QString, Kept> kept_;  // by SQL text
+    void forgetStatements();
     quint64 generation_ = 1;
 };
 
@@ -73,6 +88,23 @@ public:
 private:
     Connection& c_;
     bool done_ = false;
+};
+
+// A read of many statements that sees one state of the tables (a report, read in blocks): a
+// deferred transaction, each table file's shared lock taken at its first read and kept to the
+// end, so no other program's commit lands between two blocks. Begun only when the connection
+// has no transaction open; ended by end() or when destroyed.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(Connection& c);
+    ~ReadTransaction() { end(); }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+    void end();
+
+private:
+    Connection& c_;
+    bool own_ = false;
 };
 
 // Throws EngineError with SQLite's message for `db`, prefixed by `what` when given.

@@ -311,7 +311,7 @@ QVariant Dataset::rawValue(int fieldIndex)
     if (f.kind == FieldKind::Lookup) {
         auto it = lookupCache_.constFind(fieldIndex);
         if (it != lookupCache_.constEnd()) return it.value();
-        const QVariant v = valueIn(f, buf);
+        QVariant v = valueIn(f, buf);
         lookupCache_.insert(fieldIndex, v);
         return v;
     }

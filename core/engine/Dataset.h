@@ -78,7 +78,8 @@ public:
                             const QString& resultField) = 0;
 
     // The values of every field (lookups included) of `count` rows from position `first`
-    // (counted from 0) in the current order, without moving: what a grid shows.
+    // (counted from 0) in the current order, without moving: what a grid shows. Fewer rows
+    // only past the end: a read that fails throws EngineError.
     virtual QVector<QVector<QVariant>> rowsAt(int first, int count) = 0;
 
     Bookmark bookmark() const;

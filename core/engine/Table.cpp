@@ -3,10 +3,8 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/FilterExpr.h"
 #include "core/engine/SqlValue.h"
-
-#include <QElapsedTimer>
-#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -56,6 +54,14 @@ QString lowestOfItsLetters(const QString& text)
 // first row (or its count) and resets it at once, so no read transaction outlives the call and
 // another program can write while the table is shown.
 struct Table::Cursor {
+    // What rows read earlier stay valid for: the table file's data version (changed by every
+    // commit of another connection) and this connection's own writes (every row it changed,
+    // and every commit and rollback).
+    struct Version {
+        qint64 file = -1;
+        qint64 own = -1;
+        friend bool operator==(const Version&, const Version&) = default;
+    };
     Connection* conn = nullptr;
     store::TableSpec spec;
     QString from;          // "SCHEMA"."TABLE"
@@ -69,23 +75,33 @@ struct Table::Cursor {
     Sql base;               // range, filter and master conditions
     QHash<QString, sqlite3_stmt*> statements;  // prepared once, by text
 
+    QString schema;        // the table file's schema name on the connection
+
     // Lookups into this table (a report reads several fields of one member per row) run the
     // cached statements; the last row found is kept for the same statement and values, but
-    // only until this connection writes and for kAheadMs, so another program's change is seen.
+    // only while the table file is unchanged (see version()).
     QString lastSql;
     QVector<QVariant> lastParams;
     QVector<QVariant> lastRow;
     bool lastFound = false;
-    quint64 lastGen = 0;
-    QElapsedTimer lastAge;
+    Version lastVersion;
 
     ~Cursor() { forget(); }
+
+    Version version()
+    {
+        sqlite3_stmt* st = statement("PRAGMA " + sqlName(schema) + ".data_version");
+        const Reset done{st};
+        if (sqlite3_step(st) != SQLITE_ROW) throwSqlite(conn->handle(), fileName);
+        return {sqlite3_column_int64(st, 0),
+                qint64(conn->generation()) + sqlite3_total_changes64(conn->handle())};
+    }
 
     // The first row of a lookup statement; false when there is none.
     bool lookupRow(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row)
     {
-        if (lastGen == conn->generation() && lastAge.isValid() && lastAge.elapsed() < kAheadMs
-            && lastSql == sql && lastParams == ps) {
+        const Version now = version();
+        if (lastVersion == now && lastSql == sql && lastParams == ps) {
             row = lastRow;
             return lastFound;
         }
@@ -100,8 +116,7 @@ struct Table::Cursor {
         lastParams = ps;
         lastFound = rc == SQLITE_ROW;
         lastRow = row;
-        lastGen = conn->generation();
-        lastAge.start();
+        lastVersion = now;
         return lastFound;
     }
 
@@ -187,18 +202,15 @@ struct Table::Cursor {
     }
 
     // Rows read ahead in one direction, and what they stay valid for: served only while the
-    // table steps on from `aheadAfter` in that direction, within kAheadMs of their reading and
-    // before any write through this connection. A walk thus reads a batch per transaction; a
-    // step after the operator's pause reads afresh.
+    // table steps on from `aheadAfter` in that direction and the table file is unchanged
+    // (see version()). A walk thus reads a batch per statement.
     static constexpr int kAhead = 64;
-    static constexpr qint64 kAheadMs = 50;
     QVector<QVector<QVariant>> ahead;
     QVector<qint64> aheadIds;
     int aheadPos = 0;
     bool aheadForward = true;
     qint64 aheadAfter = -1;
-    quint64 aheadGen = 0;
-    QElapsedTimer aheadAge;
+    Version aheadVersion;
 
     void dropAhead()
     {
@@ -214,8 +226,7 @@ struct Table::Cursor {
                    qint64& id)
     {
         const bool valid = aheadPos < ahead.size() && aheadForward == forward
-                           && aheadAfter == id && aheadGen == conn->generation()
-                           && aheadAge.elapsed() < kAheadMs;
+                           && aheadAfter == id && aheadVersion == version();
         if (!valid) {
             dropAhead();
             const QVector<Sql> arms = armsFrom(key, forward);
@@ -234,11 +245,10 @@ struct Table::Cursor {
                 }
                 sql = parts.join(" UNION ALL ") + limit;
             }
+            aheadVersion = version();  // first: it may start the statement cache afresh
             sqlite3_stmt* st = statement(sql);
             const Reset done{st};
             bindAll(st, ps);
-            aheadGen = conn->generation();
-            aheadAge.start();
             aheadForward = forward;
             int rc = SQLITE_ROW;
             while (ahead.size() < kAhead && (rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -513,24 +523,11 @@ void Table::buildConditions()
         }
     }
     if (filtered_ && !filterText_.trimmed().isEmpty()) {
-        static const QRegularExpression re(
-            R"(^\s*(\w+)\s*(=|<>|<=|>=|<|>)\s*(.+?)\s*$)");
-        const auto m = re.match(filterText_);
-        if (!m.hasMatch()) throw EngineError("Invalid filter expression: " + filterText_);
-        const int f = c.requireField(m.captured(1));
-        QString text = m.captured(3);
-        QVariant value;
-        if (text.size() >= 2 && text.startsWith('\'') && text.endsWith('\'')) {
-            value = text.mid(1, text.size() - 2).replace("''", "'");
-        } else {
-            bool ok = false;
-            const double d = text.toDouble(&ok);
-            if (!ok) throw EngineError("Invalid filter expression: " + filterText_);
-            value = d;
-        }
-        const QString op = m.captured(2) == "<>" ? "IS NOT" : m.captured(2) == "=" ? "IS"
-                                                                                : m.captured(2);
-        c.base.add(Sql{c.col(f) + " " + op + " ?", {normalized(value, c.typeOf(f), c.name(f))}});
+        const std::optional<FilterExpr> e = parseFilter(filterText_);
+        if (!e) throw EngineError("Invalid filter expression: " + filterText_);
+        const int f = c.requireField(e->field);
+        c.base.add(Sql{c.col(f) + " " + e->op + " ?",
+                       {normalized(e->value, c.typeOf(f), c.name(f))}});
     }
     if (master_) {
         QVariant v;
@@ -551,6 +548,7 @@ void Table::doOpen()
     cur_ = std::make_unique<Cursor>();
     Cursor& c = *cur_;
     c.conn = conn_;
+    c.schema = schema;
     c.spec = conn_->spec(schema);
     c.fileName = QString::fromStdString(c.spec.fileName);
     c.from = sqlName(schema) + "." + sqlName(QString::fromStdString(c.spec.tableName()));
@@ -862,13 +860,15 @@ QVector<QVector<QVariant>> Table::rowsAt(int first, int count)
     bindAll(g.get(), c.base.params);
     QVector<QVariant> row;
     qint64 id = 0;
-    while (sqlite3_step(g.get()) == SQLITE_ROW) {
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(g.get())) == SQLITE_ROW) {
         c.readRow(g.get(), row, id);
         QVector<QVariant> values;
         values.reserve(fields_.size());
         for (const FieldDef& f : fields_) values << valueIn(f, row);
         out << values;
     }
+    if (rc != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
     return out;
 }
 

@@ -1,6 +1,8 @@
-// The text helpers with their worked examples, and the removal of repeated RET_DEBITO rows.
+// The text helpers with their worked examples, the filter a table takes, and the removal of
+// repeated RET_DEBITO rows.
 #include "core/MainRoutines.h"
 #include "core/TextHelpers.h"
+#include "core/engine/FilterExpr.h"
 #include "core/engine/Table.h"
 #include "tests/common/TestData.h"
 
@@ -12,6 +14,27 @@ class TestCoreLogic : public QObject {
     QTemporaryDir dir_;
 
 private slots:
+    void filter_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");  // field|op|value, empty when refused
+        QTest::newRow("equal number") << "DEB_VALOR = 10" << "DEB_VALOR|IS|10";
+        QTest::newRow("different") << "X<>2.5" << "X|IS NOT|2.5";
+        QTest::newRow("at most") << " X <= -1 " << "X|<=|-1";
+        QTest::newRow("text with a quote") << "NOME = 'D''AVILA'" << "NOME|IS|D'AVILA";
+        QTest::newRow("text with blanks") << "NOME > 'A B'" << "NOME|>|A B";
+        QTest::newRow("unquoted text") << "NOME = ANA" << "";
+        QTest::newRow("no operator") << "NOME 'ANA'" << "";
+        QTest::newRow("no value") << "X =" << "";
+    }
+    void filter()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const std::optional<db::FilterExpr> f = db::parseFilter(text);
+        QCOMPARE(f ? f->field + '|' + f->op + '|' + f->value.toString() : QString(), expected);
+    }
+
     void padlzero_data()
     {
         QTest::addColumn<QString>("text");

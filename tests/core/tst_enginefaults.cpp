@@ -3,9 +3,11 @@
 // writing, a read-only folder seen by an unprivileged user, a full table file, a locked table,
 // a file that is not a table).
 #include "core/engine/Connection.h"
+#include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Query.h"
+#include "core/engine/Statement.h"
 #include "core/engine/Table.h"
 #include "core/store/StoreSchema.h"
 #include "tests/common/TestData.h"
@@ -20,7 +22,9 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using db::EngineError;
 using db::EngineFault;
@@ -145,10 +149,18 @@ private slots:
         QVERIFY(t.locate("DEB_ASS_ID", {99}));
     }
 
-    // A step after a pause sees a row another program put right after the current one; a step
-    // back sees a row it removed as gone.
+    // A step sees a row another program put right after the current one, at once or after a
+    // pause; a step back sees a row it removed as gone. A lookup sees the other program's
+    // change too.
+    void stepAfterPauseSeesOtherPrograms_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("at once") << 0;
+        QTest::newRow("after a pause") << 120;
+    }
     void stepAfterPauseSeesOtherPrograms()
     {
+        QFETCH(int, pauseMs);
         for (int i = 1; i <= 40; i += 2) addDebit(i, 10);
         Table t;
         t.setTableName("DEBITO.DB");
@@ -157,22 +169,117 @@ private slots:
         t.next();
         t.next();
         QCOMPARE(t.fieldByName("DEB_ASS_ID").asInteger(), 5);
+        Table lookups;
+        lookups.setTableName("DEBITO.DB");
+        lookups.open();
+        QCOMPARE(lookups.lookup("DEB_ASS_ID", {7}, "DEB_VALOR").toDouble(), 10.0);
         sqlite3* other = nullptr;
         QCOMPARE(sqlite3_open(QDir(folder_).filePath("DEBITO.DB").toUtf8().constData(), &other),
                  SQLITE_OK);
         store::registerCollation(other);
-        QCOMPARE(sqlite3_exec(other, "INSERT INTO DEBITO (DEB_DATA, DEB_ASS_ID, DEB_VALOR, "
+        // Written at once (no wait for the disk), so the steps below come right after it.
+        QCOMPARE(sqlite3_exec(other, "PRAGMA synchronous=OFF; BEGIN; "
+                                     "INSERT INTO DEBITO (DEB_DATA, DEB_ASS_ID, DEB_VALOR, "
                                      "DEB_DTA_CAD, DEB_USR_ID) VALUES ('2026-05-01', 6, 1, "
-                                     "'2026-05-01', 1); DELETE FROM DEBITO WHERE DEB_ASS_ID = 3",
+                                     "'2026-05-01', 1); DELETE FROM DEBITO WHERE DEB_ASS_ID = 3;"
+                                     "UPDATE DEBITO SET DEB_VALOR = 20 WHERE DEB_ASS_ID = 7;"
+                                     "COMMIT",
                               nullptr, nullptr, nullptr),
                  SQLITE_OK);
         sqlite3_close(other);
-        QTest::qWait(120);
+        if (pauseMs > 0) QTest::qWait(pauseMs);
+        QCOMPARE(lookups.lookup("DEB_ASS_ID", {7}, "DEB_VALOR").toDouble(), 20.0);
         t.next();
         QCOMPARE(t.fieldByName("DEB_ASS_ID").asInteger(), 6);
         t.prior();
         t.prior();
         QCOMPARE(t.fieldByName("DEB_ASS_ID").asInteger(), 1);
+    }
+
+    // The main database cannot be had: refused, naming it, never replaced by one in memory;
+    // another program holding it for a moment is waited for.
+    void mainDatabaseIsNeverInMemory_data()
+    {
+        QTest::addColumn<QString>("case_");
+        QTest::addColumn<int>("fault");
+        QTest::newRow("a link in its place") << "link" << int(EngineFault::ReadOnly);
+        QTest::newRow("damaged") << "damaged" << int(EngineFault::NotATable);
+        QTest::newRow("missing folder") << "nofolder" << int(EngineFault::ReadOnly);
+        QTest::newRow("busy for a moment") << "busy" << -1;
+        QTest::newRow("busy beyond the wait") << "busylong" << int(EngineFault::Busy);
+    }
+    void mainDatabaseIsNeverInMemory()
+    {
+        QFETCH(QString, case_);
+        QFETCH(int, fault);
+        db::Session::instance().reset();
+        const QString main = QDir(folder_).filePath(".tolmare-main");
+        QString folder = folder_;
+        QFile::remove(main);
+        if (case_ == "link") QVERIFY(QFile::link(QDir(folder_).filePath("GRUPO.DB"), main));
+        if (case_ == "damaged") {
+            QFile f(main);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(4096, 'x')) == 4096);
+        }
+        if (case_ == "nofolder") folder = folder_ + "/nada";
+        sqlite3* other = nullptr;
+        std::thread release;
+        if (case_.startsWith("busy")) {
+            { db::Connection first(folder_); }
+            QCOMPARE(sqlite3_open(main.toUtf8().constData(), &other), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+            if (case_ == "busy")
+                release = std::thread([other] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+                });
+        }
+        try {
+            db::Connection c(folder);
+            if (release.joinable()) release.join();
+            QCOMPARE(fault, -1);
+            QCOMPARE(QFileInfo(QString::fromUtf8(sqlite3_db_filename(c.handle(), "main"))),
+                     QFileInfo(main));
+        } catch (const EngineError& e) {
+            if (release.joinable()) release.join();
+            QCOMPARE(int(e.fault()), fault);
+            QVERIFY2(e.message().contains(".tolmare-main"), qPrintable(e.message()));
+        }
+        if (other) sqlite3_close(other);
+    }
+
+    // A statement of the set path: the same text used twice at once, rows read to the end,
+    // and a table held by another program thrown as busy rather than read as empty.
+    void statementChecksEveryStep()
+    {
+        for (int i = 1; i <= 3; ++i) addDebit(i, 10 * i);
+        db::Connection& c = db::Session::instance().connectionFor("Tolmare");
+        c.attach("DEBITO.DB");
+        const QString sql = "SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE DEB_ASS_ID >= ? "
+                            "ORDER BY DEB_ASS_ID";
+        QStringList pairs;
+        db::Statement outer(c, sql, "DEBITO.DB");
+        outer.bind({2});
+        while (outer.next()) {
+            db::Statement inner(c, sql, "DEBITO.DB");
+            inner.bind({outer.int64(0)});
+            while (inner.next()) pairs << QString("%1-%2").arg(outer.int64(0)).arg(inner.int64(0));
+        }
+        QCOMPARE(pairs, QStringList({"2-2", "2-3", "3-3"}));
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("DEBITO.DB").toUtf8().constData(), &other),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        try {
+            db::Statement(c, sql, "DEBITO.DB").bind({1}).found();
+            QFAIL("a locked table read as empty");
+        } catch (const EngineError& e) {
+            QCOMPARE(e.fault(), EngineFault::Busy);
+            QVERIFY2(e.message().contains("DEBITO.DB"), qPrintable(e.message()));
+        }
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(db::Statement(c, sql, "DEBITO.DB").bind({3}).found());
     }
 
     // An unprivileged user on a folder or table file without write permission.

@@ -423,7 +423,7 @@ private slots:
         const QStringList written = rows(folder_, "ASSOCIADOS", "ASS_NOME|ASS_GRP_ID|ASS_AGENCIA|"
                                          "ASS_CONTA_CORRENTE|ASS_IDENTIFICADOR|ASS_MATRICULA|"
                                          "ASS_DTA_CAD|ASS_USR_ID");
-        if (written.size() == n) QSKIP("the import ended before it could be stopped");
+        // However far it got (all of it on a fast machine), each member is whole.
         QVERIFY(!written.isEmpty());
         for (int i = 0; i < written.size(); ++i) {
             const QString account = QString::number(100000 + i) + "0";

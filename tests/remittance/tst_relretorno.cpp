@@ -4,6 +4,7 @@
 #include "components/report/ReportLayout.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMRet_Debito.h"
+#include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "remittance/FiltroRetorno.h"
 #include "remittance/ImportarRetorno.h"
@@ -15,6 +16,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+
+#include <sqlite3.h>
 
 using retorno::Motivo;
 
@@ -278,6 +281,60 @@ private Q_SLOTS:
         QVERIFY(t.hasRange());
         TQRelRetorno rel(t, [motivo] { return Motivo(motivo); });
         QCOMPARE(names(layOut(rel)), printed);
+    }
+
+    // RET_DEBITO held by another program: the report says so and writes no PDF, never a
+    // report cut short.
+    void busyTableWritesNoPdf()
+    {
+        julho();
+        TQRelRetorno rel(tabela("07/2026"), [] { return Motivo::Todos; });
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("RET_DEBITO.DB").toUtf8().constData(),
+                              &other),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const QString path = dir_.filePath("retorno.pdf");
+        try {
+            const report::PdfResult res = rel.gravarPdf(path);
+            QVERIFY2(!res.ok, "a report of a locked table was written");
+        } catch (const db::EngineError& e) {
+            QCOMPARE(e.fault(), db::EngineFault::Busy);
+        }
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // A report reads its blocks from one state of the table: another program's change waits
+    // for its end, so no row is skipped or repeated between blocks.
+    void blocksAreOneState()
+    {
+        julho();
+        db::Table& t = tabela("07/2026");
+        report::DatasetSource src(t, 2);
+        src.rewind();
+        QStringList seen;
+        QVERIFY(src.fetch());
+        seen << src.value("DEB_ASS_ID").toString();
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("RET_DEBITO.DB").toUtf8().constData(),
+                              &other),
+                 SQLITE_OK);
+        const int rc = sqlite3_exec(other, "DELETE FROM RET_DEBITO WHERE DEB_ASS_ID = 1",
+                                    nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QCOMPARE(rc & 0xff, SQLITE_BUSY);
+        while (src.fetch()) seen << src.value("DEB_ASS_ID").toString();
+        QCOMPARE(seen, QStringList({"1", "2", "3", "4"}));
+        // Once the report has ended, the other program writes.
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("RET_DEBITO.DB").toUtf8().constData(),
+                              &other),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "DELETE FROM RET_DEBITO WHERE DEB_ASS_ID = 1", nullptr,
+                              nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(other);
     }
 
     void pdfReadsBack()

@@ -6,6 +6,7 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "core/store/StoreSchema.h"
+#include "tblscn/SoundFiles.h"
 #include "tests/common/ScriptedDialogs.h"
 #include "tests/common/TestData.h"
 
@@ -21,6 +22,8 @@
 #include <sqlite3.h>
 
 #include <dlfcn.h>
+#include <thread>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -471,6 +474,34 @@ private slots:
         }
         QCOMPARE(testdata::countRows(folder_, "DEBITO.DB"), 500);
         QCOMPARE(QDir(folder_).entryList(QDir::Files).size(), 5);
+    }
+
+    // Programs remembering sound files at once share one record: each keeps every other's
+    // lines, and no temporary file is left beside it.
+    void filesRememberedAtOnceAreAllKept()
+    {
+        const QString state = dir_.filePath("sound-files.txt");
+        const QByteArray saved = qgetenv("TOLMARE_TBLSCN_STATE");
+        qputenv("TOLMARE_TBLSCN_STATE", state.toUtf8());
+        std::vector<std::string> files;
+        for (int i = 0; i < 160; ++i) {
+            files.push_back(dir_.filePath(QString("t%1.DB").arg(i)).toStdString());
+            QFile f(QString::fromStdString(files.back()));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+        }
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 8; ++t)
+            threads.emplace_back([&files, t] {
+                for (size_t i = size_t(t); i < files.size(); i += 8)
+                    tblscn::rememberSound(files[i]);
+            });
+        for (std::thread& t : threads) t.join();
+        int known = 0;
+        for (const std::string& f : files) known += tblscn::knownSound(f);
+        qputenv("TOLMARE_TBLSCN_STATE", saved);
+        QCOMPARE(known, int(files.size()));
+        QCOMPARE(QDir(dir_.path()).entryList({"sound-files.txt.*"}, QDir::Files),
+                 QStringList({"sound-files.txt.lock"}));
     }
 
     void foreignColumnIsDroppedRowsKept_data()
