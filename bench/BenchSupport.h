@@ -87,16 +87,6 @@ inline void resetPeak()
 
 inline long peakKb() { return statusKb("VmHWM"); }
 
-// The processor's model, as /proc/cpuinfo names it.
-inline QByteArray processorModel()
-{
-    QFile f("/proc/cpuinfo");
-    if (!f.open(QIODevice::ReadOnly)) return "?";
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("model name")) return line.mid(line.indexOf(':') + 1).trimmed();
-    return "?";
-}
-
 class Timer {
 public:
     void restart()

@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     const QString folder = dir.filePath("dados");
     QDir().mkpath(folder);
     testdata::makeDataFolder(folder);
-    std::printf("Processor: %s\n", bench::processorModel().constData());
+    std::printf("Processor: %s\n", qPrintable(bench::processorModel()));
     std::printf("Filling %d members x %d months (%d RET_DEBITO rows)...\n", members, months,
                 members * months);
     fillFolder(folder, members, months);
