@@ -15,6 +15,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -135,6 +136,8 @@ void TFPainel::desenharGrafico()
     taxa->setName("Taxa de cobrança (%)");
     taxa->setColor(QColor(200, 50, 50));
     taxa->setPointsVisible(true);
+    // A month alone has no line: its point must show by itself.
+    taxa->setMarkerSize(QFontMetrics(font()).height() / 2.0);
     QStringList categorias;
     double maximo = 0;
     for (int i = 0; i < meses_.size(); ++i) {
