@@ -1,6 +1,7 @@
 #include "collection/ui/Janela.h"
 
 #include "collection/ui/Exportar.h"
+#include "components/DesignScale.h"
 
 #include <QBoxLayout>
 #include <QDialog>
@@ -30,6 +31,15 @@ QPushButton* botao(QWidget* parent, QBoxLayout* bar, const QString& objectName,
     return b;
 }
 
+QLabel* rotulado(QWidget* parent, QBoxLayout* bar, const QString& text, QWidget* control)
+{
+    auto* l = new QLabel(text, parent);
+    l->setBuddy(control);
+    bar->addWidget(l);
+    bar->addWidget(control);
+    return l;
+}
+
 QTableView* grade(QWidget* parent, const QString& objectName)
 {
     auto* t = new QTableView(parent);
@@ -38,7 +48,7 @@ QTableView* grade(QWidget* parent, const QString& objectName)
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->horizontalHeader()->setStretchLastSection(true);
-    t->verticalHeader()->setDefaultSectionSize(20);
+    t->verticalHeader()->setDefaultSectionSize(components::designScale(t->font()).h(20));
     QPalette pal = t->palette();
     pal.setColor(QPalette::Base, QColor(254, 254, 233));
     t->setPalette(pal);

@@ -17,6 +17,9 @@ void fundo(QWidget* w);
 // A flat button named `objectName`, added to `bar`.
 QPushButton* botao(QWidget* parent, QBoxLayout* bar, const QString& objectName,
                    const QString& text);
+// A label `text` with its shortcut and then `control`, added to `bar`; the label is the
+// control's buddy, so its shortcut reaches it and a screen reader announces its text.
+QLabel* rotulado(QWidget* parent, QBoxLayout* bar, const QString& text, QWidget* control);
 // A read-only table, whole rows selected, columns fitted to their contents.
 QTableView* grade(QWidget* parent, const QString& objectName);
 

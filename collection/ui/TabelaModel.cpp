@@ -54,6 +54,8 @@ QVariant TabelaModel::data(const QModelIndex& index, int role) const
 
 QVariant TabelaModel::headerData(int section, Qt::Orientation o, int role) const
 {
+    if (o == Qt::Horizontal && role == Qt::TextAlignmentRole)
+        return int((direita_.value(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     if (role != Qt::DisplayRole) return {};
     if (o == Qt::Horizontal) return titulos_.value(section);
     return section + 1;

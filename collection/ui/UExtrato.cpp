@@ -9,6 +9,7 @@
 #include "components/report/ReportPreview.h"
 #include "core/Dialogs.h"
 #include "core/engine/EngineError.h"
+#include "core/ui/PrepararJanela.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,6 +39,7 @@ TFExtrato::TFExtrato(double assId, QWidget* parent) : QDialog(parent)
     Associado->setObjectName("Associado");
     layout->addWidget(Associado);
     Grade = cobranca_ui::grade(this, "Grade");
+    Grade->setAccessibleName("Meses do associado");
     auto* model = new cobranca_ui::TabelaModel(this);
     model->setPlanilha(cobranca::planilhaExtrato(extrato_));
     Grade->setModel(model);
@@ -65,4 +67,10 @@ void abrirExtrato(double assId, QWidget* parent)
 {
     TFExtrato window(assId, parent);
     window.exec();
+}
+
+void TFExtrato::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

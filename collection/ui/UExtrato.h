@@ -26,6 +26,9 @@ public:
 
     const cobranca::Extrato& extrato() const { return extrato_; }
 
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
+
 private:
     cobranca::Extrato extrato_;
 };

@@ -10,6 +10,7 @@
 #include "core/Dialogs.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Query.h"
+#include "core/ui/PrepararJanela.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -41,14 +42,13 @@ TFInadimplentes::TFInadimplentes(QWidget* parent) : QDialog(parent)
     Ordem = new QComboBox(this);
     Ordem->setObjectName("Ordem");
     Ordem->addItems({"Valor", "Meses", "Nome"});
-    for (auto [text, w] : {std::pair<const char*, QWidget*>{"Mínimo de meses:", Minimo},
-                           {"Grupo:", Grupo}, {"Ordem:", Ordem}}) {
-        filtros->addWidget(new QLabel(text, this));
-        filtros->addWidget(w);
-    }
+    for (auto [text, w] : {std::pair<const char*, QWidget*>{"&Mínimo de meses:", Minimo},
+                           {"&Grupo:", Grupo}, {"&Ordem:", Ordem}})
+        cobranca_ui::rotulado(this, filtros, text, w);
     filtros->addStretch();
     layout->addLayout(filtros);
     Grade = cobranca_ui::grade(this, "Grade");
+    Grade->setAccessibleName("Associados inadimplentes");
     model_ = new cobranca_ui::TabelaModel(this);
     Grade->setModel(model_);
     layout->addWidget(Grade, 1);
@@ -100,4 +100,10 @@ void TFInadimplentes::atualizar()
     Totais->setText(QString("%1 associado(s)    Valor total: %2")
                         .arg(lista_.linhas.size())
                         .arg(report::money(lista_.total)));
+}
+
+void TFInadimplentes::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

@@ -33,6 +33,9 @@ public:
     void atualizar();
     const cobranca::Inadimplencia& lista() const { return lista_; }
 
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
+
 private:
     cobranca_ui::TabelaModel* model_;
     cobranca::Inadimplencia lista_;

@@ -7,6 +7,7 @@
 #include "collection/ui/TabelaModel.h"
 #include "core/Dialogs.h"
 #include "core/engine/EngineError.h"
+#include "core/ui/PrepararJanela.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -14,6 +15,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -47,10 +49,8 @@ TFPainel::TFPainel(QWidget* parent) : QDialog(parent)
     Ate = new QDateEdit(QDate::currentDate(), this);
     Ate->setObjectName("Ate");
     Ate->setDisplayFormat("MM/yyyy");
-    filtros->addWidget(new QLabel("Meses:", this));
-    filtros->addWidget(Meses);
-    filtros->addWidget(new QLabel("Até:", this));
-    filtros->addWidget(Ate);
+    cobranca_ui::rotulado(this, filtros, "&Meses:", Meses);
+    cobranca_ui::rotulado(this, filtros, "&Até:", Ate);
     filtros->addStretch();
     layout->addLayout(filtros);
     auto* split = new QSplitter(Qt::Vertical, this);
@@ -58,7 +58,9 @@ TFPainel::TFPainel(QWidget* parent) : QDialog(parent)
     Grafico->setObjectName("Grafico");
     Grafico->setRenderHint(QPainter::Antialiasing);
     Grafico->setMinimumHeight(300);
+    Grafico->setAccessibleName("Gráfico dos valores enviados e recebidos e da taxa de cobrança");
     Grade = cobranca_ui::grade(split, "Grade");
+    Grade->setAccessibleName("Meses do painel");
     model_ = new cobranca_ui::TabelaModel(this);
     Grade->setModel(model_);
     split->addWidget(Grafico);
@@ -134,6 +136,8 @@ void TFPainel::desenharGrafico()
     taxa->setName("Taxa de cobrança (%)");
     taxa->setColor(QColor(200, 50, 50));
     taxa->setPointsVisible(true);
+    // A month alone has no line: its point must show by itself.
+    taxa->setMarkerSize(QFontMetrics(font()).height() / 2.0);
     QStringList categorias;
     double maximo = 0;
     for (int i = 0; i < meses_.size(); ++i) {
@@ -181,4 +185,10 @@ void abrirPainel(QWidget* parent)
 {
     TFPainel window(parent);
     window.exec();
+}
+
+void TFPainel::setVisible(bool visible)
+{
+    if (visible) prepararJanela(this);
+    QDialog::setVisible(visible);
 }

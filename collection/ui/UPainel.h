@@ -33,6 +33,9 @@ public:
     void atualizar();
     const QVector<cobranca::MesPainel>& meses() const { return meses_; }
 
+    // Before the first show: the layout scaled to the font, controls named (prepararJanela).
+    void setVisible(bool visible) override;
+
 private:
     void desenharGrafico();
     cobranca_ui::TabelaModel* model_;

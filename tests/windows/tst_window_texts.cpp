@@ -3,6 +3,9 @@
 // control that takes the focus without an accessible name. With TOLMARE_CAPTURAS set to a
 // folder, each window is also saved there as a picture to look at.
 #include "backup/ui/UFmBackup.h"
+#include "collection/ui/UExtrato.h"
+#include "collection/ui/UInadimplentes.h"
+#include "collection/ui/UPainel.h"
 #include "core/dm/UDMAssociados.h"
 #include "core/dm/UDMDebito.h"
 #include "core/dm/UDMParametros.h"
@@ -184,6 +187,9 @@ private slots:
             {"relatorio retorno", abrir<TFRRetorno, TDMRet_Debito>()},
             {"backup", abrir<TFmBackup>()},
             {"importar", abrir<TFImport>()},
+            {"inadimplentes", abrir<TFInadimplentes>()},
+            {"extrato", [] { return Aberta{{}, std::make_unique<TFExtrato>(1.0)}; }},
+            {"painel", abrir<TFPainel>()},
         };
         for (const int pontos : {0, 14})
             for (const auto& [nome, f] : janelas)

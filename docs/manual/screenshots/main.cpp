@@ -4,6 +4,9 @@
 // manual. Run at build time, so the manual's pictures always show the windows as they are.
 #include "app/Modules.h"
 #include "backup/ui/UFmBackup.h"
+#include "collection/ui/UExtrato.h"
+#include "collection/ui/UInadimplentes.h"
+#include "collection/ui/UPainel.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMAssociados.h"
 #include "core/dm/UDMDebito.h"
@@ -26,10 +29,12 @@
 #include "remittance/ui/URet_Debito.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QDir>
 #include <QFont>
 #include <QLocale>
 #include <QProcess>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -141,6 +146,23 @@ int main(int argc, char** argv)
         shoot<TDMRet_Debito, TFRet_Debito>();
         {
             TFRRetorno w;
+            save(w);
+        }
+        double devedor = 1;  // the history shown: the first member in arrears
+        {
+            TFInadimplentes w;
+            if (w.lista().linhas.isEmpty()) throw std::runtime_error("no member in arrears");
+            devedor = w.lista().linhas.first().assId;
+            save(w);
+        }
+        {
+            TFExtrato w(devedor);
+            save(w);
+        }
+        {
+            TFPainel w;
+            w.Meses->setValue(6);
+            w.Ate->setDate(QDate(2026, 7, 1));  // the demonstration's month
             save(w);
         }
         {
