@@ -442,7 +442,8 @@ private slots:
                                          | QFile::ReadOther | QFile::ExeOther);
         QFile::setPermissions(inbox, QFile::Permissions(0x7777));
         QFile::setPermissions(path, QFile::Permissions(0x6666));
-        for (const QString& f : QDir(folder_).entryList({"*.DB"}, QDir::Files))
+        for (const QString& f : QDir(folder_).entryList({"*.DB", ".tolmare-main"},
+                                                         QDir::Files | QDir::Hidden))
             QFile::setPermissions(QDir(folder_).filePath(f), QFile::Permissions(0x6666));
         QProcess cli;
         cli.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
