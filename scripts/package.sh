@@ -18,7 +18,7 @@ src="$stage/tolmare"
 rm -rf "$stage"
 mkdir -p "$src" dist
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"
-export CCACHE_BASEDIR="$src"
+export CCACHE_BASEDIR="$src" CCACHE_NOHASHDIR=1
 (cd "$src" && DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}" \
   dpkg-buildpackage -b -us -uc)
 rm -f dist/tolmare_* dist/tolmare-dbgsym_*

@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 # The compiler cache lives with the user, not the clone, so a fresh clone builds from it.
 export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tolmare-ccache}"
-export CCACHE_BASEDIR="$PWD"
+# Relative paths and no working folder in the key: a clone in another folder hits the same
+# entries (the debug information then names the folder of the first build).
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 phase() { echo "== $1 ($(date -u +%H:%M:%S), ${SECONDS}s since the start)"; }
 phase "build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLMARE_WERROR=ON >/dev/null
