@@ -18,16 +18,6 @@ namespace remessa {
 
 namespace {
 
-QVariant coluna(sqlite3_stmt* st, int col)
-{
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL: return {};
-    case SQLITE_INTEGER: return qint64(sqlite3_column_int64(st, col));
-    case SQLITE_FLOAT: return sqlite3_column_double(st, col);
-    default: return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
-    }
-}
-
 QString dinheiro(double v) { return QString::number(v, 'f', 2).replace('.', ','); }
 
 struct Lado {
@@ -58,10 +48,10 @@ Lado estaRemessa(db::Connection& c, const QDate& debitDate)
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
         sqlite3_stmt* r = st.get();
         const qint64 rowid = sqlite3_column_int64(r, 0);
-        ordem.append(debitoNaOrdem(rowid, coluna(r, 1), coluna(r, 2), debitDate));
+        ordem.append(debitoNaOrdem(rowid, db::readColumn(r, 1), db::readColumn(r, 2), debitDate));
         debitos.append({rowid, sqlite3_column_double(r, 2), sqlite3_column_double(r, 3),
                         sqlite3_column_type(r, 4) != SQLITE_NULL
-                            && !matriculaAparada(coluna(r, 5).toString()).isEmpty()});
+                            && !matriculaAparada(db::readColumn(r, 5).toString()).isEmpty()});
     }
     if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "DEBITO.DB");
     const PlanoData plano = planejarData(ordem);
@@ -94,7 +84,7 @@ QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
         int rc;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
             antes.soma(sqlite3_column_double(st.get(), 0), sqlite3_column_double(st.get(), 1));
-            quando = QDate::fromString(coluna(st.get(), 2).toString(), Qt::ISODate);
+            quando = QDate::fromString(db::readColumn(st.get(), 2).toString(), Qt::ISODate);
         }
         if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
     }
@@ -106,7 +96,8 @@ QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
         db::StmtGuard st(db::prepare(c.handle(), "SELECT ASS_ID, ASS_NOME FROM "
                                                  "ASSOCIADOS.ASSOCIADOS", "ASSOCIADOS.DB"));
         while (sqlite3_step(st.get()) == SQLITE_ROW)
-            nomes.insert(sqlite3_column_double(st.get(), 0), coluna(st.get(), 1).toString().trimmed());
+            nomes.insert(sqlite3_column_double(st.get(), 0),
+                         db::readColumn(st.get(), 1).toString().trimmed());
     }
     const QString anterior = "remessa " + QString::number(numero, 'f', 0)
                              + (quando.isValid() ? " (" + quando.toString("dd/MM/yyyy") + ")" : "");

@@ -20,16 +20,6 @@ namespace {
 
 using Tipo = Problema::Tipo;
 
-QVariant coluna(sqlite3_stmt* st, int col)
-{
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL: return {};
-    case SQLITE_INTEGER: return qint64(sqlite3_column_int64(st, col));
-    case SQLITE_FLOAT: return sqlite3_column_double(st, col);
-    default: return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
-    }
-}
-
 QString numero(const QVariant& v)
 {
     return v.isValid() ? QString::number(v.toDouble(), 'f', 0) : QString("(sem número)");
@@ -85,7 +75,7 @@ void verificarParametros(db::Connection& c, QList<Problema>& out)
     const struct { int col; const char* nome; int largura; } codigos[] = {
         {0, "código de interface PREVI", 2}, {1, "código de verba PREVI", 4}};
     for (const auto& k : codigos) {
-        const QVariant v = coluna(st.get(), k.col);
+        const QVariant v = db::readColumn(st.get(), k.col);
         const QString texto = v.typeId() == QMetaType::Double ? numero(v) : v.toString().trimmed();
         if (texto.isEmpty()) {
             out.append({Tipo::Impede, {}, {}, QString("O %1 está vazio nos parâmetros da empresa.")
@@ -97,7 +87,7 @@ void verificarParametros(db::Connection& c, QList<Problema>& out)
                                 "levaria outro código.").arg(k.nome, texto).arg(k.largura)});
         }
     }
-    const QVariant nr = coluna(st.get(), 2);
+    const QVariant nr = db::readColumn(st.get(), 2);
     if (!nr.isValid() || nr.toDouble() < 0)
         out.append({Tipo::Impede, {}, {}, "O número da remessa está vazio ou negativo nos "
                                           "parâmetros da empresa."});
@@ -155,9 +145,10 @@ Verificacao verificarRemessa(const QDate& debitDate)
         int rc;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
             sqlite3_stmt* r = st.get();
-            Debito d{sqlite3_column_int64(r, 0), coluna(r, 1), coluna(r, 2), coluna(r, 3),
-                     sqlite3_column_type(r, 4) != SQLITE_NULL, coluna(r, 5).toString(),
-                     coluna(r, 6).toString(), sqlite3_column_type(r, 7) != SQLITE_NULL};
+            Debito d{sqlite3_column_int64(r, 0), db::readColumn(r, 1), db::readColumn(r, 2),
+                     db::readColumn(r, 3),
+                     sqlite3_column_type(r, 4) != SQLITE_NULL, db::readColumn(r, 5).toString(),
+                     db::readColumn(r, 6).toString(), sqlite3_column_type(r, 7) != SQLITE_NULL};
             ordem.append(debitoNaOrdem(d.rowid, d.data, d.membro, debitDate));
             debitos.append(d);
         }

@@ -71,6 +71,16 @@ void bindAll(sqlite3_stmt* st, const QVector<QVariant>& params, int first)
     }
 }
 
+QVariant readColumn(sqlite3_stmt* st, int col)
+{
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return qint64(sqlite3_column_int64(st, col));
+    case SQLITE_FLOAT: return sqlite3_column_double(st, col);
+    default: return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
+    }
+}
+
 QVariant readColumn(sqlite3_stmt* st, int col, store::FieldType type)
 {
     const int kind = sqlite3_column_type(st, col);

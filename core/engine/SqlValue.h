@@ -25,6 +25,8 @@ sqlite3_stmt* prepare(sqlite3* db, const QString& sql, const QString& what = {})
 void bindAll(sqlite3_stmt* st, const QVector<QVariant>& params, int first = 1);
 // A column as the field type keeps it: QString, double, QDate, qint64; invalid when NULL.
 QVariant readColumn(sqlite3_stmt* st, int col, store::FieldType type);
+// A column as SQLite holds it (qint64, double or QString); invalid when NULL.
+QVariant readColumn(sqlite3_stmt* st, int col);
 // A value as a field of `type` stores it; throws EngineError naming `field` when it does not
 // convert.
 QVariant normalized(const QVariant& v, store::FieldType type, const QString& field);
