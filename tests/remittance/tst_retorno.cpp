@@ -269,8 +269,11 @@ private slots:
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n");
         QTest::newRow("NUL bytes") << QByteArray(5000, '\0');
-        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 20);
-        QTest::newRow("UTF-16") << QByteArray("0\x000\x001\x002\x003\x004\x00A\x00\r\x00\n\x00", 20);
+        static const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe";
+        QTest::newRow("binary") << QByteArray(png, sizeof png - 1);
+        static const char16_t utf16[] = u"001234A\r\n";  // UTF-16, two bytes a character
+        QTest::newRow("UTF-16") << QByteArray(reinterpret_cast<const char*>(utf16),
+                                              qsizetype(sizeof utf16 - sizeof utf16[0]));
         QTest::newRow("a run of digits") << QByteArray(3 << 20, '7');
     }
     void fileWithoutAMemberLineIsRefused()
