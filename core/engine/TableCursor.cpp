@@ -10,6 +10,7 @@ namespace db {
 Table::Cursor::Cursor(Connection& c, const QString& schemaName)
     : conn(&c),
       schema(schemaName),
+      schemaUtf8(schemaName.toUtf8()),
       spec(c.spec(schemaName)),
       fileName(QString::fromStdString(spec.fileName)),
       from(sqlName(schema) + "." + sqlName(QString::fromStdString(spec.tableName()))),

@@ -19,7 +19,8 @@ struct Table::Cursor {
     Cursor(Connection& c, const QString& schemaName);
 
     Connection* conn;
-    QString schema;  // the table file's schema name on the connection
+    QString schema;         // the table file's schema name on the connection
+    QByteArray schemaUtf8;  // the same as SQLite's functions take it
     store::TableSpec spec;
     QString fileName;
     QString from;        // "SCHEMA"."TABLE"
