@@ -6,6 +6,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/FieldValue.h"
 #include "core/engine/SqlValue.h"
 #include "core/engine/Statement.h"
 #include "core/store/StoreSchema.h"
@@ -193,8 +194,9 @@ QString TImportacao::texto(const DbfTable& t, int record, int field) const
 
 QString TImportacao::descricao(int record) const
 {
-    const int width = TGrupos.fieldDef(TGrupos.fieldIndex("GRP_DESCRICAO")).width;
-    return maiusculas(texto(TGrupos_OR, record, grp_.descri)).left(width);
+    const db::FieldDef& d = TGrupos.fieldDef(TGrupos.fieldIndex("GRP_DESCRICAO"));
+    return db::fitToField(maiusculas(texto(TGrupos_OR, record, grp_.descri)), d.type, d.width, d.name)
+        .toString();
 }
 
 qint64 TImportacao::Obter_Grupo(const QByteArray& codigo)
@@ -283,19 +285,15 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
     db::Connection& conn = *TAssociados.connection();
     const QString schema = conn.attach("ASSOCIADOS.DB");
     // The members are written with one prepared statement, a row at a time: each INSERT is
-    // whole or nothing on its own. Values are brought to the fields' widths and types as a
-    // post through the table would.
+    // whole or nothing on its own. Values are brought to the fields as a post through the
+    // table brings them (fitToField); an empty value is NULL.
     const store::TableSpec& spec = conn.spec(schema);
     auto field = [&](const char* name) -> const store::FieldSpec& {
         for (const store::FieldSpec& f : spec.fields)
             if (f.name == name) return f;
         throw db::EngineError(QString("Field '%1' not found").arg(name));
     };
-    auto cut = [&](const char* name, const QString& text) {
-        const int width = field(name).width;
-        return width > 0 ? text.left(width) : text;
-    };
-    auto orNull = [](const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); };
+    auto fit = [&](const char* name, const QString& text) { return db::fitToField(text, field(name)); };
     const bool nomeObrigatorio = field("ASS_NOME").required;
     db::StmtGuard insert(db::prepare(conn.handle(),
         "INSERT INTO " + db::sqlName(schema) + ".ASSOCIADOS (ASS_NOME, ASS_GRP_ID, ASS_AGENCIA, "
@@ -315,34 +313,33 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
         }
         // The codes are compared as the fields keep them.
         const Codigos c = codigos(texto(t, i, ass_.agencia), texto(t, i, ass_.conta));
-        const QString agencia = cut("ASS_AGENCIA", c.agencia);
-        const QString conta = cut("ASS_CONTA_CORRENTE", c.conta);
-        const QString matricula = cut("ASS_MATRICULA", c.matricula);
+        const QVariant agencia = fit("ASS_AGENCIA", c.agencia);
+        const QVariant conta = fit("ASS_CONTA_CORRENTE", c.conta);
+        const QVariant matricula = fit("ASS_MATRICULA", c.matricula);
         if (escrita_->antes()) chaves_->atualizar();
-        if (chaves_->contem(agencia, conta, matricula)) {
+        if (chaves_->contem(agencia.toString(), conta.toString(), matricula.toString())) {
             ++r.associadosIgnorados;
             continue;
         }
-        const QString nome = cut("ASS_NOME", maiusculas(texto(t, i, ass_.nome)));
-        if (nome.isEmpty() && nomeObrigatorio)
+        const QVariant nome = fit("ASS_NOME", maiusculas(texto(t, i, ass_.nome)));
+        if (!nome.isValid() && nomeObrigatorio)
             falha(t, i, "NOME", "Field 'ASS_NOME' must have a value");
         QVariant ie;
         try {
-            ie = db::normalized(orNull(texto(t, i, ass_.ie).trimmed()), store::FieldType::Number,
-                                "ASS_IDENTIFICADOR");
+            ie = fit("ASS_IDENTIFICADOR", texto(t, i, ass_.ie).trimmed());
         } catch (const db::EngineError& e) {
             falha(t, i, "IE", e.message());
         }
         sqlite3_reset(insert.get());
-        db::bindAll(insert.get(), {orNull(nome), double(g), orNull(agencia), orNull(conta), ie,
-                                   hoje.date(), double(UsuarioAtual), orNull(matricula)});
+        db::bindAll(insert.get(), {nome, double(g), agencia, conta, ie, hoje.date(),
+                                   double(UsuarioAtual), matricula});
         if (sqlite3_step(insert.get()) != SQLITE_DONE) {
             const QString why = QString::fromUtf8(sqlite3_errmsg(conn.handle()));
             sqlite3_reset(insert.get());
             falha(t, i, {}, why);
         }
         conn.bump();
-        chaves_->acrescentar(agencia, conta, matricula);
+        chaves_->acrescentar(agencia.toString(), conta.toString(), matricula.toString());
         ++r.associadosImportados;
         escrita_->depois(r);  // TAssociadosAfterPost
     }

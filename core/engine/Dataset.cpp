@@ -1,6 +1,7 @@
 #include "core/engine/Dataset.h"
 
 #include "core/engine/EngineError.h"
+#include "core/engine/FieldValue.h"
 #include "core/engine/NumberText.h"
 
 #include <atomic>
@@ -341,17 +342,8 @@ QVariant Dataset::valueIn(const FieldDef& f, const QVector<QVariant>& row)
     if (key < 0) return {};
     const QVariant k = valueIn(fields_[key], row);
     if (!k.isValid() || k.isNull()) return {};
-    QVariant v = f.lookupDataset->lookup(f.lookupKeyField, {k}, f.resultField);
-    if (v.typeId() == QMetaType::Double) {
-        QString s = QString::number(v.toDouble(), 'g', 15);
-        v = s.replace('.', ',');
-    } else if (v.typeId() == QMetaType::QDate) {
-        v = v.toDate().toString("dd/MM/yyyy");
-    } else if (v.isValid() && !v.isNull()) {
-        v = v.toString();
-    }
-    if (f.width > 0 && v.toString().size() > f.width) v = v.toString().left(f.width);
-    return v;
+    return fitToField(f.lookupDataset->lookup(f.lookupKeyField, {k}, f.resultField),
+                      store::FieldType::Alpha, f.width, f.name);
 }
 
 void Dataset::setInputError(const QString& field, const QString& message)

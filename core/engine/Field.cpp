@@ -2,6 +2,7 @@
 
 #include "core/engine/Dataset.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/FieldValue.h"
 #include "core/engine/NumberText.h"
 
 #include <cmath>
@@ -12,33 +13,11 @@ namespace {
 
 using store::FieldType;
 
-QString numberText(double v)
-{
-    QString s = QString::number(v, 'g', 15);
-    s.replace('.', ',');
-    return s;
-}
-
 bool parseNumber(const QString& s, FieldType type, double& out)
 {
     const std::optional<double> v = readNumber(s, type == FieldType::Money);
     if (v) out = *v;
     return v.has_value();
-}
-
-bool parseDate(const QString& text, QDate& out)
-{
-    const QString s = text.trimmed();
-    for (const char* fmt : {"dd/MM/yyyy", "d/M/yyyy", "yyyy-MM-dd"}) {
-        out = QDate::fromString(s, QString::fromLatin1(fmt));
-        if (out.isValid()) return true;
-    }
-    const QDateTime dt = QDateTime::fromString(s, "dd/MM/yyyy hh:mm:ss");
-    if (dt.isValid()) {
-        out = dt.date();
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -102,7 +81,7 @@ QDateTime Field::asDateTime() const
     if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0));
     if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
     QDate d;
-    if (v.typeId() == QMetaType::QString && parseDate(v.toString(), d)) return QDateTime(d, QTime(0, 0));
+    if (v.typeId() == QMetaType::QString && readDate(v.toString(), d)) return QDateTime(d, QTime(0, 0));
     throw notADate(v.toString(), name());
 }
 
@@ -126,60 +105,7 @@ QString Field::displayText() const { return displayOf(def(), value()); }
 void Field::setValue(const QVariant& v)
 {
     const FieldDef& d = def();
-    if (!v.isValid() || v.isNull()) {
-        ds_->setRawValue(index_, QVariant());
-        return;
-    }
-    QVariant out;
-    switch (d.type) {
-    case FieldType::Alpha: {
-        QString s;
-        if (v.typeId() == QMetaType::Double) s = numberText(v.toDouble());
-        else if (v.typeId() == QMetaType::QDate) s = v.toDate().toString("dd/MM/yyyy");
-        else s = v.toString();
-        if (d.width > 0 && s.size() > d.width) s.truncate(d.width);
-        if (!s.isEmpty()) out = s;
-        break;
-    }
-    case FieldType::Number:
-    case FieldType::Money: {
-        if (v.typeId() == QMetaType::QString) {
-            if (v.toString().trimmed().isEmpty()) break;
-            double x = 0;
-            if (!parseNumber(v.toString(), d.type, x))
-                throw notANumber(v.toString(), d.name);
-            out = x;
-        } else {
-            bool ok = false;
-            const double x = v.toDouble(&ok);
-            if (!ok) throw invalidValue(d.name);
-            out = x;
-        }
-        break;
-    }
-    case FieldType::Date: {
-        QDate date;
-        if (v.typeId() == QMetaType::QDate) date = v.toDate();
-        else if (v.typeId() == QMetaType::QDateTime) date = v.toDateTime().date();
-        else if (v.typeId() == QMetaType::QString) {
-            if (v.toString().trimmed().isEmpty()) break;
-            if (!parseDate(v.toString(), date))
-                throw notADate(v.toString(), d.name);
-        } else {
-            throw invalidValue(d.name);
-        }
-        if (date.isValid()) out = date;
-        break;
-    }
-    case FieldType::Autoincrement: {
-        bool ok = false;
-        const qint64 n = v.toLongLong(&ok);
-        if (!ok) throw invalidValue(d.name);
-        out = n;
-        break;
-    }
-    }
-    ds_->setRawValue(index_, out);
+    ds_->setRawValue(index_, fitToField(v, d.type, d.width, d.name));
 }
 
 void Field::setAsString(const QString& s) { setValue(s.isEmpty() ? QVariant() : QVariant(s)); }

@@ -2,6 +2,7 @@
 
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
+#include "core/engine/FieldValue.h"
 #include "core/engine/NumberText.h"
 
 #include <QDate>
@@ -136,11 +137,8 @@ QVariant normalized(const QVariant& v, store::FieldType type, const QString& fie
     case store::FieldType::Date: {
         if (v.typeId() == QMetaType::QDate) return v;
         if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
-        const QString s = v.toString().trimmed();
-        for (const char* fmt : {"dd/MM/yyyy", "d/M/yyyy", "yyyy-MM-dd"}) {
-            const QDate d = QDate::fromString(s, QString::fromLatin1(fmt));
-            if (d.isValid()) return d;
-        }
+        QDate d;
+        if (readDate(v.toString(), d)) return d;
         return bad();
     }
     }
