@@ -1,6 +1,6 @@
 #include "backup/ArchiveBytes.h"
 
-#include "backup/backup.h"
+#include "backup/BackupException.h"
 
 #include <QStringDecoder>
 

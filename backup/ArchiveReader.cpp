@@ -4,7 +4,7 @@
 #include "backup/EventPump.h"
 #include "backup/LZRW1KH.h"
 #include "backup/WorkAhead.h"
-#include "backup/backup.h"
+#include "backup/BackupException.h"
 
 #include <QScopeGuard>
 
@@ -17,8 +17,8 @@
 
 using backupfmt::kChunk;
 
-ArchiveReader::ArchiveReader(TBackupFile& b, QIODevice* dev)
-    : b_(b), dev_(dev), payload_(lzrw1kh::kBlockSize, '\0'), area_(lzrw1kh::kBlockSize, '\0')
+ArchiveReader::ArchiveReader(backup::RunState& run, backup::RunEvents& events, QIODevice* dev)
+    : run_(run), events_(events), dev_(dev), payload_(lzrw1kh::kBlockSize, '\0'), area_(lzrw1kh::kBlockSize, '\0')
 {
 }
 
@@ -67,10 +67,10 @@ qint64 decodeBlock(const char* in, qint64 size, char* out, bool strict)
 
 }  // namespace
 
-void ArchiveReader::fail(int code)
+// A block that does not decode: error 6.
+void ArchiveReader::undecodable()
 {
-    b_.error_ = code;
-    b_.continue_ = false;
+    run_.fail(backup::RunError::Kind::ArchiveDamaged, 6);
 }
 
 void ArchiveReader::segment(ArchiveSink* out, bool progressFile)
@@ -87,7 +87,7 @@ void ArchiveReader::ec2(ArchiveSink* out, bool progressFile)
 {
     if (out && out->countsOnly() && backupfmt::compressionThreads() > 0)
         return ec2Ahead(out, progressFile);
-    while (b_.continue_) {
+    while (run_.going) {
         const qint32 length = backupfmt::takeInt(dev_);
         if (length == 0) break;
         const qint64 size = length < 0 ? -qint64(length) : length;
@@ -112,14 +112,14 @@ void ArchiveReader::ec2(ArchiveSink* out, bool progressFile)
 bool ArchiveReader::took(ArchiveSink* out, const char* bytes, qint64 count, bool progressFile)
 {
     if (count < 0) {
-        fail(6);
+        undecodable();
         return false;
     }
-    if (!out->write(bytes, count)) throw BackupException(TBackupFile::errorMessage(1));
+    if (!out->write(bytes, count)) throw BackupException(backup::RunError::engineText(1));
     backupui::pumpEvents();
     if (progressFile) {
-        b_.processedSize_ += count;
-        b_.progress(b_.currentFile_, b_.processedSize_);
+        run_.processed += count;
+        events_.progress();
     }
     return true;
 }
@@ -176,39 +176,39 @@ void ArchiveReader::ec2Ahead(ArchiveSink* out, bool progressFile)
             backupfmt::startAhead(task);
         }
     };
-    while (b_.continue_) {
+    while (run_.going) {
         refill();
         if (batches.empty()) break;
         backupfmt::takeFront(tasks);
         const std::shared_ptr<Batch> batch = batches.front();
         batches.pop_front();
         for (const qint64 count : batch->counts)
-            if (!b_.continue_ || !took(out, nullptr, count, progressFile)) return;
+            if (!run_.going || !took(out, nullptr, count, progressFile)) return;
     }
-    if (readFailure && b_.continue_) std::rethrow_exception(readFailure);
+    if (readFailure && run_.going) std::rethrow_exception(readFailure);
 }
 
 void ArchiveReader::ecs(ArchiveSink* out)
 {
     qint64 remaining = backupfmt::takeInt(dev_);
-    while (remaining > 0 && b_.continue_) {
+    while (remaining > 0 && run_.going) {
         const qint32 length = backupfmt::takeInt(dev_);
         if (length <= 0 || length > lzrw1kh::kBlockSize) {
-            fail(6);
+            undecodable();
             break;
         }
         backupfmt::takeInto(dev_, payload_.data(), length);
         const int n = lzrw1kh::decode(reinterpret_cast<const uint8_t*>(payload_.constData()),
                                       length, reinterpret_cast<uint8_t*>(area_.data()));
         if (n < 0) {
-            fail(6);
+            undecodable();
             break;
         }
         if (out && !out->write(area_.constData(), n))
-            throw BackupException(TBackupFile::errorMessage(1));
+            throw BackupException(backup::RunError::engineText(1));
         remaining -= 4 + qint64(length);
         backupui::pumpEvents();
-        if (out) b_.processedSize_ += n;
-        b_.progress(b_.currentFile_, b_.processedSize_);
+        if (out) run_.processed += n;
+        events_.progress();
     }
 }

@@ -2,16 +2,16 @@
 // passing over them, in fixed areas: nothing grows with the size of a file.
 #pragma once
 
+#include "backup/RunState.h"
+
 #include <QByteArray>
 #include <QIODevice>
-
-class TBackupFile;
 
 // Where a segment's bytes go: a restored file, the file-information text.
 class ArchiveSink {
 public:
     virtual ~ArchiveSink() = default;
-    // False when the bytes cannot be taken (the read then ends as error 1).
+    // False when the bytes cannot be taken (the segment then throws BackupException).
     virtual bool write(const char* data, qint64 n) = 0;
     // A sink that only counts the bytes (checking an archive) is given their number alone,
     // with `data` null: the blocks are then decoded ahead on the other cores.
@@ -20,7 +20,9 @@ public:
 
 class ArchiveReader {
 public:
-    ArchiveReader(TBackupFile& b, QIODevice* dev);
+    // Reads into `run`: its continue flag, its error (6 for a block that does not decode),
+    // the bytes decoded; progress is told to `events`.
+    ArchiveReader(backup::RunState& run, backup::RunEvents& events, QIODevice* dev);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
@@ -40,9 +42,10 @@ private:
     void ec2Ahead(ArchiveSink* out, bool progressFile);
     bool took(ArchiveSink* out, const char* bytes, qint64 count, bool progressFile);
     void ecs(ArchiveSink* out);
-    void fail(int code);
+    void undecodable();
 
-    TBackupFile& b_;
+    backup::RunState& run_;
+    backup::RunEvents& events_;
     QIODevice* dev_;
     QByteArray payload_, area_;
     bool strict_ = false;

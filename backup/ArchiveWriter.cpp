@@ -3,7 +3,6 @@
 #include "backup/ArchiveBytes.h"
 #include "backup/BlockCompressor.h"
 #include "backup/EventPump.h"
-#include "backup/backup.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,17 +15,7 @@ const QByteArray kTag("EC2\0", 4);
 // and the volume's mark fit in it.
 constexpr qint64 kBlockRoom = 16484;
 constexpr qint64 kCutRoom = 4 + 16 + volumeset::kMarkSize;  // terminator, continuation, mark
-
-int zlibLevel(TBackupFile::TCompressionLevel l)
-{
-    switch (l) {
-    case TBackupFile::clFastest: return 1;
-    case TBackupFile::clNone: return 0;
-    case TBackupFile::clDefault: return -1;
-    case TBackupFile::clMax: return 9;
-    }
-    return 1;
-}
+using Kind = backup::RunError::Kind;
 
 }  // namespace
 
@@ -35,7 +24,7 @@ ArchiveWriter::~ArchiveWriter() = default;  // an uncommitted volume is dropped 
 bool ArchiveWriter::open()
 {
     if (name_ == kStream) {
-        dev_ = b_.BackupStream;
+        dev_ = settings_.stream;
         return dev_ && dev_->isWritable();
     }
     before_ = volumeset::markOf(name_);
@@ -46,7 +35,7 @@ bool ArchiveWriter::open()
 
 bool ArchiveWriter::openVolume()
 {
-    const QString path = volume_ == 1 ? pending_ : TBackupFile::volumeName(pending_, volume_);
+    const QString path = volume_ == 1 ? pending_ : volumeset::volumeName(pending_, volume_);
     file_ = std::make_unique<QSaveFile>(path);
     dev_ = file_.get();
     return file_->open(QIODevice::WriteOnly);
@@ -60,7 +49,7 @@ bool ArchiveWriter::closeVolume(bool last)
         if (!write(volumeset::markBytes({setId_, volume_, last}))) return false;
     }
     if (!file_ || !backupfmt::commitWhole(*file_)) {
-        fail(4);
+        writeFailed();
         return false;
     }
     file_.reset();
@@ -68,16 +57,23 @@ bool ArchiveWriter::closeVolume(bool last)
     return true;
 }
 
-void ArchiveWriter::fail(int code)
+// Error 4 does not hide an error raised before it (a file that could not be read).
+void ArchiveWriter::fail(Kind kind, int code)
 {
-    if (b_.error_ == 0 || code != 4) b_.error_ = code;
-    b_.continue_ = false;
+    if (code == 4 && run_.failed()) run_.going = false;
+    else run_.fail(kind, code);
+}
+
+void ArchiveWriter::writeFailed()
+{
+    const auto* file = qobject_cast<const QFileDevice*>(dev_ ? dev_ : file_.get());
+    fail(file ? backup::writeFailure(*file) : Kind::WriteFailed, 4);
 }
 
 bool ArchiveWriter::write(const QByteArray& bytes)
 {
     if (dev_ && dev_->write(bytes) == bytes.size()) return true;
-    fail(4);
+    writeFailed();
     return false;
 }
 
@@ -85,67 +81,68 @@ bool ArchiveWriter::beginEntry(const QByteArray& name, qint32 date)
 {
     const QByteArray head = backupfmt::int32le(qint32(name.size())) + name
                             + backupfmt::int32le(date) + kTag;
-    if (b_.MaxSize != 0 && pos() + head.size() + kCutRoom > b_.MaxSize) {
+    if (settings_.maxSize != 0 && pos() + head.size() + kCutRoom > settings_.maxSize) {
         // The entry would push the volume past its limit: the volume ends after the last
         // entry's data, and the next one starts with an empty segment continuing it.
         if (!entryWritten_) {
-            fail(4);
+            fail(Kind::WriteFailed, 4);
             return false;
         }
         if (!cutVolume()) return false;
         if (!write(kTag + backupfmt::int32le(0))) return false;
-        b_.writtenSize_ += 4;
-        if (pos() + head.size() + kCutRoom > b_.MaxSize) {  // no room even in a fresh volume
-            fail(4);
+        run_.written += 4;
+        if (pos() + head.size() + kCutRoom > settings_.maxSize) {  // no room even in a fresh volume
+            fail(Kind::WriteFailed, 4);
             return false;
         }
     }
     if (!write(head)) return false;
-    b_.writtenSize_ += 4;
+    run_.written += 4;
     entryWritten_ = true;
     return true;
 }
 
 void ArchiveWriter::writeData(QIODevice& in)
 {
-    backupfmt::BlockQueue blocks(in, zlibLevel(b_.CompressionLevel));
+    backupfmt::BlockQueue blocks(in, settings_.zlibLevel);
     qint64 fileBytes = 0;
     for (;;) {
-        while (!blocks.atEnd() && b_.continue_) {
-            if (b_.MaxSize != 0 && pos() >= qint64(b_.MaxSize) - kBlockRoom) break;
+        while (!blocks.atEnd() && run_.going) {
+            if (settings_.maxSize != 0 && pos() >= qint64(settings_.maxSize) - kBlockRoom) break;
             backupfmt::Block block;
             if (!blocks.next(block)) break;
-            b_.processedSize_ += block.raw;
+            run_.processed += block.raw;
             fileBytes += block.raw;
-            if (block.failed) return fail(6);
-            if (fileBytes > backupfmt::kMaxSize) return fail(1);  // grew past what sizes hold
+            if (block.failed) return fail(Kind::WriteFailed, 6);
+            // Grew past what sizes hold.
+            if (fileBytes > backupfmt::kMaxSize) return fail(Kind::SourceUnreadable, 1);
             if (!write(block.bytes)) return;
-            b_.writtenSize_ += block.bytes.size();
+            run_.written += block.bytes.size();
             backupui::pumpEvents();
-            b_.progress(b_.currentFile_, b_.processedSize_);
+            events_.progress();
         }
         // A failed read leaves a file that is not whole: never stored as if it were.
-        if (blocks.readError()) return fail(1);
+        if (blocks.readError()) return fail(Kind::SourceUnreadable, 1);
         if (!write(backupfmt::int32le(0))) return;
-        if (blocks.atEnd() || !b_.continue_) return;
+        if (blocks.atEnd() || !run_.going) return;
         if (!cutVolume()) return;
         if (!write(kTag)) return;
-        b_.writtenSize_ += 4;
+        run_.written += 4;
     }
 }
 
 bool ArchiveWriter::cutVolume()
 {
     if (volume_ >= backupfmt::kMaxVolumes) {
-        fail(4);
+        fail(Kind::WriteFailed, 4);
         return false;
     }
     const QByteArray digits = ("00" + QByteArray::number(volume_ + 1)).right(3);
     if (!write(backupfmt::int32le(12) + "NEXT:DISK" + digits) || !closeVolume(false)) return false;
     ++volume_;
-    if (!b_.needDisk(volume_)) return false;
+    if (!events_.needDisk(volume_)) return false;
     if (!openVolume()) {
-        fail(4);
+        writeFailed();
         return false;
     }
     return true;
@@ -157,40 +154,24 @@ bool ArchiveWriter::finish()
     if (!file_) return true;  // the caller's stream
     if (!closeVolume(true)) return false;
     // A set of several volumes, or an archive that replaces an older one, is read back first.
-    if ((volume_ > 1 || QFileInfo::exists(name_)) && !readBack()) {
-        fail(4);
-        b_.ErrorFile = name_;
-        return false;
+    if (volume_ > 1 || QFileInfo::exists(name_)) {
+        const QString problem = settings_.readBack ? settings_.readBack(pending_) : QString();
+        if (!problem.isEmpty()) {
+            fail(Kind::WriteFailed, 4);
+            run_.error.file = name_;
+            run_.error.detail =
+                QString("Os volumes novos não se leram de volta iguais ao que foi gravado (%1): o "
+                        "backup anterior com esse nome foi mantido. Faça o backup de novo (um "
+                        "arquivo que mudava durante a cópia também causa isto).").arg(problem);
+            return false;
+        }
     }
     if (!volumeset::place(name_, volume_, before_)) {
-        fail(4);
+        fail(Kind::WriteFailed, 4);
         return false;
     }
     pending_.clear();
     return true;
-}
-
-// Every volume of the new set decodes before the older set is touched.
-bool ArchiveWriter::readBack()
-{
-    TBackupFile check;
-    QString problem;
-    check.OnError = [&problem](TBackupFile* c, qint32, const QString& message) {
-        problem = message + (c->ErrorFile.isEmpty() ? QString() : ": " + c->ErrorFile);
-    };
-    check.OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
-    bool ok = false;
-    try {
-        ok = check.Verify(pending_) && problem.isEmpty();
-    } catch (const BackupException& e) {
-        problem = e.message();
-    }
-    if (!ok)
-        b_.ErrorDetail = QString("Os volumes novos não se leram de volta iguais ao que foi gravado "
-                                 "(%1): o backup anterior com esse nome foi mantido. Faça o backup "
-                                 "de novo (um arquivo que mudava durante a cópia também causa isto).")
-                             .arg(problem);
-    return ok;
 }
 
 void ArchiveWriter::discard()
@@ -200,6 +181,6 @@ void ArchiveWriter::discard()
     dev_ = nullptr;
     if (pending_.isEmpty()) return;
     QFile::remove(pending_);
-    for (int n = 2; n <= volume_; ++n) QFile::remove(TBackupFile::volumeName(pending_, n));
+    for (int n = 2; n <= volume_; ++n) QFile::remove(volumeset::volumeName(pending_, n));
     pending_.clear();
 }

@@ -7,16 +7,27 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include "backup/RunState.h"
 #include "backup/VolumeSet.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
-class TBackupFile;
-
 class ArchiveWriter {
 public:
-    ArchiveWriter(TBackupFile& b, const QString& name) : b_(b), name_(name) {}
+    struct Settings {
+        qint32 maxSize = 0;           // bytes per volume; 0: one volume
+        int zlibLevel = 1;
+        QIODevice* stream = nullptr;  // the target when the name is ":STREAM"
+        // Reads the pending set whose volume 1 is at the path back: what is wrong, or empty.
+        std::function<QString(const QString& pending)> readBack;
+    };
+    // Writes into `run`'s counts and error (4 for a failed write); volumes are asked of
+    // `events`.
+    ArchiveWriter(backup::RunState& run, backup::RunEvents& events, const QString& name,
+                  Settings settings)
+        : run_(run), events_(events), name_(name), settings_(std::move(settings)) {}
     ~ArchiveWriter();
 
     // Opens the first volume (or the caller's stream); false on failure.
@@ -26,7 +37,7 @@ public:
     // Writes an entry's name, date and the start of its data; cuts the volume first when the
     // entry would not fit in it. Error 4 on failure.
     bool beginEntry(const QByteArray& name, qint32 date);
-    // One file's data: segments of blocks, cut into volumes when MaxSize is set.
+    // One file's data: segments of blocks, cut into volumes when maxSize is set.
     void writeData(QIODevice& in);
     // Writes the end marker, reads the new set back (when it has several volumes or replaces
     // an archive) and puts it in place; error 4 on failure.
@@ -38,12 +49,14 @@ private:
     bool cutVolume();
     bool openVolume();
     bool closeVolume(bool last);
-    bool readBack();
-    void fail(int code);
+    void fail(backup::RunError::Kind kind, int code);
+    void writeFailed();
     qint64 pos() const { return dev_->pos(); }
 
-    TBackupFile& b_;
+    backup::RunState& run_;
+    backup::RunEvents& events_;
     QString name_;
+    Settings settings_;
     std::unique_ptr<QSaveFile> file_;
     QIODevice* dev_ = nullptr;
     QString pending_;  // volume 1 under its pending name

@@ -2,8 +2,8 @@
 
 #include "backup/ArchiveBytes.h"
 #include "backup/BlockWriter.h"
+#include "backup/BackupException.h"
 #include "backup/DosDate.h"
-#include "backup/backup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,6 +23,8 @@ bool isLink(const QString& path)
 }
 
 bool badPart(const QString& p) { return p.isEmpty() || p == "." || p == ".."; }
+
+using Kind = backup::RunError::Kind;
 
 }  // namespace
 
@@ -56,8 +58,11 @@ QString writeFailure(const QString& target, const QString& why)
                    "permite gravação; o arquivo que havia ali foi mantido.").arg(target, why);
 }
 
-QString readFailure(const QString& archive, const QString& target)
+QString readFailure(const QString& archive, const QString& target, bool verify)
 {
+    if (verify)
+        return QString("Falha ao ler o backup %1 em %2: o backup está incompleto ou danificado. "
+                       "Use outra cópia do backup.").arg(archive, target);
     return QString("Falha ao ler o backup %1 ao restaurar %2: o backup está incompleto ou "
                    "danificado. Use outra cópia do backup; %2 foi mantido como estava.")
         .arg(archive, target);
@@ -65,12 +70,12 @@ QString readFailure(const QString& archive, const QString& target)
 
 }  // namespace
 
-RestoreRun::RestoreRun(TBackupFile& b, QIODevice* dev, std::unique_ptr<QFile> file,
-                       const QString& archiveName, const QString& dest, bool verify)
-    : b_(b), dev_(dev), file_(std::move(file)), archiveName_(archiveName), dest_(dest),
-      reader_(b, dev), set_(archiveName), verify_(verify)
+RestoreRun::RestoreRun(backup::RunState& run, backup::RunEvents& events, QIODevice* dev,
+                       std::unique_ptr<QFile> file, const QString& archiveName, Settings settings)
+    : run_(run), events_(events), dev_(dev), file_(std::move(file)), archiveName_(archiveName),
+      settings_(std::move(settings)), reader_(run, events, dev), set_(archiveName)
 {
-    reader_.setStrict(verify);
+    reader_.setStrict(settings_.verify);
 }
 
 RestoreRun::~RestoreRun() = default;  // a file not put in place is dropped with its QSaveFile
@@ -106,8 +111,8 @@ QString RestoreRun::targetFor(const QByteArray& stored, const QString& dest, boo
 // No link inside the destination is followed: neither a folder on the way nor the file.
 bool RestoreRun::safeTarget(const QString& target) const
 {
-    const QString base = QDir::cleanPath(dest_);
-    if (dest_.isEmpty() || !target.startsWith(base + '/')) return !isLink(target);
+    const QString base = QDir::cleanPath(settings_.dest);
+    if (settings_.dest.isEmpty() || !target.startsWith(base + '/')) return !isLink(target);
     QString path = base;
     for (const QString& part : target.mid(base.size() + 1).split('/')) {
         path += '/' + part;
@@ -119,7 +124,7 @@ bool RestoreRun::safeTarget(const QString& target) const
 
 void RestoreRun::run()
 {
-    while (b_.continue_) {
+    while (run_.going) {
         const qint32 nameLength = backupfmt::takeInt(dev_);
         if (nameLength == 0) {
             finishPending();
@@ -136,7 +141,7 @@ void RestoreRun::run()
         }
         const qint32 date = backupfmt::takeInt(dev_);
         finishPending();  // the entry before this one is complete
-        if (!b_.continue_) break;
+        if (!run_.going) break;
         entry(name, date);
     }
     // A run that stopped inside a file leaves that file as it was.
@@ -153,7 +158,7 @@ bool RestoreRun::nextVolume(const QByteArray& name)
     });
     const int volume = ok ? digits.toInt() : 0;
     if (!ok || volume <= volume_) {
-        b_.setError(5, archiveName_);
+        run_.fail(Kind::ArchiveDamaged, 5, archiveName_);
         return false;
     }
     volume_ = volume;
@@ -162,22 +167,22 @@ bool RestoreRun::nextVolume(const QByteArray& name)
     // A handler that keeps answering OK while the volume is missing gets a bounded number of
     // tries, never an endless loop.
     for (int tries = 0; tries < 100; ++tries) {
-        if (!b_.needDisk(volume)) break;
+        if (!events_.needDisk(volume)) break;
         next = set_.path(volume);
         if (QFile::exists(next)) break;
         next.clear();
     }
-    if (!b_.continue_ || next.isEmpty() || !file_) {
-        b_.continue_ = false;
+    if (!run_.going || next.isEmpty() || !file_) {
+        run_.going = false;
         return false;
     }
     file_ = std::make_unique<QFile>(next);
     if (!file_->open(QIODevice::ReadOnly)) {
-        b_.setError(3, next);
+        run_.fail(Kind::ArchiveUnreadable, 3, next);
         return false;
     }
     if (!set_.belongs(volume, next)) {
-        b_.setError(5, next, TBackupFile::foreignVolumeMessage(next));
+        run_.fail(Kind::ArchiveDamaged, 5, next, volumeset::foreignMessage(next));
         return false;
     }
     dev_ = file_.get();
@@ -191,55 +196,47 @@ void RestoreRun::entry(const QByteArray& name, qint32 date)
         readSizes();
         return;
     }
-    if (verify_) {
-        b_.currentFile_ = backupfmt::decodeText(name);
-        pending_ = std::make_unique<Target>(b_.currentFile_, true);
-        pending_->stored = b_.currentFile_;
+    if (settings_.verify) {
+        run_.currentFile = backupfmt::decodeText(name);
+        pending_ = std::make_unique<Target>(run_.currentFile, true);
+        pending_->stored = run_.currentFile;
         readPending();
         return;
     }
-    QString target = targetFor(name, dest_, b_.RestoreFullPath);
+    QString target = targetFor(name, settings_.dest, settings_.fullPath);
     if (target.isEmpty()) {
         // Passed over with error 1; the entries after it are restored as usual.
-        b_.setError(1, backupfmt::decodeText(name),
+        run_.fail(Kind::ArchiveDamaged, 1, backupfmt::decodeText(name),
                     QString("O nome %1 guardado no backup tem partes vazias, \".\" ou \"..\", ou "
                             "sai da pasta de destino: este arquivo não foi restaurado.")
                         .arg(backupfmt::decodeText(name)));
-        b_.continue_ = true;
+        run_.going = true;
         reader_.segment(nullptr, false);
         return;
     }
     const bool exists = QFileInfo::exists(target) || isLink(target);
     // Dates compare as unsigned: from 2044 on the top bit of the MS-DOS date is set.
     const bool older = exists && quint32(backupfmt::fileDate(target)) < quint32(date);
-    bool decision = true;
-    switch (b_.RestoreMode) {
-    case TBackupFile::rmAll: decision = true; break;
-    case TBackupFile::rmNoOverwrite: decision = !exists; break;
-    case TBackupFile::rmNewer: decision = !exists || older; break;
-    case TBackupFile::rmExisting: decision = exists; break;
-    case TBackupFile::rmExistingNewer: decision = older; break;
-    }
-    if (b_.OnRestoreFile) b_.OnRestoreFile(&b_, target, date, decision);
-    if (!decision) {
+    if (!events_.restoreFile(target, date, exists, older)) {
         reader_.segment(nullptr, false);
         return;
     }
     const QString folder = QFileInfo(target).absolutePath();
     if (!safeTarget(target) || (QDir().mkpath(folder), !QFileInfo(folder).isDir())) {
-        b_.setError(1, target, QString("%1 não pode ser gravado: um link no caminho, ou a pasta "
+        run_.fail(Kind::WriteFailed, 1, target, QString("%1 não pode ser gravado: um link no caminho, ou a pasta "
                                        "%2 não pôde ser criada. Escolha outra pasta de destino.")
                                    .arg(target, folder));
-        b_.continue_ = true;
+        run_.going = true;
         reader_.segment(nullptr, false);
         return;
     }
-    b_.currentFile_ = target;
+    run_.currentFile = target;
     pending_ = std::make_unique<Target>(target, false);
     pending_->stored = backupfmt::decodeText(name);
     pending_->date = date;
     if (!pending_->file.open(QIODevice::WriteOnly)) {
-        b_.setError(1, target, writeFailure(target, pending_->file.errorString()));
+        run_.fail(backup::writeFailure(pending_->file), 1, target,
+                  writeFailure(target, pending_->file.errorString()));
         pending_.reset();
         return;
     }
@@ -252,12 +249,18 @@ void RestoreRun::readPending()
         reader_.segment(pending_.get(), true);
     } catch (const BackupException&) {
         const QString target = pending_->file.fileName();
-        b_.setError(1, target, pending_->writeFailed
-                                   ? writeFailure(target, pending_->file.errorString())
-                                   : readFailure(file_ ? file_->fileName() : archiveName_, target));
+        if (pending_->writeFailed)
+            run_.fail(backup::writeFailure(pending_->file), 1, target,
+                      writeFailure(target, pending_->file.errorString()));
+        else
+            run_.fail(Kind::ArchiveDamaged, 1, target, readFailure(volume(), target, settings_.verify));
     }
-    if (b_.error_ != 0 && b_.ErrorFile.isEmpty()) b_.ErrorFile = pending_->file.fileName();
-    if (!b_.continue_) pending_.reset();
+    // A block that did not decode: the file it belongs to, in the archive read.
+    if (run_.failed() && run_.error.file.isEmpty()) {
+        run_.error.file = pending_->file.fileName();
+        run_.error.detail = readFailure(volume(), run_.error.file, settings_.verify);
+    }
+    if (!run_.going) pending_.reset();
 }
 
 void RestoreRun::finishPending()
@@ -269,7 +272,7 @@ void RestoreRun::finishPending()
     // changed while it was copied).
     const auto listed = sizes_.constFind(t->stored);
     if (listed != sizes_.cend() && *listed != t->written) {
-        b_.setError(5, target, QString("%1 tem %2 bytes no backup e %3 na lista de arquivos: os "
+        run_.fail(Kind::ArchiveDamaged, 5, target, QString("%1 tem %2 bytes no backup e %3 na lista de arquivos: os "
                                        "volumes são de backups diferentes (ou o arquivo mudou "
                                        "durante a cópia). Use os volumes gravados juntos; %1 não "
                                        "foi restaurado.")
@@ -277,15 +280,16 @@ void RestoreRun::finishPending()
         return;
     }
     if (t->verify) {
-        ++b_.FilesDone;
+        events_.fileDone();
         return;
     }
     if (!t->writer.finish() || !backupfmt::commitWhole(t->file)) {
-        b_.setError(1, target, writeFailure(target, t->file.errorString()));
+        run_.fail(backup::writeFailure(t->file), 1, target,
+                  writeFailure(target, t->file.errorString()));
         return;
     }
     backupfmt::setFileDate(target, t->date);
-    ++b_.FilesDone;
+    events_.fileDone();
 }
 
 // The information entry's lines "name TAB date = size", kept by name: a file restored or
@@ -317,6 +321,6 @@ void RestoreRun::readSizes()
     try {
         reader_.segment(&lines, false);
     } catch (const BackupException&) {
-        b_.setError(5, "FILE:LIST");
+        run_.fail(Kind::ArchiveDamaged, 5, "FILE:LIST");
     }
 }

@@ -1,7 +1,6 @@
 #include "backup/VolumeSet.h"
 
 #include "backup/ArchiveBytes.h"
-#include "backup/backup.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +22,20 @@ bool sameMark(const std::optional<Mark>& m, const QByteArray& id, int n)
 }
 
 }  // namespace
+
+QString volumeName(const QString& archive, int n)
+{
+    const QString digits = ("00" + QString::number(n)).right(3);
+    const QString suffix = QFileInfo(archive).suffix();
+    const QString stem = suffix.isEmpty() ? archive : archive.left(archive.size() - suffix.size() - 1);
+    return stem + "." + digits;
+}
+
+QString foreignMessage(const QString& volume)
+{
+    return QString("O volume %1 é de outro backup com o mesmo nome: os volumes não formam um "
+                   "backup só. Use os volumes gravados juntos (ou faça um novo backup).").arg(volume);
+}
 
 QByteArray markBytes(const Mark& m)
 {
@@ -68,9 +81,9 @@ VolumeSet::VolumeSet(const QString& archive) : archive_(archive), first_(markOf(
 
 QString VolumeSet::path(int n) const
 {
-    const QString own = TBackupFile::volumeName(archive_, n);
+    const QString own = volumeName(archive_, n);
     if (!first_ || sameMark(markOf(own), first_->id, n)) return own;
-    const QString pending = TBackupFile::volumeName(pendingName(archive_), n);
+    const QString pending = volumeName(pendingName(archive_), n);
     return sameMark(markOf(pending), first_->id, n) ? pending : own;
 }
 
@@ -99,8 +112,8 @@ void settle(const QString& archive)
     const QString pending = pendingName(archive);
     if (first && first->volume == 1 && !first->last) {
         for (int n = 2; n <= backupfmt::kMaxVolumes; ++n) {
-            const QString own = TBackupFile::volumeName(archive, n);
-            const QString waiting = TBackupFile::volumeName(pending, n);
+            const QString own = volumeName(archive, n);
+            const QString waiting = volumeName(pending, n);
             std::optional<Mark> m = markOf(waiting);
             if (sameMark(m, first->id, n)) {
                 ::rename(QFile::encodeName(waiting).constData(), QFile::encodeName(own).constData());
@@ -114,7 +127,7 @@ void settle(const QString& archive)
     }
     QFile::remove(pending);
     for (int n = 2; n <= backupfmt::kMaxVolumes; ++n) {
-        const QString waiting = TBackupFile::volumeName(pending, n);
+        const QString waiting = volumeName(pending, n);
         if (QFileInfo::exists(waiting)) QFile::remove(waiting);
     }
 }
@@ -128,12 +141,12 @@ bool place(const QString& archive, int count, const std::optional<Mark>& before)
         return false;
     syncFolderOf(archive);
     for (int n = 2; n <= count; ++n)
-        ::rename(QFile::encodeName(TBackupFile::volumeName(pending, n)).constData(),
-                 QFile::encodeName(TBackupFile::volumeName(archive, n)).constData());
+        ::rename(QFile::encodeName(volumeName(pending, n)).constData(),
+                 QFile::encodeName(volumeName(archive, n)).constData());
     // Volumes of the set before that the new one does not reach are no part of any archive.
     if (before && before->volume == 1 && !before->last) {
         for (int n = std::max(count + 1, 2); n <= backupfmt::kMaxVolumes; ++n) {
-            const QString own = TBackupFile::volumeName(archive, n);
+            const QString own = volumeName(archive, n);
             const std::optional<Mark> m = markOf(own);
             if (!sameMark(m, before->id, n)) break;
             QFile::remove(own);

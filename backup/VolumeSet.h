@@ -24,13 +24,19 @@ struct Mark {
     bool last = false;
 };
 
+// The file name of volume `n` (2 and up) of an archive: its extension replaced by the three
+// digits of `n`.
+QString volumeName(const QString& archive, int n);
+// "O volume X é de outro backup com o mesmo nome..." for a volume of another set.
+QString foreignMessage(const QString& volume);
+
 QByteArray markBytes(const Mark& m);
 // The mark at the end of the file at `path`, if it has one.
 std::optional<Mark> markOf(const QString& path);
 QByteArray newId();
 
 // Where a backup writes volume 1 of `archive` before it is in place; volume n is
-// TBackupFile::volumeName of it.
+// volumeName of it.
 QString pendingName(const QString& archive);
 
 class VolumeSet {

@@ -20,10 +20,37 @@
 namespace {
 
 using backupfmt::int32le;
+using Kind = backup::RunError::Kind;
 const QString kStream = ":STREAM";
 const QByteArray kFileList = "FILE:LIST";
 
-}  // namespace
+int zlibLevel(TBackupFile::TCompressionLevel l)
+{
+    switch (l) {
+    case TBackupFile::clFastest: return 1;
+    case TBackupFile::clNone: return 0;
+    case TBackupFile::clDefault: return -1;
+    case TBackupFile::clMax: return 9;
+    }
+    return 1;
+}
+
+// Every volume of a new set decodes before the older set is touched: what is wrong, or empty.
+QString readBackSet(const QString& pending)
+{
+    TBackupFile check;
+    QString problem;
+    check.OnError = [&problem](TBackupFile* c, qint32, const QString& message) {
+        problem = message + (c->ErrorFile.isEmpty() ? QString() : ": " + c->ErrorFile);
+    };
+    check.OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
+    try {
+        if (check.Verify(pending) && problem.isEmpty()) return {};
+    } catch (const BackupException& e) {
+        problem = e.message();
+    }
+    return problem.isEmpty() ? QString("a leitura não chegou ao fim") : problem;
+}
 
 // Sets Busy for the length of a run and clears it however the run ends.
 struct BusyScope {
@@ -31,6 +58,8 @@ struct BusyScope {
     explicit BusyScope(bool& b) : busy(b) { busy = true; }
     ~BusyScope() { busy = false; }
 };
+
+}  // namespace
 
 TBackupFile::TBackupFile(QObject* owner) : QObject(owner) {}
 TBackupFile::~TBackupFile() = default;
@@ -41,45 +70,16 @@ void TBackupFile::setBackupMode(TBackupMode m)
     if (m == bmIncremental) SetArchiveFlag = true;
 }
 
-QString TBackupFile::errorMessage(int code)
-{
-    switch (code) {
-    case 1: return "Cannot read file";
-    case 2: return "Overwriting file failed";
-    case 3: return "Cannot read archive";
-    case 4: return "Cannot write to archive";
-    case 5: return "Invalid archive type";
-    case 6: return "Compression error";
-    case 7: return "Cannot create temporary file to save the file IDs";
-    default: return {};
-    }
-}
-
-QString TBackupFile::volumeName(const QString& archiveName, int n)
-{
-    const QString digits = ("00" + QString::number(n)).right(3);
-    const QFileInfo info(archiveName);
-    const QString suffix = info.suffix();
-    const QString stem = suffix.isEmpty() ? archiveName : archiveName.left(archiveName.size() - suffix.size() - 1);
-    return stem + "." + digits;
-}
-
 QString TBackupFile::volumePath(const QString& archiveName, int n)
 {
     return volumeset::VolumeSet(archiveName).path(n);
-}
-
-QString TBackupFile::foreignVolumeMessage(const QString& volume)
-{
-    return QString("O volume %1 é de outro backup com o mesmo nome: os volumes não formam um "
-                   "backup só. Use os volumes gravados juntos (ou faça um novo backup).").arg(volume);
 }
 
 // A volume of another set found where this archive continues: said, and nothing is read.
 bool TBackupFile::refuseForeign(const QString& volume)
 {
     if (volume.isEmpty()) return false;
-    setError(5, volume, foreignVolumeMessage(volume));
+    setError(Kind::ArchiveDamaged, 5, volume, foreignVolumeMessage(volume));
     report();
     return true;
 }
@@ -87,7 +87,7 @@ bool TBackupFile::refuseForeign(const QString& volume)
 qint32 TBackupFile::CompressionRate() const
 {
     if (TotalSize == 0) return 0;
-    return qint32(100 - writtenSize_ * 100 / TotalSize);
+    return qint32(100 - run_.written * 100 / TotalSize);
 }
 
 int TBackupFile::percent(qint64 processed, qint64 total)
@@ -95,13 +95,12 @@ int TBackupFile::percent(qint64 processed, qint64 total)
     return total > 0 ? int(processed * 100 / total) : 0;
 }
 
-void TBackupFile::progress(const QString& fileName, qint64 processed)
+void TBackupFile::progress()
 {
     if (!OnProgress) return;
-    const int percent = TBackupFile::percent(processed, totalForProgress_);
-    bool cont = continue_;
-    OnProgress(this, fileName, percent, cont);
-    if (!cont) continue_ = false;
+    bool cont = run_.going;
+    OnProgress(this, run_.currentFile, percent(run_.processed, run_.total), cont);
+    if (!cont) run_.going = false;
 }
 
 bool TBackupFile::needDisk(int volume)
@@ -109,39 +108,57 @@ bool TBackupFile::needDisk(int volume)
     bool cont = true;
     if (OnNeedDisk) OnNeedDisk(this, quint16(volume), cont);
     else cont = backupui::askDisk(QString("Insira o disco %1 e click em OK para continuar.").arg(volume));
-    continue_ = cont;
+    run_.going = cont;
     return cont;
 }
 
-void TBackupFile::setError(int code, const QString& file, const QString& detail)
+bool TBackupFile::restoreFile(QString& target, qint32 date, bool exists, bool older)
 {
-    error_ = code;
-    ErrorFile = file;
-    ErrorDetail = detail;
-    continue_ = false;
+    bool decision = true;
+    switch (RestoreMode) {
+    case rmAll: decision = true; break;
+    case rmNoOverwrite: decision = !exists; break;
+    case rmNewer: decision = !exists || older; break;
+    case rmExisting: decision = exists; break;
+    case rmExistingNewer: decision = older; break;
+    }
+    if (OnRestoreFile) OnRestoreFile(this, target, date, decision);
+    return decision;
+}
+
+void TBackupFile::startRun()
+{
+    run_.start();
+    ErrorFile.clear();
+    ErrorDetail.clear();
+    FilesDone = 0;
+}
+
+void TBackupFile::setError(Kind kind, int code, const QString& file, const QString& detail)
+{
+    run_.fail(kind, code, file, detail);
 }
 
 void TBackupFile::report()
 {
-    if (error_ == 0) return;
-    if (OnError) OnError(this, error_, errorMessage(error_));
-    else if (ErrorDetail.isEmpty()) backupui::showError(errorMessage(error_));
-    else backupui::showError(errorMessage(error_) + "\n\n" + ErrorDetail);
+    ErrorFile = run_.error.file;
+    ErrorDetail = run_.error.detail;
+    if (!run_.failed()) return;
+    const QString text = errorMessage(run_.error.code);
+    const QString said = run_.error.message();
+    if (OnError) OnError(this, run_.error.code, text);
+    else backupui::showError(said.isEmpty() ? text : text + "\n\n" + said);
 }
 
 // ---- backup ----
 
 bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
 {
-    error_ = 0;
-    ErrorFile.clear();
-    ErrorDetail.clear();
+    startRun();
     BusyScope busy(busy_);
-    continue_ = true;
-    FilesDone = 0;
     // A volume too small for one block after its segment tag would never end.
     if (MaxSize < 0 || (MaxSize > 0 && MaxSize < backupfmt::kMinVolume)) {
-        setError(4, archiveName);
+        setError(Kind::WriteFailed, 4, archiveName);
         busy_ = false;
         report();
         return false;
@@ -149,26 +166,28 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
     // What a backup stopped before left beside the archive is finished or removed first.
     if (archiveName != kStream) volumeset::settle(archiveName);
     QStringList list = buildList(files, archiveName);
-    totalForProgress_ = 0;
-    progress(QString(), 0);
+    progress();
     // One lock over every listed file, before their sizes are taken and their first byte read.
     std::shared_ptr<void> lock;
     if (ReadLock) {
         QString failed;
-        if (!(lock = ReadLock(list, failed))) setError(1, failed);
+        if (!(lock = ReadLock(list, failed))) setError(Kind::Busy, 1, failed);
     }
 
     TotalSize = 0;
     qint64 total = 0;
     QByteArray info;
     for (const QString& path : list) {
-        if (!continue_) break;
+        if (!run_.going) break;
         const QFileInfo f(path);
         if (!f.exists()) continue;
         total += f.size();
         // Sizes are 32-bit in the format: refuse what would not fit before writing anything.
         if (f.size() > backupfmt::kMaxSize || total > backupfmt::kMaxSize) {
-            setError(1, path);
+            setError(Kind::SourceUnreadable, 1, path,
+                     QString("%1 passa de 2 GiB com os arquivos listados antes dele, o maior "
+                             "tamanho que um backup guarda: faça o backup em partes. Nenhum "
+                             "backup foi gravado.").arg(path));
             break;
         }
         if (SaveFileID)
@@ -177,67 +196,72 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
                     + QByteArray::number(f.size()) + "\r\n";
     }
     std::unique_ptr<QTemporaryFile> ids;
-    if (continue_ && SaveFileID) {
+    if (run_.going && SaveFileID) {
         ids = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/FIDXXXXXX");
         if (ids->open() && ids->write(info) == info.size() && ids->flush()) {
             list.prepend(ids->fileName());
             total += info.size();
         } else {
-            setError(7, ids->fileName());
+            setError(backup::writeFailure(*ids), 7, ids->fileName());
         }
     }
     TotalSize = qint32(std::min(total, backupfmt::kMaxSize));
-    totalForProgress_ = TotalSize;
+    run_.total = TotalSize;
 
     bool result = false;
-    ArchiveWriter w(*this, archiveName);
-    if (continue_) {
+    ArchiveWriter w(run_, *this, archiveName,
+                    {MaxSize, zlibLevel(CompressionLevel), BackupStream, readBackSet});
+    if (run_.going) {
         FileCount = qint32(list.size() - (SaveFileID ? 1 : 0));
         const QByteArray title = backupfmt::toCp1252(BackupTitle);
-        if (!w.open() || !w.write(int32le(qint32(title.size())) + title + int32le(TotalSize)
-                                  + int32le(FileCount)))
-            setError(4, archiveName);
+        if (!w.open())
+            setError(Kind::WriteFailed, 4, archiveName);
+        else if (!w.write(int32le(qint32(title.size())) + title + int32le(TotalSize)
+                          + int32le(FileCount)))
+            run_.error.file = archiveName;
     }
-    processedSize_ = 0;
-    writtenSize_ = 0;
+    run_.processed = 0;
+    run_.written = 0;
     archiveflag::State flags;
     QList<std::pair<QString, QString>> stored;  // path and its stamp before it was read
-    for (int i = 0; i < list.size() && continue_; ++i) {
+    for (int i = 0; i < list.size() && run_.going; ++i) {
         const QString& path = list[i];
         if (!QFileInfo::exists(path)) continue;  // vanished since it was listed
         const bool isInfo = SaveFileID && i == 0;
-        currentFile_ = path;
+        run_.currentFile = path;
         const QString stamp = archiveflag::stamp(path);
         const std::unique_ptr<QIODevice> in = backupfmt::openSource(path);
         if (!in) {
-            setError(1, path);
+            setError(Kind::SourceUnreadable, 1, path);
             break;
         }
         const QByteArray name = isInfo ? kFileList : backupfmt::encodeText(path.trimmed());
         if (!w.beginEntry(name, backupfmt::fileDate(path))) break;
         w.writeData(*in);
-        if (error_ == 0 && continue_ && !isInfo) {
+        if (!run_.failed() && run_.going && !isInfo) {
             ++FilesDone;
             stored << std::pair(path, stamp);
         }
     }
-    if (error_ != 0 && ErrorFile.isEmpty()) ErrorFile = error_ == 4 ? archiveName : currentFile_;
+    backup::RunError& error = run_.error;
+    if (run_.failed() && error.file.isEmpty())
+        error.file = error.code == 4 ? archiveName : run_.currentFile;
     lock.reset();
-    if (continue_) result = w.finish();
+    if (run_.going) result = w.finish();
     if (!result) {
         // Only a complete archive is left behind: a cut one would restore as if it were whole.
         w.discard();
-        if (error_ == 4 && ErrorFile.isEmpty()) ErrorFile = archiveName;
+        if (error.code == 4 && error.file.isEmpty()) error.file = archiveName;
     } else if (SetArchiveFlag) {
         for (const auto& [path, stamp] : stored) flags.clear(path, stamp);
         flags.save();
     }
     ids.reset();
-    bool cont = continue_;
+    bool cont = run_.going;
     if (OnProgress) OnProgress(this, QString(), 100, cont);
     busy_ = false;
     report();
-    return result && error_ == 0;
+    return result && !run_.failed();
 }
 
 // ---- reading ----
@@ -294,8 +318,7 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
     } else {
         if (!file.exists()) return false;
         if (!file.open(QIODevice::ReadOnly)) {
-            error_ = 3;
-            ErrorFile = archiveName;
+            setError(Kind::ArchiveUnreadable, 3, archiveName);
             report();
             return false;
         }
@@ -315,16 +338,16 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
         if (nameLength > backupfmt::kMaxName) throw BackupException("Invalid archive type");
         if (backupfmt::take(dev, nameLength) != kFileList) return false;
         backupfmt::takeInt(dev);
-        continue_ = true;
-        const int before = error_;
-        error_ = 0;
+        const backup::RunError before = run_.error;
+        run_.error = {};
+        run_.going = true;
         LineSink lines(onLine);
-        ArchiveReader reader(*this, dev);
+        ArchiveReader reader(run_, *this, dev);
         reader.segment(&lines, false);
         // A first volume with room for little more than its header continues the list in the
         // next volumes; their numbers must grow. A missing volume ends the list read so far.
         std::unique_ptr<QFile> volume;
-        for (int number = 1; archiveName != kStream && error_ == 0;) {
+        for (int number = 1; archiveName != kStream && !run_.failed();) {
             const qint32 length = backupfmt::takeInt(dev);
             if (length != 12) break;
             const QByteArray next = backupfmt::take(dev, length);
@@ -342,13 +365,12 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
             reader.setDevice(dev);
             reader.segment(&lines, false);
         }
-        if (error_ != 0) throw BackupException("Invalid archive type");
-        error_ = before;
+        if (run_.failed()) throw BackupException("Invalid archive type");
+        run_.error = before;
         lines.finish();
         return true;
     } catch (const BackupException&) {
-        error_ = 5;
-        ErrorFile = archiveName;
+        setError(Kind::ArchiveDamaged, 5, archiveName);
         report();
     }
     return false;
@@ -382,11 +404,7 @@ bool TBackupFile::readArchive(const QString& archiveName, const QString& destFol
 {
     QString dest = destFolder;
     if (!dest.isEmpty() && !dest.endsWith('/') && !dest.endsWith('\\')) dest += '/';
-    error_ = 0;
-    ErrorFile.clear();
-    ErrorDetail.clear();
-    FilesDone = 0;
-    continue_ = true;
+    startRun();
     std::unique_ptr<QFile> file;
     QIODevice* dev = nullptr;
     if (archiveName == kStream) {
@@ -411,10 +429,10 @@ bool TBackupFile::readArchive(const QString& archiveName, const QString& destFol
     } catch (const BackupException&) {
         throw BackupException("Cannot read archive");
     }
-    processedSize_ = 0;
-    totalForProgress_ = TotalSize;
-    RestoreRun(*this, dev, std::move(file), archiveName, dest, verify).run();
-    const bool result = error_ == 0 && continue_;
+    run_.total = TotalSize;
+    RestoreRun(run_, *this, dev, std::move(file), archiveName, {dest, RestoreFullPath, verify})
+        .run();
+    const bool result = !run_.failed() && run_.going;
     bool cont = true;
     if (OnProgress) OnProgress(this, QString(), 100, cont);
     busy_ = false;

@@ -3,6 +3,10 @@
 // information, and restores its files into a folder by one of five restore modes.
 #pragma once
 
+#include "backup/BackupException.h"
+#include "backup/RunState.h"
+#include "backup/VolumeSet.h"
+
 #include <QIODevice>
 #include <QObject>
 #include <QPointer>
@@ -11,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-class TBackupFile : public QObject {
+class TBackupFile : public QObject, private backup::RunEvents {
     Q_OBJECT
     Q_PROPERTY(QString Version READ Version WRITE setVersion)
     Q_PROPERTY(QString BackupTitle MEMBER BackupTitle)
@@ -100,50 +104,46 @@ public:
     bool GetArchiveInfo(const QString& archiveName,
                         const std::function<void(const QString& line)>& onLine, QString& title);
     qint32 CompressionRate() const;
-    void Abort() { continue_ = false; }
+    void Abort() { run_.going = false; }
+    // The last run's error, with its kind and, for the operator, its Portuguese message; as
+    // OnError is called, the error it reports.
+    const backup::RunError& LastError() const { return run_.error; }
 
     // The error messages by code (1 to 7).
-    static QString errorMessage(int code);
+    static QString errorMessage(int code) { return backup::RunError::engineText(code); }
     // The percentage of OnProgress, formed in 64 bits.
     static int percent(qint64 processed, qint64 total);
     // The file name of volume `n` (2 and up) of an archive.
-    static QString volumeName(const QString& archiveName, int n);
+    static QString volumeName(const QString& archiveName, int n)
+    {
+        return volumeset::volumeName(archiveName, n);
+    }
     // The file that holds volume `n` of the archive: its own name, or the name it waits under
     // while a backup puts its set in place.
     static QString volumePath(const QString& archiveName, int n);
     // "O volume X é de outro backup com o mesmo nome..." for a volume of another set.
-    static QString foreignVolumeMessage(const QString& volume);
+    static QString foreignVolumeMessage(const QString& volume)
+    {
+        return volumeset::foreignMessage(volume);
+    }
 
 private:
-    friend class ArchiveWriter;
-    friend class ArchiveReader;
-    friend class RestoreRun;
     QStringList buildList(const QStringList& files, const QString& archiveName);
-    void progress(const QString& fileName, qint64 processed);
-    bool needDisk(int volume);
     void note(const QString& text);
-    void setError(int code, const QString& file, const QString& detail = {});
+    // A new run: no error, going, nothing counted.
+    void startRun();
+    void setError(backup::RunError::Kind kind, int code, const QString& file,
+                  const QString& detail = {});
+    // The run's error shown (OnError, else the error box); ErrorFile and ErrorDetail set.
     void report();
     bool readArchive(const QString& archiveName, const QString& destFolder, bool verify);
     bool refuseForeign(const QString& volume);
+    // The run's events (backup::RunEvents).
+    void progress() override;
+    bool needDisk(int volume) override;
+    void fileDone() override { ++FilesDone; }
+    bool restoreFile(QString& target, qint32 date, bool exists, bool older) override;
 
     bool busy_ = false;
-    bool continue_ = true;
-    int error_ = 0;
-    qint64 processedSize_ = 0;
-    qint64 writtenSize_ = 0;
-    qint64 totalForProgress_ = 0;
-    QString currentFile_;
-};
-
-// The exceptions that leave Backup and Restore ("Cannot read archive", "Invalid archive
-// type", a stream's own read error).
-class BackupException : public std::runtime_error {
-public:
-    explicit BackupException(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
-    const QString& message() const { return message_; }
-
-private:
-    QString message_;
+    backup::RunState run_;
 };

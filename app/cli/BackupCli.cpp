@@ -1,32 +1,11 @@
 #include "app/cli/BackupCli.h"
 
-#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
 #include <unistd.h>
 
 namespace backupcli {
-
-namespace {
-
-// The next volume: go on when its file is there, ask on a terminal, stop otherwise.
-bool nextVolume(const QString& archive, int volume, bool creating)
-{
-    const QString name = TBackupFile::volumePath(archive, volume);
-    if (creating || QFile::exists(name)) return true;
-    if (!terminal(STDIN_FILENO)) {
-        QTextStream(stderr) << "\nVolume " << volume << " não encontrado: " << name << "\n";
-        return false;
-    }
-    QTextStream(stderr) << "\nInsira o disco " << volume << " e tecle Enter para continuar "
-                        << "(ou digite c para cancelar): " << Qt::flush;
-    char line[64] = {};
-    if (!std::fgets(line, sizeof line, stdin)) return false;
-    return line[0] != 'c' && line[0] != 'C';
-}
-
-}  // namespace
 
 bool terminal(int fd) { return ::isatty(fd) == 1; }
 
@@ -40,71 +19,45 @@ void progressBar(const QString& file, int percent)
     err.flush();
 }
 
-void printError(QTextStream& err, const TBackupFile& b, int code, const QString& message)
+void printError(QTextStream& err, const backup::RunError& e)
 {
-    const QString& file = b.ErrorFile;
-    err << "Erro " << code << ": " << message;
-    if (!file.isEmpty()) err << ": " << file;
-    err << "\n";
-    if (!b.ErrorDetail.isEmpty()) {
-        err << b.ErrorDetail << "\n";
-        return;
+    if (e.code != 0) {
+        err << "Erro " << e.code << ": " << backup::RunError::engineText(e.code);
+        if (!e.file.isEmpty()) err << ": " << e.file;
+        err << "\n";
     }
-    switch (code) {
-    case 1:
-        err << "Falha ao ler " << file << ": verifique se o arquivo existe, se pode ser lido e se "
-            << "nenhum outro programa o mantém bloqueado.\n";
-        break;
-    case 2: case 4: case 7:
-        err << "Falha ao gravar " << file << ": verifique se há espaço no disco e se a pasta "
-            << "permite gravação; o backup anterior com esse nome foi mantido.\n";
-        break;
-    case 3:
-        err << "Falha ao ler o backup " << file << ": verifique se ele existe e se você pode lê-lo.\n";
-        break;
-    case 5: case 6:
-        err << "Falha ao ler o backup " << file << ": ele não é um backup ou está danificado. "
-            << "Use outra cópia do backup.\n";
-        break;
-    default: break;
-    }
+    err << e.message() << "\n";
 }
 
-void wire(TBackupFile& b, const QString& archive, bool creating, QTextStream& err)
+void warnNotLogged(QTextStream& err, const QString& problem)
+{
+    if (!problem.isEmpty())
+        err << "Aviso: a operação não pôde ser registrada no histórico: " << problem << "\n";
+}
+
+void wire(TBackupFile& b, QTextStream& err)
 {
     b.OnProgress = [](TBackupFile*, const QString& f, int p, bool&) { progressBar(f, p); };
-    b.OnNeedDisk = [archive, creating](TBackupFile*, quint16 disk, bool& cont) {
-        cont = nextVolume(archive, disk, creating);
-    };
-    b.OnError = [&err](TBackupFile* sender, qint32 code, const QString& msg) {
+    b.OnError = [&err](TBackupFile* sender, qint32, const QString&) {
         err << "\n";
-        printError(err, *sender, code, msg);
+        printError(err, sender->LastError());
     };
     b.OnNote = [&err](TBackupFile*, const QString& text) { err << "Aviso: " << text << "\n"; };
 }
 
-bool verifyArchive(cli::Context& ctx, const QString& archive)
+backup::Follow follow()
 {
-    TBackupFile b;
-    wire(b, archive, false, ctx.err);
-    try {
-        if (b.Verify(archive)) {
-            ctx.out << "Backup íntegro: " << b.FilesDone << " arquivo(s)\n";
-            return true;
-        }
-    } catch (const BackupException& e) {
-        ctx.err << e.message() << ": " << archive << "\n";
-    }
-    ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
-    return false;
-}
-
-void archiveUnreadable(cli::Context& ctx, const BackupException& e, const QString& archive)
-{
-    ctx.err << e.message() << ": " << archive << "\n"
-            << "Falha ao ler o backup " << archive << ": ele não pôde ser aberto, não é um backup "
-            << "ou está danificado. Confira o nome e as permissões do arquivo, ou use outra cópia "
-            << "do backup.\n";
+    backup::Follow f;
+    f.checking = progressBar;
+    f.missingVolume = [](int volume, const QString&) {
+        if (!terminal(STDIN_FILENO)) return false;
+        QTextStream(stderr) << "\nInsira o disco " << volume << " e tecle Enter para continuar "
+                            << "(ou digite c para cancelar): " << Qt::flush;
+        char line[64] = {};
+        if (!std::fgets(line, sizeof line, stdin)) return false;
+        return line[0] != 'c' && line[0] != 'C';
+    };
+    return f;
 }
 
 }  // namespace backupcli

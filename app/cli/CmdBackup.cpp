@@ -1,7 +1,6 @@
 // tolmare-cli backup and verificar-backup: writing an archive and reading it back.
 #include "app/cli/BackupCli.h"
 #include "backup/ArchiveBytes.h"
-#include "core/store/TableReadLock.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -52,44 +51,23 @@ int backupCommand(cli::Context& ctx)
         return 2;
     }
     const QString archive = ctx.args.takeFirst();
-    {
-        // A backup of nothing is no backup: it would replace the archive of that name.
-        TBackupFile probe;
-        if (probe.ListFiles(ctx.args, archive).isEmpty()) {
-            ctx.err << "Nenhum arquivo corresponde a " << ctx.args.join(" ") << ": confira as "
-                    << "pastas e os curingas. Nenhum backup foi gravado.\n";
-            return 1;
-        }
-        probe.setBackupMode(b.BackupMode);
-        if (probe.ListFiles(ctx.args, archive).isEmpty()) {
-            ctx.err << "Nenhum arquivo mudou desde o último backup incremental: nenhum backup foi "
-                    << "gravado (o backup " << archive << " que houver foi mantido).\n";
-            return 1;
-        }
-    }
-    wire(b, archive, true, ctx.err);
-    // Tables are read under one read lock over them all: the copy is one committed state even
-    // while another process writes them.
-    b.ReadLock = store::readLockTables;
-    try {
-        const bool ok = b.Backup(ctx.args, archive);
-        progressBar(QString(), 100);
-        if (terminal(STDERR_FILENO)) ctx.err << "\n";
-        if (!ok) {
-            ctx.err << "Backup falhou ou foi abortado; nenhum arquivo de backup foi gravado.\n";
-            return 1;
-        }
-        ctx.out << b.FilesDone << " arquivo(s), " << b.TotalSize << " bytes, compressão "
+    wire(b, ctx.err);
+    const backup::Outcome done = backup::runBackup(b, ctx.args, archive, verify, follow());
+    if (terminal(STDERR_FILENO)) ctx.err << "\n";
+    if (done.written)
+        ctx.out << done.files << " arquivo(s), " << b.TotalSize << " bytes, compressão "
                 << b.CompressionRate() << "%\n";
-        if (verify && !verifyArchive(ctx, archive)) return 1;
-        cli::logOperation(ctx, "Backup", QString("arquivo %1: %2 arquivo(s), %3 bytes%4")
-                                             .arg(archive).arg(b.FilesDone).arg(b.TotalSize)
-                                             .arg(verify ? ", lido de volta" : ""));
-        return 0;
-    } catch (const BackupException& e) {
-        ctx.err << e.message() << "\n";
+    if (!done.ok) {
+        if (!done.reported) printError(ctx.err, done.error);
+        if (done.written)
+            ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
+        else if (done.error.kind != backup::RunError::Kind::NothingToDo)
+            ctx.err << "Backup falhou ou foi abortado; nenhum arquivo de backup foi gravado.\n";
         return 1;
     }
+    if (verify) ctx.out << "Backup íntegro: " << done.checked << " arquivo(s)\n";
+    warnNotLogged(ctx.err, done.logProblem);
+    return 0;
 }
 
 int verificarCommand(cli::Context& ctx)
@@ -103,7 +81,15 @@ int verificarCommand(cli::Context& ctx)
         ctx.err << "Arquivo não encontrado: " << archive << "\n";
         return 1;
     }
-    return verifyArchive(ctx, archive) ? 0 : 1;
+    const backup::Outcome checked = backup::verifyArchive(archive, follow());
+    if (terminal(STDERR_FILENO)) ctx.err << "\n";
+    if (checked.ok) {
+        ctx.out << "Backup íntegro: " << checked.files << " arquivo(s)\n";
+        return 0;
+    }
+    printError(ctx.err, checked.error);
+    ctx.err << "Backup com defeito ou incompleto: " << archive << "\n";
+    return 1;
 }
 
 const cli::Registrar regVerificar({"verificar-backup", "verificar-backup ARQUIVO",

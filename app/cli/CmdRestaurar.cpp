@@ -1,13 +1,7 @@
 // tolmare-cli restaurar and conteudo: restoring an archive into a folder, listing it.
 #include "app/cli/BackupCli.h"
-#include "core/engine/Connection.h"
-#include "core/engine/Database.h"
-#include "core/engine/EngineError.h"
-#include "remittance/RetornosImportados.h"
 
 #include <QFileInfo>
-
-#include <optional>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -44,41 +38,14 @@ int restaurarCommand(cli::Context& ctx)
                 << "informe uma pasta que exista (os arquivos são gravados só dentro dela).\n";
         return 1;
     }
-    std::optional<retorno::RetDebitoAntes> before;
-    try {
-        before = retorno::antesDaRestauracao(
-            db::Session::instance().connectionFor("Tolmare").folder());
-    } catch (const db::EngineError&) {
-    }
-    // Logged however the run ends: what it put back stays put back.
-    const auto record = [&](bool ok) {
-        const QString detalhe = QString("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
-                                    .arg(archive, folder).arg(b.FilesDone)
-                                    .arg(ok ? "" : ", com falhas");
-        if (!before) return cli::logOperation(ctx, "Restauração", detalhe);
-        try {
-            retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"),
-                                          detalhe, *before);
-        } catch (const db::EngineError& e) {
-            ctx.err << "Aviso: a restauração não pôde ser registrada no histórico: "
-                    << e.message() << "\n";
-        }
-    };
-    wire(b, archive, false, ctx.err);
-    try {
-        const bool ok = b.Restore(archive, folder);
-        ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << b.FilesDone << " arquivo(s) restaurado(s)\n";
-        record(ok);
-        return ok ? 0 : 1;
-    } catch (const BackupException& e) {
-        archiveUnreadable(ctx, e, archive);
-        if (b.FilesDone > 0) {
-            ctx.err << b.FilesDone << " arquivo(s) lidos antes do defeito foram restaurados; "
-                    << "os demais ficaram como estavam.\n";
-            record(false);
-        }
-        return 1;
-    }
+    wire(b, ctx.err);
+    const backup::RestoreOutcome done = backup::runRestore(b, archive, folder, follow());
+    if (done.started)
+        ctx.out << (terminal(STDERR_FILENO) ? "\n" : "") << done.files
+                << " arquivo(s) restaurado(s)\n";
+    if (!done.ok && !done.reported) printError(ctx.err, done.error);
+    warnNotLogged(ctx.err, done.logProblem);
+    return done.ok ? 0 : 1;
 }
 
 int conteudoCommand(cli::Context& ctx)
@@ -89,9 +56,9 @@ int conteudoCommand(cli::Context& ctx)
     }
     TBackupFile b;
     int failed = 0;
-    b.OnError = [&](TBackupFile* sender, qint32 code, const QString& msg) {
+    b.OnError = [&](TBackupFile* sender, qint32 code, const QString&) {
         failed = code;
-        printError(ctx.err, *sender, code, msg);
+        printError(ctx.err, sender->LastError());
     };
     if (!QFileInfo(ctx.args[0]).isFile()) {
         ctx.err << "Arquivo não encontrado: " << ctx.args[0] << "\n";

@@ -1,18 +1,16 @@
 #include "backup/ui/UFmBackup.h"
 
 #include "backup/EventPump.h"
+#include "backup/operation/BackupOperation.h"
 #include "backup/rules/BackupChoices.h"
 #include "backup/rules/BackupFolders.h"
 #include "core/Dialogs.h"
-#include "core/Historico.h"
 #include "core/dm/UDMTolmare.h"
-#include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Table.h"
 #include "core/store/TableReadLock.h"
 #include "core/ui/PrepararJanela.h"
-#include "remittance/RetornosImportados.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -44,6 +42,22 @@ std::function<void()>& programEnd()
 }
 
 void say(dialogs::Kind kind, const QString& text) { dialogs::current().message(kind, text); }
+
+void warnNotLogged(const QString& problem)
+{
+    if (!problem.isEmpty())
+        say(dialogs::Kind::Warning,
+            QString::fromUtf8("A operação não pôde ser registrada no histórico: ") + problem);
+}
+
+// An error as the operator reads it: the engine's text and the file, then what to do.
+QString described(const backup::RunError& e)
+{
+    QString text = backup::RunError::engineText(e.code);
+    if (!e.file.isEmpty()) text += (text.isEmpty() ? "" : ": ") + e.file;
+    const QString said = e.message();
+    return said.isEmpty() ? text : text.isEmpty() ? said : text + "\n" + said;
+}
 
 }  // namespace
 
@@ -125,17 +139,18 @@ void TFmBackup::FormShow() { Button4Click(); }
 // reaches the engine.
 void TFmBackup::closeEvent(QCloseEvent* event)
 {
-    if (Backupfile1->Busy() || checking_) event->ignore();
+    if (running_) event->ignore();
     else QDialog::closeEvent(event);
 }
 
 void TFmBackup::reject()
 {
-    if (!Backupfile1->Busy() && !checking_) QDialog::reject();
+    if (!running_) QDialog::reject();
 }
 
 void TFmBackup::setRunning(bool on)
 {
+    running_ = on;
     for (QWidget* w : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
                        static_cast<QWidget*>(Button3), static_cast<QWidget*>(Button4),
                        static_cast<QWidget*>(Button5), static_cast<QWidget*>(FileListBox1)})
@@ -225,71 +240,36 @@ void TFmBackup::Button2Click()
     Backupfile1->setBackupMode(fmbackup::modeForItem(BackupModeItems->checkedId()));
     Backupfile1->CompressionLevel = fmbackup::levelForItem(CompressionLevelItems->checkedId());
     Backupfile1->SaveFileID = CbSaveFileID->isChecked();
-    // A backup of nothing would only replace the archive of that name.
-    if (Backupfile1->ListFiles(files, archive).isEmpty()) {
-        reopenParameters();
-        say(dialogs::Kind::Plain, QString::fromUtf8(
-                "Nenhum arquivo da lista existe ou mudou desde o último backup incremental: "
-                "nenhum backup foi gravado."));
-        return;
-    }
-    // Further volumes are files beside the first: nothing to change, no question.
-    Backupfile1->OnNeedDisk = [](TBackupFile*, quint16, bool& cont) { cont = true; };
-    bool ok = false;
     setRunning(true);
-    try {
-        ok = Backupfile1->Backup(files, archive);
-    } catch (const BackupException& e) {
-        say(dialogs::Kind::Error, e.message());
-    }
+    backup::Follow follow;
+    follow.checking = [this](const QString& file, int percent) {
+        ProgressBar1->setMaximum(100);
+        ProgressBar1->setValue(percent);
+        Label1->setText(QString::fromUtf8("Verificando ") + QFileInfo(file).fileName());
+    };
+    const backup::Outcome done = backup::runBackup(*Backupfile1, files, archive, true, follow);
     cancelPending_ = false;  // the run is over: nothing left to stop
-    const QString damaged = ok ? readBack(archive) : QString();
     Label1->clear();
     setRunning(false);
     reopenParameters();
-    if (!ok) {
+    if (done.error.kind == backup::RunError::Kind::NothingToDo) {
+        // A backup of nothing would only replace the archive of that name.
+        say(dialogs::Kind::Plain, QString::fromUtf8(
+                "Nenhum arquivo da lista existe ou mudou desde o último backup incremental: "
+                "nenhum backup foi gravado."));
+    } else if (!done.written) {
         say(dialogs::Kind::Plain, "Backup falhou ou foi abortado.");
-    } else if (!damaged.isEmpty()) {
+    } else if (!done.ok) {
         say(dialogs::Kind::Error,
             QString::fromUtf8("Backup falhou: o arquivo %1 não pôde ser lido de volta.\n%2")
-                .arg(archive, damaged));
+                .arg(archive, described(done.error)));
     } else {
-        logOperation("Backup", QString("arquivo %1: %2 arquivo(s), %3 bytes, lido de volta")
-                                   .arg(archive).arg(Backupfile1->FilesDone)
-                                   .arg(Backupfile1->TotalSize));
+        warnNotLogged(done.logProblem);
         say(dialogs::Kind::Plain,
             QString::fromUtf8("Backup concluído com sucesso. Taxa de compactação = %1 %")
                 .arg(Backupfile1->CompressionRate()));
     }
     showArchivesOf(archiveFolder_);
-}
-
-QString TFmBackup::readBack(const QString& archive)
-{
-    TBackupFile check;
-    QString problem;
-    check.OnError = [&problem](TBackupFile* b, qint32, const QString& message) {
-        problem = b->ErrorFile.isEmpty() ? message : message + ": " + b->ErrorFile;
-        if (!b->ErrorDetail.isEmpty()) problem += "\n" + b->ErrorDetail;
-    };
-    check.OnProgress = [this](TBackupFile*, const QString& file, int percent, bool&) {
-        ProgressBar1->setMaximum(100);
-        ProgressBar1->setValue(percent);
-        Label1->setText(QString::fromUtf8("Verificando ") + QFileInfo(file).fileName());
-    };
-    check.OnNeedDisk = [archive](TBackupFile*, quint16 disk, bool& cont) {
-        cont = QFile::exists(TBackupFile::volumePath(archive, disk));
-    };
-    checking_ = true;
-    bool ok = false;
-    try {
-        ok = check.Verify(archive);
-    } catch (const BackupException& e) {
-        problem = e.message();
-    }
-    checking_ = false;
-    if (ok) return {};
-    return problem.isEmpty() ? QString::fromUtf8("a leitura não chegou ao fim do backup") : problem;
 }
 
 void TFmBackup::Backupfile1Progress(TBackupFile*, const QString& fileName, int, bool&)
@@ -303,9 +283,9 @@ void TFmBackup::Backupfile1Progress(TBackupFile*, const QString& fileName, int, 
 
 void TFmBackup::BtnCancelClick()
 {
-    if (checking_) return;  // the archive is complete; reading it back is not stopped
     if (!Backupfile1->Busy()) {
-        close();
+        // Once the archive is complete, reading it back is not stopped.
+        if (!running_) close();
         return;
     }
     cancelPending_ = true;
@@ -358,98 +338,33 @@ void TFmBackup::Button3Click()
         return;
     }
     const QString archive = QDir(archiveFolder_).filePath(item->text());
-    // The archive's files, when it lists them; not restored until the engine says so.
-    QStringList pending;
-    QString title;
-    QStringList listed;
-    Backupfile1->GetArchiveInfo(archive, &listed, title);
-    for (const QString& line : listed)
-        pending << fmbackup::typedPath(line.section('\t', 0, 0)).section('/', -1);
-    const bool complete = !listed.isEmpty();
-
-    // No table file may stay open while it is replaced: every dataset and connection of the
-    // program is closed before the first file is written.
     if (DMTolmare) DMTolmare->TParametros->close();
-    db::Session::instance().closeAll();
-    const retorno::RetDebitoAntes retDebito = retorno::antesDaRestauracao(
-        fmbackup::dataFolder(db::EngineConfig::aliasParams("Tolmare")));
-
-    // A file counts as restored once the engine has gone on to the next one with it done;
-    // the file a failed run was on is not counted, whatever the engine's count says.
-    QStringList restored;
-    QString current;
-    bool attempted = false;
-    qint32 doneBefore = 0;
-    auto settle = [&](bool finished) {
-        const QString name = QFileInfo(current).fileName();
-        if (finished && !current.isEmpty() && Backupfile1->FilesDone > doneBefore) {
-            restored << name;
-            pending.removeOne(name);
-        } else if (!current.isEmpty() && !pending.contains(name)) {
-            pending << name;
-        }
-        current.clear();
-    };
-    Backupfile1->OnRestoreFile = [&](TBackupFile*, QString& target, qint32, bool& doRestore) {
-        settle(true);
-        attempted = true;
-        if (doRestore) current = target;
-        doneBefore = Backupfile1->FilesDone;
-    };
-    Backupfile1->OnNeedDisk = [archive](TBackupFile*, quint16 disk, bool& cont) {
-        cont = QFile::exists(TBackupFile::volumePath(archive, disk))
-               || dialogs::current().confirm(
-                   QString("Insira o disco %1 e click em OK para continuar.").arg(disk));
-    };
     Backupfile1->RestoreMode = TBackupFile::rmAll;
     Backupfile1->RestoreFullPath = false;
-    bool ok = false;
-    bool started = false;
+    backup::Follow follow;
+    follow.missingVolume = [](int disk, const QString&) {
+        return dialogs::current().confirm(
+            QString("Insira o disco %1 e click em OK para continuar.").arg(disk));
+    };
     setRunning(true);
-    try {
-        ok = Backupfile1->Restore(archive, dest);
-        started = true;
-    } catch (const BackupException& e) {
-        started = attempted;
-        say(dialogs::Kind::Error, e.message());
-    }
-    settle(ok);
-    Backupfile1->OnRestoreFile = nullptr;
+    const backup::RestoreOutcome done = backup::runRestore(*Backupfile1, archive, dest, follow);
     setRunning(false);
     ProgressBar1->setValue(0);
-    if (!started) {
+    if (!done.reported && done.error.code != 0) say(dialogs::Kind::Error, described(done.error));
+    if (!done.started) {
         // The archive could not be read at all: nothing was written, the program goes on.
         reopenParameters();
         return;
     }
-    // A copy of RET_DEBITO.DB put back also undoes the return imports recorded after it.
-    const QString detalhe = QString::fromUtf8("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
-                                .arg(archive, dest).arg(restored.size())
-                                .arg(ok ? QString() : QString::fromUtf8(", com falhas"));
-    try {
-        retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"), detalhe,
-                                      retDebito);
-    } catch (const db::EngineError& e) {
-        say(dialogs::Kind::Warning,
-            QString::fromUtf8("A operação não pôde ser registrada no histórico: ") + e.message());
-    }
-    if (ok)
+    warnNotLogged(done.logProblem);
+    if (done.ok)
         say(dialogs::Kind::Plain,
             fmbackup::restoreDoneMessage(Backupfile1->FilesDone, Backupfile1->FileCount));
     else
-        say(dialogs::Kind::Plain, fmbackup::restoreFailedMessage(restored, pending, complete));
+        say(dialogs::Kind::Plain,
+            fmbackup::restoreFailedMessage(done.restored, done.notRestored, done.listed));
     say(dialogs::Kind::Information, QString::fromUtf8("Será necessário SAIR do SISTEMA para finlizar!"));
     endProgram();
-}
-
-void TFmBackup::logOperation(const QString& operacao, const QString& detalhe)
-{
-    try {
-        historico::registrar(operacao, detalhe);
-    } catch (const db::EngineError& e) {
-        say(dialogs::Kind::Warning,
-            QString::fromUtf8("A operação não pôde ser registrada no histórico: ") + e.message());
-    }
 }
 
 void TFmBackup::endProgram()

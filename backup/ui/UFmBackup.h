@@ -91,16 +91,12 @@ private:
     void setRunning(bool on);
     void reopenParameters();
     void endProgram();
-    // A line in the operation log of the data folder; a failure to write it is told, not fatal.
-    void logOperation(const QString& operacao, const QString& detalhe);
     void askCancel();
-    // Reads the new archive back, every block, writing nothing: what is wrong, or empty.
-    QString readBack(const QString& archive);
 
     QFileSystemModel* folders_;
     QString archiveFolder_;
     int locksHeld_ = 0;           // table read locks the running backup holds
-    bool checking_ = false;       // the new archive is being read back
+    bool running_ = false;        // a backup (with its reading back) or a restore runs
     bool cancelPending_ = false;  // Cancel pressed while a lock was held: asked when released
 };
 

@@ -8,6 +8,7 @@
 #include "backup/backup.h"
 #include "core/store/TableReadLock.h"
 #include "tests/backup/ArchiveBytes.h"
+#include "tests/common/SmallDisk.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -17,7 +18,6 @@
 #include <QTest>
 
 #include <sqlite3.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,26 +25,7 @@ using namespace testbytes;
 
 namespace {
 
-// A small tmpfs mounted for one test: a disk that fills. Unmounted when the test ends.
-class SmallDisk {
-public:
-    SmallDisk(const QString& dir, const char* size) : dir_(dir)
-    {
-        QDir().mkpath(dir);
-        const QByteArray options = QByteArray("size=") + size;
-        mounted_ = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0,
-                           options.constData()) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (mounted_) ::umount2(QFile::encodeName(dir_).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    QString dir_;
-    bool mounted_ = false;
-};
+using testdata::SmallDisk;
 
 // A file whose n-th read fails, as a disk with a bad sector does.
 class FailingFile : public QFile {

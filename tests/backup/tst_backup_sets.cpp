@@ -4,6 +4,7 @@
 // only into a folder that exists and what they undo, and the modes of the files written.
 #include "backup/backup.h"
 #include "tests/backup/ArchiveBytes.h"
+#include "tests/common/SmallDisk.h"
 #include "tests/common/TestData.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,6 @@
 #include <QThread>
 
 #include <sqlite3.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace testbytes;
@@ -67,24 +67,7 @@ int versionOf(const QString& out, int upTo)
     return -1;
 }
 
-class SmallDisk {
-public:
-    SmallDisk(const QString& dir, const char* size) : dir_(dir)
-    {
-        QDir().mkpath(dir);
-        mounted_ = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0,
-                           (QByteArray("size=") + size).constData()) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (mounted_) ::umount2(QFile::encodeName(dir_).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    QString dir_;
-    bool mounted_ = false;
-};
+using testdata::SmallDisk;
 
 }  // namespace
 
