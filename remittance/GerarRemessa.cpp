@@ -357,7 +357,6 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         // The total is the sum of the amounts as the detail records carry them, in hundredths:
         // the trailer agrees with the records whatever their number.
         qint64 total = 0;
-        double valores = 0;  // the values as the debits hold them, for the summary
         RetDebitoWriter ret(c, debitDate, today, par.number + 1);
         // After the date step every debit lies on the debit date: in key order they come by
         // member, then value.
@@ -395,7 +394,6 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             const Currency amount = toCurrency(value);
             ++written;
             total += amount / 100;
-            valores += value;
             if (progress) progress(int(written), int(debits));
             line.resize(0);
             if (mat.isEmpty()
@@ -434,8 +432,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         tx.commit();
 
         out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
-                    << "Valor total dos créditos..: "
-                           + QString::number(valores, 'f', 2).replace('.', ',')
+                    << "Valor total dos créditos..: " + money(total)
                     << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
                     << "Número da Remessa.........:" + QString::number(advanced)
                     << "Arquivo de Remessa........:" + path;

@@ -149,7 +149,6 @@ Verificacao verificarRemessa(const QDate& debitDate)
     QHash<QString, QString> donoDoNumero;  // number as written in the file -> first member
     QSet<QString> colisoes;
     QSet<QString> avisados;
-    double total = 0;
     for (const Debito& d : debitos) {
         if (apagados.contains(d.rowid)) continue;
         const QString quem = quemDe(d);
@@ -181,7 +180,8 @@ Verificacao verificarRemessa(const QDate& debitDate)
                                 + " tem frações de centavo."});
         }
         ++v.debitos;
-        if (numerico) total += valor;
+        // The total as the file carries it: the sum of the records' hundredths.
+        if (numerico && valorCabe(valor, 13)) v.total += toCurrency(valor) / 100 * 100;
 
         const QString membro = numero(d.membro);
         const QString noArquivo = Padlzero(RetirarMascara(matricula, "./-"), 15);
@@ -202,7 +202,6 @@ Verificacao verificarRemessa(const QDate& debitDate)
                                 "não aparece na lista de débitos."});
         }
     }
-    v.total = toCurrency(total);
     v.comparacao = compararComAnterior(c, debitDate);
     return v;
 }
