@@ -82,4 +82,22 @@ QString formatar(const Linha& l)
         .arg(l.operacao, l.detalhe);
 }
 
+Lote::Lote(db::Connection& c, const QString& operacao)
+{
+    criar(c);
+    st_ = std::make_unique<db::Statement>(c, "INSERT INTO main.HISTORICO (QUANDO, USUARIO, "
+                                             "OPERACAO, DETALHE) VALUES (?, ?, ?, ?)",
+                                          "HISTORICO");
+    st_->bindText(1, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8())
+        .bindInt(2, UsuarioAtual)
+        .bindText(3, operacao.toUtf8());
+}
+
+Lote::~Lote() = default;
+
+void Lote::registrar(const QString& detalhe)
+{
+    st_->reset().bindText(4, detalhe.toUtf8()).run();
+}
+
 }  // namespace historico

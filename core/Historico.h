@@ -11,7 +11,12 @@
 #include <QList>
 #include <QString>
 
-namespace db { class Connection; }
+#include <memory>
+
+namespace db {
+class Connection;
+class Statement;
+}
 
 namespace historico {
 
@@ -34,5 +39,20 @@ QList<Linha> ler(db::Connection& c, const QDate& desde = {});
 
 // "dd/MM/yyyy hh:mm:ss  usuário N  operação: detalhe".
 QString formatar(const Linha& linha);
+
+// Many lines of one operation (a debit deleted by a remittance's date step, one line each),
+// inside the caller's open transaction on `c`, dated once, through one kept statement.
+// Throws db::EngineError when the log cannot be written.
+class Lote {
+public:
+    Lote(db::Connection& c, const QString& operacao);
+    ~Lote();
+    Lote(const Lote&) = delete;
+    Lote& operator=(const Lote&) = delete;
+    void registrar(const QString& detalhe);
+
+private:
+    std::unique_ptr<db::Statement> st_;
+};
 
 }  // namespace historico

@@ -2,13 +2,11 @@
 
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
-#include <sqlite3.h>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -29,11 +27,14 @@ const char* const kCreate =
     "CREATE TABLE IF NOT EXISTS main.tolmare_arquivo_pendente (id INTEGER PRIMARY KEY, "
     "temporario TEXT NOT NULL, destino TEXT NOT NULL, concluido INTEGER NOT NULL DEFAULT 0)";
 
-void run(db::Connection& c, const char* sql, const QVector<QVariant>& params)
+const QString kRegistro = "tolmare_arquivo_pendente";
+
+// Runs a change of the record; returns the rowid it inserted, if any.
+qint64 run(db::Connection& c, const char* sql, const QVector<QVariant>& params)
 {
-    db::StmtGuard st(db::prepare(c.handle(), QString::fromLatin1(sql)));
-    db::bindAll(st.get(), params);
-    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
+    db::Statement st(c, QString::fromLatin1(sql), kRegistro);
+    st.bind(params).run();
+    return st.lastInsertRowid();
 }
 
 // Forces a file's bytes to the disk.
@@ -81,9 +82,8 @@ ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
     for (int attempt = 0; attempt < 8 && !file_.isOpen(); ++attempt) {
         const QString name = temporaryName(target_);
         if (QFileInfo::exists(name)) continue;
-        run(c_, "INSERT INTO main.tolmare_arquivo_pendente (temporario, destino) VALUES (?, ?)",
-            {name, target_});
-        id_ = sqlite3_last_insert_rowid(c_.handle());
+        id_ = run(c_, "INSERT INTO main.tolmare_arquivo_pendente (temporario, destino) "
+                      "VALUES (?, ?)", {name, target_});
         file_.setFileName(name);
         if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
         error_ = file_.errorString();
@@ -153,15 +153,9 @@ QStringList concluirPendentes(db::Connection& c)
     struct Pendente { qint64 id; QString temp, target; bool done; };
     QVector<Pendente> list;
     {
-        db::StmtGuard st(db::prepare(c.handle(), "SELECT id, temporario, destino, concluido FROM "
-                                                 "main.tolmare_arquivo_pendente ORDER BY id"));
-        while (sqlite3_step(st.get()) == SQLITE_ROW)
-            list << Pendente{sqlite3_column_int64(st.get(), 0),
-                             QString::fromUtf8(reinterpret_cast<const char*>(
-                                 sqlite3_column_text(st.get(), 1))),
-                             QString::fromUtf8(reinterpret_cast<const char*>(
-                                 sqlite3_column_text(st.get(), 2))),
-                             sqlite3_column_int(st.get(), 3) != 0};
+        db::Statement st(c, "SELECT id, temporario, destino, concluido FROM "
+                            "main.tolmare_arquivo_pendente ORDER BY id", kRegistro);
+        while (st.next()) list << Pendente{st.int64(0), st.text(1), st.text(2), st.int64(3) != 0};
     }
     QStringList problems;
     for (const Pendente& p : list) {

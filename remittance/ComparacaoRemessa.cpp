@@ -2,15 +2,14 @@
 
 #include "core/TextHelpers.h"
 #include "core/engine/Connection.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
+#include "remittance/OrdemChave.h"
 #include "remittance/PlanoData.h"
 #include "remittance/RemessaRecords.h"
 
 #include <QMap>
 #include <QSet>
 #include <QVariant>
-
-#include <sqlite3.h>
 
 #include <cmath>
 
@@ -40,20 +39,16 @@ Lado estaRemessa(db::Connection& c, const QDate& debitDate)
     };
     QVector<Debito> debitos;
     QVector<DebitoNaOrdem> ordem;
-    db::StmtGuard st(db::prepare(c.handle(),
-        "SELECT d.rowid, d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_MATRICULA "
-        "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a ON a.ASS_ID = d.DEB_ASS_ID "
-        "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid", "DEBITO.DB"));
-    int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-        sqlite3_stmt* r = st.get();
-        const qint64 rowid = sqlite3_column_int64(r, 0);
-        ordem.append(debitoNaOrdem(rowid, db::readColumn(r, 1), db::readColumn(r, 2), debitDate));
-        debitos.append({rowid, sqlite3_column_double(r, 2), sqlite3_column_double(r, 3),
-                        sqlite3_column_type(r, 4) != SQLITE_NULL
-                            && !matriculaAparada(db::readColumn(r, 5).toString()).isEmpty()});
+    db::Statement st(c, "SELECT d.rowid, d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, "
+                        "a.ASS_MATRICULA FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
+                        "ON a.ASS_ID = d.DEB_ASS_ID ORDER BY "
+                            + ordemDaChave("DEBITO.DB", "", "d."), "DEBITO.DB");
+    while (st.next()) {
+        const qint64 rowid = st.int64(0);
+        ordem.append(debitoNaOrdem(rowid, st.value(1), st.value(2), debitDate));
+        debitos.append({rowid, st.real(2), st.real(3),
+                        !st.isNull(4) && !matriculaAparada(st.value(5).toString()).isEmpty()});
     }
-    if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "DEBITO.DB");
     const PlanoData plano = planejarData(ordem);
     const QSet<qint64> apagados(plano.apagar.cbegin(), plano.apagar.cend());
     Lado out;
@@ -68,36 +63,30 @@ QStringList compararComAnterior(db::Connection& c, const QDate& debitDate)
 {
     double numero = -1;
     {
-        db::StmtGuard st(db::prepare(c.handle(), "SELECT EMP_NR_REM_PREVI FROM PARAMETROS."
-                                                 "PARAMETROS ORDER BY EMP_NOME, rowid LIMIT 1",
-                                     "PARAMETROS.DB"));
-        if (sqlite3_step(st.get()) == SQLITE_ROW) numero = sqlite3_column_double(st.get(), 0);
+        db::Statement st(c, "SELECT EMP_NR_REM_PREVI FROM PARAMETROS.PARAMETROS ORDER BY "
+                                + ordemDaChave("PARAMETROS.DB") + " LIMIT 1", "PARAMETROS.DB");
+        if (st.next()) numero = st.real(0);
     }
     if (numero <= 0) return {};
     Lado antes;
     QDate quando;
     {
-        db::StmtGuard st(db::prepare(c.handle(), "SELECT DEB_ASS_ID, DEB_VALOR, DEB_DATA FROM "
-                                                 "RET_DEBITO.RET_DEBITO WHERE DEB_REMESSA = ?",
-                                     "RET_DEBITO.DB"));
-        db::bindAll(st.get(), {numero});
-        int rc;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            antes.soma(sqlite3_column_double(st.get(), 0), sqlite3_column_double(st.get(), 1));
-            quando = QDate::fromString(db::readColumn(st.get(), 2).toString(), Qt::ISODate);
+        db::Statement st(c, "SELECT DEB_ASS_ID, DEB_VALOR, DEB_DATA FROM RET_DEBITO.RET_DEBITO "
+                            "WHERE DEB_REMESSA = ?", "RET_DEBITO.DB");
+        st.bind({numero});
+        while (st.next()) {
+            antes.soma(st.real(0), st.real(1));
+            quando = QDate::fromString(st.value(2).toString(), Qt::ISODate);
         }
-        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
     }
     if (antes.membros.isEmpty()) return {};
     const Lado agora = estaRemessa(c, debitDate);
 
     QHash<double, QString> nomes;
     {
-        db::StmtGuard st(db::prepare(c.handle(), "SELECT ASS_ID, ASS_NOME FROM "
-                                                 "ASSOCIADOS.ASSOCIADOS", "ASSOCIADOS.DB"));
-        while (sqlite3_step(st.get()) == SQLITE_ROW)
-            nomes.insert(sqlite3_column_double(st.get(), 0),
-                         db::readColumn(st.get(), 1).toString().trimmed());
+        db::Statement st(c, "SELECT ASS_ID, ASS_NOME FROM ASSOCIADOS.ASSOCIADOS",
+                         "ASSOCIADOS.DB");
+        while (st.next()) nomes.insert(st.real(0), st.value(1).toString().trimmed());
     }
     const QString anterior = "remessa " + QString::number(numero, 'f', 0)
                              + (quando.isValid() ? " (" + quando.toString("dd/MM/yyyy") + ")" : "");

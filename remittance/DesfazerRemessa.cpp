@@ -5,22 +5,20 @@
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 #include "remittance/ArquivoPendente.h"
-#include "remittance/PlanoData.h"
+#include "remittance/OrdemChave.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
 
-#include <sqlite3.h>
-
 namespace remessa {
 
 namespace {
 
-using db::StmtGuard;
+const QString kRegistro = "REMESSA_DESFAZER";
 
 // The record: one header (the last remittance) and the rows it keeps, as they were before it
 // (O columns) with, where it is checked, what the remittance makes of them (N columns). The
@@ -40,10 +38,10 @@ void criar(db::Connection& c)
 
 bool existe(db::Connection& c, const char* table)
 {
-    StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM main.sqlite_master WHERE type = 'table' "
-                                         "AND name = ?"));
-    db::bindAll(st.get(), {QString::fromLatin1(table)});
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    return db::Statement(c, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?",
+                         kRegistro)
+        .bind({QString::fromLatin1(table)})
+        .found();
 }
 
 // The fields of a table as the one table definition names them.
@@ -59,11 +57,9 @@ QStringList campos(const char* fileName)
 qint64 importacoes(db::Connection& c, const QDate& mes)
 {
     if (!existe(c, "RETORNOS_IMPORTADOS")) return 0;
-    StmtGuard st(db::prepare(c.handle(), "SELECT count(*) FROM main.RETORNOS_IMPORTADOS "
-                                         "WHERE MES = ? AND ANO = ?"));
-    db::bindAll(st.get(), {mes.month(), mes.year()});
-    if (sqlite3_step(st.get()) != SQLITE_ROW) db::throwSqlite(c.handle());
-    return sqlite3_column_int64(st.get(), 0);
+    db::Statement st(c, "SELECT count(*) FROM main.RETORNOS_IMPORTADOS WHERE MES = ? AND ANO = ?",
+                     "RETORNOS_IMPORTADOS");
+    return st.bind({mes.month(), mes.year()}).next() ? st.int64(0) : 0;
 }
 
 struct Cabecalho {
@@ -78,17 +74,11 @@ struct Cabecalho {
 std::optional<Cabecalho> lerCabecalho(db::Connection& c)
 {
     if (!existe(c, "REMESSA_DESFAZER")) return std::nullopt;
-    StmtGuard st(db::prepare(c.handle(), "SELECT REMESSA, ARQUIVO, DATA_DEBITO, IMPORTACOES, "
-                                         "DESFEITA, DESTINO FROM main.REMESSA_DESFAZER LIMIT 1"));
-    const int rc = sqlite3_step(st.get());
-    if (rc == SQLITE_DONE) return std::nullopt;
-    if (rc != SQLITE_ROW) db::throwSqlite(c.handle());
-    auto text = [&](int col) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col)));
-    };
-    return Cabecalho{sqlite3_column_int64(st.get(), 0), text(1),
-                     QDate::fromString(text(2), Qt::ISODate), sqlite3_column_int64(st.get(), 3),
-                     sqlite3_column_int(st.get(), 4) != 0, text(5)};
+    db::Statement st(c, "SELECT REMESSA, ARQUIVO, DATA_DEBITO, IMPORTACOES, DESFEITA, DESTINO "
+                        "FROM main.REMESSA_DESFAZER LIMIT 1", kRegistro);
+    if (!st.next()) return std::nullopt;
+    return Cabecalho{st.int64(0), st.text(1), QDate::fromString(st.text(2), Qt::ISODate),
+                     st.int64(3), st.int64(4) != 0, st.text(5)};
 }
 
 // The name the undone file gets: ".desfeita" appended, or, when an earlier undo took that
@@ -111,9 +101,9 @@ db::Connection& tabelas()
 
 double numeroAtual(db::Connection& c)
 {
-    StmtGuard st(db::prepare(c.handle(), "SELECT EMP_NR_REM_PREVI FROM PARAMETROS.PARAMETROS "
-                                         "ORDER BY EMP_NOME, rowid LIMIT 1", "PARAMETROS.DB"));
-    return sqlite3_step(st.get()) == SQLITE_ROW ? sqlite3_column_double(st.get(), 0) : -1;
+    db::Statement st(c, "SELECT EMP_NR_REM_PREVI FROM PARAMETROS.PARAMETROS ORDER BY "
+                            + ordemDaChave("PARAMETROS.DB") + " LIMIT 1", "PARAMETROS.DB");
+    return st.next() ? st.real(0) : -1;
 }
 
 // Why the remittance of `h` cannot be undone now; empty when it can.
@@ -123,11 +113,12 @@ QString recusa(db::Connection& c, const Cabecalho& h)
     if (h.desfeita) return "A remessa " + QString::number(h.remessa) + " já foi desfeita.";
     if (numeroAtual(c) != double(h.remessa))
         return qual + "o número da remessa nos parâmetros da empresa mudou depois dela.";
-    StmtGuard st(db::prepare(c.handle(), "SELECT 1 FROM RET_DEBITO.RET_DEBITO WHERE "
+    const bool voltou = db::Statement(c, "SELECT 1 FROM RET_DEBITO.RET_DEBITO WHERE "
                                          "DEB_REMESSA = ? AND DEB_DATA_RETORNO IS NOT NULL "
-                                         "LIMIT 1", "RET_DEBITO.DB"));
-    db::bindAll(st.get(), {double(h.remessa)});
-    if (sqlite3_step(st.get()) == SQLITE_ROW || importacoes(c, h.dataDebito) > h.importacoes)
+                                         "LIMIT 1", "RET_DEBITO.DB")
+                            .bind({double(h.remessa)})
+                            .found();
+    if (voltou || importacoes(c, h.dataDebito) > h.importacoes)
         return qual + "já foi importado um retorno para ela (" + h.dataDebito.toString("MM/yyyy")
                + ").";
     return {};
@@ -137,36 +128,19 @@ struct Recusa {
     QString message;
 };
 
-// Runs a statement to its end (a row of a SELECT answers true); a key the table refuses is a
-// row put back that clashes with one added since.
-class Passo {
-public:
-    Passo(db::Connection& c, const QString& sql, const QString& qual)
-        : c_(c), st_(db::prepare(c.handle(), sql)), qual_(qual)
-    {
+// Runs a change of the undo; a key the table refuses is a row put back that clashes with one
+// added since. Returns the rows changed.
+qint64 repor(db::Statement& st, const QString& qual)
+{
+    try {
+        st.run();
+    } catch (const db::EngineError& e) {
+        if (e.fault() == db::EngineFault::KeyViolation)
+            throw Recusa{qual + "um débito excluído por ela foi cadastrado de novo depois."};
+        throw;
     }
-    sqlite3_stmt* get() const { return st_.get(); }
-    Passo& again()
-    {
-        sqlite3_reset(st_.get());
-        sqlite3_clear_bindings(st_.get());
-        return *this;
-    }
-    bool run()
-    {
-        const int rc = sqlite3_step(st_.get());
-        if (rc == SQLITE_ROW) return true;
-        if (rc == SQLITE_DONE) return false;
-        if ((sqlite3_extended_errcode(c_.handle()) & 0xff) == SQLITE_CONSTRAINT)
-            throw Recusa{qual_ + "um débito excluído por ela foi cadastrado de novo depois."};
-        db::throwSqlite(c_.handle());
-    }
-
-private:
-    db::Connection& c_;
-    StmtGuard st_;
-    QString qual_;
-};
+    return st.changes();
+}
 
 QString marcas(qsizetype n) { return QStringList(n, "?").join(", "); }
 
@@ -187,62 +161,44 @@ void reporLinhas(db::Connection& c, const Cabecalho& h, const QString& qual)
     const QString date = h.dataDebito.toString(Qt::ISODate);
     // Columns of the record: SEQ, TABELA, OP, RID, O1, N1, O2, N2, ...
     auto oldCol = [](int i) { return 4 + 2 * i; };
-    StmtGuard log(db::prepare(c.handle(), "SELECT * FROM main.REMESSA_DESFAZER_LINHAS "
-                                          "ORDER BY SEQ"));
-    Passo numero(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE rowid = ? "
-                    "AND EMP_NR_REM_PREVI IS ?", qual);
+    db::Statement log(c, "SELECT * FROM main.REMESSA_DESFAZER_LINHAS ORDER BY SEQ", kRegistro);
+    db::Statement numero(c, "UPDATE PARAMETROS.PARAMETROS SET EMP_NR_REM_PREVI = ? WHERE "
+                            "rowid = ? AND EMP_NR_REM_PREVI IS ?", "PARAMETROS.DB");
     QStringList same;
     for (int i = 1; i < deb.size(); ++i) same << deb[i] + " IS ?";
-    Passo redatado(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ? AND DEB_DATA IS ? "
-                      "AND " + same.join(" AND "), qual);
-    Passo apagado(c, "INSERT INTO DEBITO.DEBITO (rowid, " + deb.join(", ") + ") VALUES ("
-                         + marcas(deb.size() + 1) + ")", qual);
-    Passo limpar(c, "DELETE FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ?", qual);
-    Passo retorno(c, "INSERT INTO RET_DEBITO.RET_DEBITO (rowid, " + ret.join(", ") + ") VALUES ("
-                         + marcas(ret.size() + 1) + ")", qual);
-    sqlite3_bind_text(limpar.get(), 1, date.toUtf8().constData(), -1, SQLITE_TRANSIENT);
-    limpar.run();
-    int rc;
-    while ((rc = sqlite3_step(log.get())) == SQLITE_ROW) {
-        sqlite3_stmt* l = log.get();
-        const QByteArray table(reinterpret_cast<const char*>(sqlite3_column_text(l, 1)));
-        const char op = *reinterpret_cast<const char*>(sqlite3_column_text(l, 2));
-        const qint64 rid = sqlite3_column_int64(l, 3);
-        auto value = [&](int col) { return sqlite3_column_value(l, col); };
+    db::Statement redatado(c, "UPDATE DEBITO.DEBITO SET DEB_DATA = ? WHERE rowid = ? AND "
+                              "DEB_DATA IS ? AND " + same.join(" AND "), "DEBITO.DB");
+    db::Statement apagado(c, "INSERT INTO DEBITO.DEBITO (rowid, " + deb.join(", ") + ") VALUES ("
+                                 + marcas(deb.size() + 1) + ")", "DEBITO.DB");
+    db::Statement retorno(c, "INSERT INTO RET_DEBITO.RET_DEBITO (rowid, " + ret.join(", ")
+                                 + ") VALUES (" + marcas(ret.size() + 1) + ")", "RET_DEBITO.DB");
+    db::Statement limpar(c, "DELETE FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ?",
+                         "RET_DEBITO.DB");
+    repor(limpar.bind({date}), qual);
+    while (log.next()) {
+        const QString table = log.text(1);
+        const QByteArrayView op = log.bytes(2);
+        const qint64 rid = log.int64(3);
         if (table == "PARAMETROS") {
-            numero.again();
-            sqlite3_bind_value(numero.get(), 1, value(oldCol(0)));
-            sqlite3_bind_int64(numero.get(), 2, rid);
-            sqlite3_bind_value(numero.get(), 3, value(oldCol(0) + 1));
-            numero.run();
-            if (sqlite3_changes(c.handle()) != 1)
+            numero.reset().bindColumn(1, log, oldCol(0)).bindInt(2, rid)
+                .bindColumn(3, log, oldCol(0) + 1);
+            if (repor(numero, qual) != 1)
                 throw Recusa{qual + "o número da remessa mudou depois dela."};
-        } else if (table == "DEBITO" && op == 'U') {
-            redatado.again();
-            sqlite3_bind_value(redatado.get(), 1, value(oldCol(0)));
-            sqlite3_bind_int64(redatado.get(), 2, rid);
-            sqlite3_bind_value(redatado.get(), 3, value(oldCol(0) + 1));
-            for (int i = 1; i < deb.size(); ++i)
-                sqlite3_bind_value(redatado.get(), i + 3, value(oldCol(i)));
-            redatado.run();
-            if (sqlite3_changes(c.handle()) != 1)
+        } else if (table == "DEBITO" && op == "U") {
+            redatado.reset().bindColumn(1, log, oldCol(0)).bindInt(2, rid)
+                .bindColumn(3, log, oldCol(0) + 1);
+            for (int i = 1; i < deb.size(); ++i) redatado.bindColumn(i + 3, log, oldCol(i));
+            if (repor(redatado, qual) != 1)
                 throw Recusa{qual + "um débito que ela levou à data de débito foi alterado ou "
                                     "excluído depois."};
-        } else if (table == "DEBITO") {
-            apagado.again();
-            sqlite3_bind_int64(apagado.get(), 1, rid);
-            for (int i = 0; i < deb.size(); ++i)
-                sqlite3_bind_value(apagado.get(), i + 2, value(oldCol(i)));
-            apagado.run();
         } else {
-            retorno.again();
-            sqlite3_bind_int64(retorno.get(), 1, rid);
-            for (int i = 0; i < ret.size(); ++i)
-                sqlite3_bind_value(retorno.get(), i + 2, value(oldCol(i)));
-            retorno.run();
+            db::Statement& put = table == "DEBITO" ? apagado : retorno;
+            const qsizetype n = table == "DEBITO" ? deb.size() : ret.size();
+            put.reset().bindInt(1, rid);
+            for (int i = 0; i < n; ++i) put.bindColumn(i + 2, log, oldCol(i));
+            repor(put, qual);
         }
     }
-    if (rc != SQLITE_DONE) db::throwSqlite(c.handle());
 }
 
 constexpr int kWaitForOther = 3000;  // ms
@@ -257,84 +213,38 @@ GravacaoDesfazer::GravacaoDesfazer(db::Connection& c, qint64 remessa, const QStr
         throw db::EngineError(left);
     criar(c);
     c.exec("DELETE FROM main.REMESSA_DESFAZER_LINHAS; DELETE FROM main.REMESSA_DESFAZER");
-    StmtGuard st(db::prepare(c.handle(), "INSERT INTO main.REMESSA_DESFAZER (REMESSA, ARQUIVO, "
-                                         "DATA_DEBITO, GERADA_EM, IMPORTACOES) "
-                                         "VALUES (?, ?, ?, ?, ?)"));
-    db::bindAll(st.get(), {remessa, arquivo, data_,
-                           QDateTime::currentDateTime().toString(Qt::ISODate),
-                           importacoes(c, debitDate)});
-    if (sqlite3_step(st.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
-
-    // The debits the date step will delete or re-date, planned as it plans them.
-    QVector<DebitoNaOrdem> ordem;
-    {
-        StmtGuard all(db::prepare(c.handle(), "SELECT rowid, DEB_DATA, DEB_ASS_ID FROM "
-                                              "DEBITO.DEBITO ORDER BY DEB_DATA, DEB_ASS_ID, "
-                                              "DEB_VALOR, rowid", "DEBITO.DB"));
-        int rc;
-        while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) {
-            auto col = [&](int i) {
-                switch (sqlite3_column_type(all.get(), i)) {
-                case SQLITE_NULL: return QVariant();
-                case SQLITE_TEXT:
-                    return QVariant(QString::fromUtf8(
-                        reinterpret_cast<const char*>(sqlite3_column_text(all.get(), i))));
-                default: return QVariant(sqlite3_column_double(all.get(), i));
-                }
-            };
-            ordem.append(debitoNaOrdem(sqlite3_column_int64(all.get(), 0), col(1), col(2),
-                                       debitDate));
-        }
-        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "DEBITO.DB");
-        debitosAntes_ = ordem.size();
-    }
-    const PlanoData plano = planejarData(ordem);
-    apagados_ = plano.apagar.size();
-    redatados_ = plano.redatar.size();
-    const QStringList deb = campos("DEBITO.DB"), ret = campos("RET_DEBITO.DB");
-    StmtGuard keep(db::prepare(c.handle(),
-        "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, N1, " + colunas('O', deb.size())
-            + ") SELECT 'DEBITO', ?, rowid, ?, " + deb.join(", ")
-            + " FROM DEBITO.DEBITO WHERE rowid = ?"));
-    const QByteArray date = data_.toUtf8();
-    for (const auto& [op, rowids] : {std::pair{"D", &plano.apagar}, std::pair{"U", &plano.redatar}})
-        for (const qint64 rowid : *rowids) {
-            sqlite3_reset(keep.get());
-            sqlite3_bind_text(keep.get(), 1, op, -1, SQLITE_STATIC);
-            if (*op == 'U') sqlite3_bind_text(keep.get(), 2, date.constData(), -1, SQLITE_STATIC);
-            else sqlite3_bind_null(keep.get(), 2);
-            sqlite3_bind_int64(keep.get(), 3, rowid);
-            if (sqlite3_step(keep.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
-        }
+    db::Statement(c, "INSERT INTO main.REMESSA_DESFAZER (REMESSA, ARQUIVO, DATA_DEBITO, "
+                     "GERADA_EM, IMPORTACOES) VALUES (?, ?, ?, ?, ?)", kRegistro)
+        .bind({remessa, arquivo, data_, QDateTime::currentDateTime().toString(Qt::ISODate),
+               importacoes(c, debitDate)})
+        .run();
     // The RET_DEBITO rows of the debit date, where every row the remittance writes lies, and
     // the remittance number with the one it becomes.
-    StmtGuard rows(db::prepare(c.handle(),
-        "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, " + colunas('O', ret.size())
-            + ") SELECT 'RET_DEBITO', 'S', rowid, " + ret.join(", ")
-            + " FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ?"));
-    db::bindAll(rows.get(), {data_});
-    if (sqlite3_step(rows.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
-    StmtGuard number(db::prepare(c.handle(),
-        "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, O1, N1) SELECT "
-        "'PARAMETROS', 'U', rowid, EMP_NR_REM_PREVI, ? FROM PARAMETROS.PARAMETROS "
-        "ORDER BY EMP_NOME, rowid LIMIT 1"));
-    db::bindAll(number.get(), {double(remessa)});
-    if (sqlite3_step(number.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
+    const QStringList ret = campos("RET_DEBITO.DB");
+    db::Statement(c, "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, "
+                         + colunas('O', ret.size()) + ") SELECT 'RET_DEBITO', 'S', rowid, "
+                         + ret.join(", ") + " FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ?",
+                  kRegistro)
+        .bind({data_})
+        .run();
+    db::Statement(c, "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, O1, N1) SELECT "
+                     "'PARAMETROS', 'U', rowid, EMP_NR_REM_PREVI, ? FROM PARAMETROS.PARAMETROS "
+                     "ORDER BY " + ordemDaChave("PARAMETROS.DB") + " LIMIT 1", kRegistro)
+        .bind({double(remessa)})
+        .run();
 }
 
-void GravacaoDesfazer::conferir()
+void GravacaoDesfazer::guardarDebitos()
 {
-    // The date step did what was planned: the deleted debits are gone, the re-dated ones lie
-    // on the date. Otherwise the record could not undo it, and the generation stops.
-    StmtGuard st(db::prepare(c_.handle(),
-        "SELECT (SELECT count(*) FROM DEBITO.DEBITO), (SELECT count(*) FROM "
-        "main.REMESSA_DESFAZER_LINHAS l JOIN DEBITO.DEBITO d ON d.rowid = l.RID WHERE "
-        "l.TABELA = 'DEBITO' AND l.OP = 'U' AND d.DEB_DATA IS l.N1)"));
-    if (sqlite3_step(st.get()) != SQLITE_ROW) db::throwSqlite(c_.handle());
-    if (sqlite3_column_int64(st.get(), 0) != debitosAntes_ - apagados_
-        || sqlite3_column_int64(st.get(), 1) != redatados_)
-        throw db::EngineError("Os débitos levados à data de débito não conferem com o que foi "
-                              "registrado para desfazer a remessa: informe o suporte.");
+    // A re-dated debit keeps, beside what it was, the date it gets (checked by the undo).
+    const QStringList deb = campos("DEBITO.DB");
+    db::Statement(c_, "INSERT INTO main.REMESSA_DESFAZER_LINHAS (TABELA, OP, RID, N1, "
+                          + colunas('O', deb.size()) + ") SELECT 'DEBITO', p.OP, d.rowid, "
+                          "CASE p.OP WHEN 'U' THEN ? END, d." + deb.join(", d.") + " FROM "
+                          + kPasso + " p JOIN DEBITO.DEBITO d ON d.rowid = p.RID ORDER BY p.RID",
+                  kRegistro)
+        .bind({data_})
+        .run();
 }
 
 QString concluirDesfazimento(db::Connection& c)
@@ -384,10 +294,9 @@ ResultadoDesfazer desfazerUltimaRemessa()
                              "desfeita: ";
         reporLinhas(c, *h, qual);
         const QString destino = destinoLivre(h->arquivo);
-        StmtGuard mark(db::prepare(c.handle(), "UPDATE main.REMESSA_DESFAZER SET DESFEITA = 1, "
-                                               "DESTINO = ?"));
-        db::bindAll(mark.get(), {destino});
-        if (sqlite3_step(mark.get()) != SQLITE_DONE) db::throwSqlite(c.handle());
+        db::Statement(c, "UPDATE main.REMESSA_DESFAZER SET DESFEITA = 1, DESTINO = ?", kRegistro)
+            .bind({destino})
+            .run();
         c.exec("DELETE FROM main.REMESSA_DESFAZER_LINHAS");
         historico::registrar(c, "Remessa", QString("remessa %1 de %2 desfeita: arquivo %3 "
                                                    "renomeado para %4")

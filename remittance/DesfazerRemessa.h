@@ -16,22 +16,25 @@ namespace remessa {
 
 // Keeps what a generation will change. Made inside the generation's transaction before its
 // first change, with the number the remittance gets; its record replaces that of the
-// remittance before (only the last one can be undone): the debits the date step deletes or
-// re-dates, the RET_DEBITO rows of the debit date and the remittance number, each row exactly
-// as stored. conferir() after the date step: throws db::EngineError when the step did not do
-// what was recorded.
+// remittance before (only the last one can be undone): the RET_DEBITO rows of the debit date
+// and the remittance number, and, through guardarDebitos(), the debits the date step deletes
+// or re-dates, each row exactly as stored.
 class GravacaoDesfazer {
 public:
+    // The date step's plan: a temporary table of the debits it changes (RID the rowid, OP "D"
+    // deleted or "U" re-dated).
+    static constexpr const char* kPasso = "temp.REMESSA_PASSO";
+
     GravacaoDesfazer(db::Connection& c, qint64 remessa, const QString& arquivo,
                      const QDate& debitDate);
     GravacaoDesfazer(const GravacaoDesfazer&) = delete;
     GravacaoDesfazer& operator=(const GravacaoDesfazer&) = delete;
-    void conferir();
+    // Keeps the debits of kPasso, before the date step changes them.
+    void guardarDebitos();
 
 private:
     db::Connection& c_;
     QString data_;
-    qint64 debitosAntes_ = 0, apagados_ = 0, redatados_ = 0;
 };
 
 // The remittance that can be undone, as the confirmation names it.

@@ -5,13 +5,12 @@
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 #include "core/Cp1252.h"
 #include "remittance/LeitorLinhas.h"
 #include "remittance/MemberIndex.h"
+#include "remittance/OrdemChave.h"
 #include "remittance/RetornosImportados.h"
-
-#include <sqlite3.h>
 
 #include <QDir>
 #include <QFile>
@@ -63,6 +62,8 @@ qint64 findMember(MemberIndex& members, const Linha& l)
     return id;
 }
 
+const QString kRetDebito = "RET_DEBITO.DB";
+
 // A value of the key of RET_DEBITO: a number, or empty (NULL).
 using Valor = std::optional<double>;
 
@@ -89,147 +90,100 @@ int compareRows(const RetRow& a, const RetRow& b)
     return compareKey(a.valor, b.valor);
 }
 
-bool keyLess(const RetRow& a, const RetRow& b)
-{
-    const int c = compareRows(a, b);
-    return c != 0 ? c < 0 : a.rowid < b.rowid;  // rows of equal keys follow their rowid
-}
-
 // A line whose change the table refuses (a repeated key): it is passed over.
 struct LinhaRecusada {};
 
-// The month's RET_DEBITO rows by member, read once; the outcome of each line is written by
-// rowid. The first row of a member is the first in primary key order, as the table's order
-// would give it.
+// The outcome of each line on the member's RET_DEBITO rows of the month, looked up line by
+// line through the index Si_Data_Associado: the dates of the month that the table holds are
+// read once (a month holds few), so a member's rows are found by a seek per date, and memory
+// does not grow with the file. The first row of a member is the first in primary key order.
 class MonthRows {
 public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
-        : c_(c), today_(today.toString(Qt::ISODate).toStdString()),
-          first_(first.toString(Qt::ISODate).toStdString())
+        : today_(today.toString(Qt::ISODate).toStdString()),
+          first_(first.toString(Qt::ISODate).toStdString()),
+          update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
+                     "WHERE rowid = ?", kRetDebito),
+          insert_(c, "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_DATA_RETORNO, "
+                     "DEB_OCORRENCIA, DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) "
+                     "VALUES (?, ?, ?, ?, 0, ?, ?)", kRetDebito)
     {
-        c.attach("RET_DEBITO.DB");
-        db::StmtGuard st(db::prepare(c.handle(),
-            "SELECT rowid, DEB_ASS_ID, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR "
-            "FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA >= ? AND DEB_DATA <= ?", "RET_DEBITO.DB"));
-        db::bindAll(st.get(), {first, last});
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-            rows_.push_back(RetRow{memberOf(sqlite3_column_double(st.get(), 1)),
-                                   sqlite3_column_int64(st.get(), 0), text(st.get(), 2),
-                                   text(st.get(), 3), value(st.get(), 4), value(st.get(), 5)});
-        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "RET_DEBITO.DB");
-        sortByMember();
-        update_.reset(new db::StmtGuard(db::prepare(c.handle(),
-            "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
-            "WHERE rowid = ?")));
-        insert_.reset(new db::StmtGuard(db::prepare(c.handle(),
-            "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_DATA_RETORNO, DEB_OCORRENCIA, "
-            "DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) VALUES (?, ?, ?, ?, 0, ?, ?)")));
+        // The rows this import adds lie on the first of the month.
+        std::vector<std::string> dates{first_};
+        {
+            db::Statement st(c, "SELECT DISTINCT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE "
+                                "DEB_DATA >= ? AND DEB_DATA <= ?", kRetDebito);
+            st.bind({first, last});
+            while (st.next())
+                if (text(st, 0) != first_) dates.push_back(text(st, 0));
+        }
+        QStringList marks;
+        for (size_t i = 0; i < dates.size(); ++i) marks << "?";
+        rows_ = std::make_unique<db::Statement>(
+            c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
+               "RET_DEBITO.RET_DEBITO WHERE DEB_ASS_ID = ? AND DEB_DATA IN (" + marks.join(", ")
+                   + ") ORDER BY " + remessa::ordemDaChave("RET_DEBITO.DB"), kRetDebito);
+        for (size_t i = 0; i < dates.size(); ++i)
+            rows_->bindText(int(i) + 2, QByteArrayView(dates[i].data(), qsizetype(dates[i].size())));
+        update_.bindText(2, today_);
+        insert_.bindText(1, first_).bindText(2, today_).bindText(5, today_)
+            .bindInt(6, UsuarioAtual);
     }
 
     // Records the outcome `reason` (UTF-8; empty when the debit was paid) of `member`.
     void record(qint64 member, const QByteArray& reason)
     {
-        const auto [begin, end] = rowsOf(member);
-        if (begin == end) {
-            insert(member, reason);
+        rows_->reset().bindReal(1, double(member));
+        if (!rows_->next()) {
+            bindText(insert_.reset(), 3, reason);
+            step(insert_.bindReal(4, double(member)));
             return;
         }
-        RetRow* firstRow = std::min_element(begin, end, keyLess);
-        RetRow changed = *firstRow;
+        // The first row gets the return date; another row of the member with the key it then
+        // has would repeat the key.
+        RetRow changed = row(member);
         changed.returned = today_;
-        for (const RetRow* r = begin; r != end; ++r)
-            if (r->rowid != changed.rowid && compareRows(*r, changed) == 0) throw LinhaRecusada();
-        sqlite3_stmt* st = update_->get();
-        sqlite3_reset(st);
-        bindText(st, 1, reason);
-        bindText(st, 2, today_);
-        sqlite3_bind_int64(st, 3, changed.rowid);
-        step(st);
-        firstRow->returned = today_;
+        while (rows_->next())
+            if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
+        bindText(update_.reset(), 1, reason);
+        step(update_.bindInt(3, changed.rowid));
     }
 
 private:
-    static std::string text(sqlite3_stmt* st, int col)
+    RetRow row(qint64 member) const
     {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-        return p ? std::string(p, size_t(sqlite3_column_bytes(st, col))) : std::string();
+        return RetRow{member, rows_->int64(0), text(*rows_, 1), text(*rows_, 2), value(*rows_, 3),
+                      value(*rows_, 4)};
     }
-    // A member number as stored (a real); one no member can have when it is out of range.
-    static qint64 memberOf(double v)
+    static std::string text(const db::Statement& st, int col)
     {
-        return v >= -9.2e18 && v <= 9.2e18 ? qint64(v) : std::numeric_limits<qint64>::min();
+        const QByteArrayView t = st.bytes(col);
+        return std::string(t.data() ? t.data() : "", size_t(t.size()));
     }
-    static Valor value(sqlite3_stmt* st, int col)
+    static Valor value(const db::Statement& st, int col)
     {
-        return sqlite3_column_type(st, col) == SQLITE_NULL ? Valor()
-                                                           : Valor(sqlite3_column_double(st, col));
+        return st.isNull(col) ? Valor() : Valor(st.real(col));
     }
-    // Binds the text, or NULL when it is empty; the text outlives the statement's step.
-    template <typename Text>
-    static void bindText(sqlite3_stmt* st, int i, const Text& t)
+    // Binds the text, or NULL when it is empty.
+    static void bindText(db::Statement& st, int i, const QByteArray& t)
     {
-        if (t.size() == 0) sqlite3_bind_null(st, i);
-        else sqlite3_bind_text(st, i, t.data(), int(t.size()), SQLITE_STATIC);
+        if (t.isEmpty()) st.bindNull(i);
+        else st.bindText(i, t);
     }
-
-    // Puts the rows in member order, each member's in the order read. They often come so.
-    void sortByMember()
+    // A key the table refuses passes the line over; any other failure stops the import.
+    static void step(db::Statement& st)
     {
-        auto byMember = [](const RetRow& a, const RetRow& b) { return a.member < b.member; };
-        if (std::is_sorted(rows_.begin(), rows_.end(), byMember)) return;
-        std::vector<uint32_t> order(rows_.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
-            return rows_[a].member < rows_[b].member;
-        });
-        std::vector<RetRow> sorted;
-        sorted.reserve(rows_.size());
-        for (const uint32_t i : order) sorted.push_back(std::move(rows_[i]));
-        rows_ = std::move(sorted);
+        try {
+            st.run();
+        } catch (const db::EngineError& e) {
+            if (e.fault() == db::EngineFault::KeyViolation) throw LinhaRecusada();
+            throw;
+        }
     }
 
-    // The member's rows: those read from the table, or those this import inserted.
-    std::pair<RetRow*, RetRow*> rowsOf(qint64 member)
-    {
-        const auto [b, e] = std::equal_range(
-            rows_.begin(), rows_.end(), RetRow{member, 0, {}, {}, {}, {}},
-            [](const RetRow& x, const RetRow& y) { return x.member < y.member; });
-        if (b != e) return {&*b, &*b + (e - b)};
-        const auto it = inserted_.find(member);
-        if (it == inserted_.end()) return {nullptr, nullptr};
-        return {&it->second, &it->second + 1};
-    }
-
-    // A member without a row in the month gets one.
-    void insert(qint64 member, const QByteArray& reason)
-    {
-        sqlite3_stmt* st = insert_->get();
-        sqlite3_reset(st);
-        bindText(st, 1, first_);
-        bindText(st, 2, today_);
-        bindText(st, 3, reason);
-        sqlite3_bind_double(st, 4, double(member));
-        bindText(st, 5, today_);
-        sqlite3_bind_int64(st, 6, UsuarioAtual);
-        step(st);
-        inserted_[member] = RetRow{member, sqlite3_last_insert_rowid(c_.handle()), first_,
-                                   today_, 0.0, Valor()};
-    }
-
-    void step(sqlite3_stmt* st)
-    {
-        if (sqlite3_step(st) == SQLITE_DONE) return;
-        if ((sqlite3_extended_errcode(c_.handle()) & 0xff) == SQLITE_CONSTRAINT)
-            throw LinhaRecusada();
-        db::throwSqlite(c_.handle(), "RET_DEBITO.DB");
-    }
-
-    db::Connection& c_;
     const std::string today_, first_;
-    std::vector<RetRow> rows_;                // by member, each member's in rowid order
-    std::unordered_map<qint64, RetRow> inserted_;
-    std::unique_ptr<db::StmtGuard> update_, insert_;
+    db::Statement update_, insert_;
+    std::unique_ptr<db::Statement> rows_;  // a member's rows of the month, in key order
 };
 
 // The texts of the summary, made once.
@@ -415,6 +369,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     if (!dm.TRet_Debito->active()) dm.TRet_Debito->open();
     dm.TAssociados->setIndexFieldNames("ASS_CONTA_CORRENTE");
     db::Connection& conn = *dm.TRet_Debito->connection();
+    conn.attach("RET_DEBITO.DB");
     MemberIndex members(conn);
 
     const QString m = QString::number(month), y = QString::number(year);
@@ -432,7 +387,8 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     } catch (const db::EngineError& e) {
         throw db::EngineError("Erro na tabela RET_DEBITO.DB (" + e.message() + "): verifique se "
                               "a pasta de dados permite gravação e se nenhum outro programa "
-                              "a usa. Nada foi importado e o arquivo manteve o nome.");
+                              "a usa. Nada foi importado e o arquivo manteve o nome.",
+                              e.fault());
     }
     file.close();
     conn.bump();

@@ -1,9 +1,8 @@
 #include "remittance/MemberIndex.h"
 
 #include "core/engine/Connection.h"
-#include "core/engine/SqlValue.h"
-
-#include <sqlite3.h>
+#include "core/engine/Statement.h"
+#include "remittance/OrdemChave.h"
 
 #include <algorithm>
 #include <functional>
@@ -33,22 +32,19 @@ uint64_t headOf(std::string_view v)
 MemberIndex::MemberIndex(db::Connection& c)
 {
     c.attach("ASSOCIADOS.DB");
-    db::StmtGuard st(db::prepare(
-        c.handle(),
-        "SELECT ASS_ID, ASS_MATRICULA, ASS_CONTA_CORRENTE, ASS_NOME FROM ASSOCIADOS.ASSOCIADOS "
-        "ORDER BY ASS_CONTA_CORRENTE, ASS_NOME, ASS_ID",
-        "ASSOCIADOS.DB"));
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-        ids_.push_back(sqlite3_column_int64(st.get(), 0));
+    db::Statement st(c, "SELECT ASS_ID, ASS_MATRICULA, ASS_CONTA_CORRENTE, ASS_NOME FROM "
+                        "ASSOCIADOS.ASSOCIADOS ORDER BY "
+                            + remessa::ordemDaChave("ASSOCIADOS.DB", "ID_ASSOCIADOS_CONTA"),
+                     "ASSOCIADOS.DB");
+    while (st.next()) {
+        ids_.push_back(st.int64(0));
         for (int f = 0; f < 3; ++f) {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), f + 1));
-            const std::string_view v(p ? p : "", size_t(sqlite3_column_bytes(st.get(), f + 1)));
+            const QByteArrayView b = st.bytes(f + 1);
+            const std::string_view v(b.data() ? b.data() : "", size_t(b.size()));
             if (f == Matricula) fields_[f].add(numeroEnviado(v));
             else fields_[f].add(v);
         }
     }
-    if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "ASSOCIADOS.DB");
     for (Values& v : fields_) v.buildEqual();
 }
 

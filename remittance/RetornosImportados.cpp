@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace retorno {
@@ -137,11 +136,11 @@ int desfazerPosteriores(db::Connection& c, const QDateTime& copia, const QString
     // An import counts as in the copy up to two seconds after its date: the date of a file in an
     // archive drops the odd second, and an import is recorded before its commit dates the table.
     const QString depois = copia.addSecs(2).toUTC().toString(Qt::ISODateWithMs);
-    db::Statement(c, "UPDATE main.RETORNOS_IMPORTADOS SET DESFEITO = ? WHERE DESFEITO IS NULL "
-                     "AND (REGISTRADO >= ? OR (REGISTRADO IS NULL AND DATA > ?))", kTabela)
-        .bind({motivo, depois, copia.date().toString(Qt::ISODate)})
-        .run();
-    return sqlite3_changes(c.handle());
+    db::Statement st(c, "UPDATE main.RETORNOS_IMPORTADOS SET DESFEITO = ? WHERE DESFEITO IS "
+                        "NULL AND (REGISTRADO >= ? OR (REGISTRADO IS NULL AND DATA > ?))",
+                     kTabela);
+    st.bind({motivo, depois, copia.date().toString(Qt::ISODate)}).run();
+    return int(st.changes());
 }
 
 namespace {

@@ -2,15 +2,14 @@
 
 #include "core/engine/Connection.h"
 #include "core/engine/Database.h"
-#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 #include "remittance/ComparacaoRemessa.h"
+#include "remittance/OrdemChave.h"
 #include "remittance/PlanoData.h"
 #include "remittance/RemessaRecords.h"
 
 #include <QHash>
 #include <QSet>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -30,23 +29,6 @@ QString dinheiro(double v)
     return QString::number(v, 'f', 2).replace('.', ',');
 }
 
-// Reads and ends a read transaction around the whole check, so that another program's commit
-// in the middle cannot mix two states of the tables.
-class Leitura {
-public:
-    explicit Leitura(db::Connection& c) : c_(c) { c_.exec("BEGIN"); }
-    ~Leitura()
-    {
-        try {
-            c_.exec("COMMIT");
-        } catch (...) {
-        }
-    }
-
-private:
-    db::Connection& c_;
-};
-
 struct Debito {
     qint64 rowid;
     QVariant data, membro, valor;
@@ -62,20 +44,18 @@ QString quemDe(const Debito& d)
 
 void verificarParametros(db::Connection& c, QList<Problema>& out)
 {
-    db::StmtGuard st(db::prepare(c.handle(),
-        "SELECT EMP_COD_INT_PREVI, EMP_COD_VERBA_PREVI, EMP_NR_REM_PREVI "
-        "FROM PARAMETROS.PARAMETROS ORDER BY EMP_NOME, rowid LIMIT 1", "PARAMETROS.DB"));
-    const int rc = sqlite3_step(st.get());
-    if (rc == SQLITE_DONE) {
+    db::Statement st(c, "SELECT EMP_COD_INT_PREVI, EMP_COD_VERBA_PREVI, EMP_NR_REM_PREVI FROM "
+                        "PARAMETROS.PARAMETROS ORDER BY " + ordemDaChave("PARAMETROS.DB")
+                            + " LIMIT 1", "PARAMETROS.DB");
+    if (!st.next()) {
         out.append({Tipo::Impede, {}, {}, "Não há parâmetros da empresa em PARAMETROS.DB: "
                                           "cadastre-os antes de gerar a remessa."});
         return;
     }
-    if (rc != SQLITE_ROW) db::throwSqlite(c.handle(), "PARAMETROS.DB");
     const struct { int col; const char* nome; int largura; } codigos[] = {
         {0, "código de interface PREVI", 2}, {1, "código de verba PREVI", 4}};
     for (const auto& k : codigos) {
-        const QVariant v = db::readColumn(st.get(), k.col);
+        const QVariant v = st.value(k.col);
         const QString texto = v.typeId() == QMetaType::Double ? numero(v) : v.toString().trimmed();
         if (texto.isEmpty()) {
             out.append({Tipo::Impede, {}, {}, QString("O %1 está vazio nos parâmetros da empresa.")
@@ -87,7 +67,7 @@ void verificarParametros(db::Connection& c, QList<Problema>& out)
                                 "levaria outro código.").arg(k.nome, texto).arg(k.largura)});
         }
     }
-    const QVariant nr = db::readColumn(st.get(), 2);
+    const QVariant nr = st.value(2);
     if (!nr.isValid() || nr.toDouble() < 0)
         out.append({Tipo::Impede, {}, {}, "O número da remessa está vazio ou negativo nos "
                                           "parâmetros da empresa."});
@@ -130,29 +110,25 @@ Verificacao verificarRemessa(const QDate& debitDate)
                           "RET_DEBITO.DB"})
         c.attach(QString::fromLatin1(f));
     Verificacao v;
-    Leitura leitura(c);
+    // One read transaction around the whole check, so that another program's commit in the
+    // middle cannot mix two states of the tables.
+    db::ReadTransaction leitura(c);
     verificarParametros(c, v.problemas);
 
     QVector<Debito> debitos;
     QVector<DebitoNaOrdem> ordem;
     {
-        db::StmtGuard st(db::prepare(c.handle(),
-            "SELECT d.rowid, d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, a.ASS_NOME, "
-            "a.ASS_MATRICULA, g.GRP_ID FROM DEBITO.DEBITO d "
-            "LEFT JOIN ASSOCIADOS.ASSOCIADOS a ON a.ASS_ID = d.DEB_ASS_ID "
-            "LEFT JOIN GRUPO.GRUPO g ON g.GRP_ID = a.ASS_GRP_ID "
-            "ORDER BY d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, d.rowid", "DEBITO.DB"));
-        int rc;
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            sqlite3_stmt* r = st.get();
-            Debito d{sqlite3_column_int64(r, 0), db::readColumn(r, 1), db::readColumn(r, 2),
-                     db::readColumn(r, 3),
-                     sqlite3_column_type(r, 4) != SQLITE_NULL, db::readColumn(r, 5).toString(),
-                     db::readColumn(r, 6).toString(), sqlite3_column_type(r, 7) != SQLITE_NULL};
+        db::Statement st(c, "SELECT d.rowid, d.DEB_DATA, d.DEB_ASS_ID, d.DEB_VALOR, a.ASS_ID, "
+                            "a.ASS_NOME, a.ASS_MATRICULA, g.GRP_ID FROM DEBITO.DEBITO d "
+                            "LEFT JOIN ASSOCIADOS.ASSOCIADOS a ON a.ASS_ID = d.DEB_ASS_ID "
+                            "LEFT JOIN GRUPO.GRUPO g ON g.GRP_ID = a.ASS_GRP_ID ORDER BY "
+                                + ordemDaChave("DEBITO.DB", "", "d."), "DEBITO.DB");
+        while (st.next()) {
+            Debito d{st.int64(0), st.value(1), st.value(2), st.value(3), !st.isNull(4),
+                     st.value(5).toString(), st.value(6).toString(), !st.isNull(7)};
             ordem.append(debitoNaOrdem(d.rowid, d.data, d.membro, debitDate));
             debitos.append(d);
         }
-        if (rc != SQLITE_DONE) db::throwSqlite(c.handle(), "DEBITO.DB");
     }
     const PlanoData plano = planejarData(ordem);
     const QSet<qint64> apagados(plano.apagar.cbegin(), plano.apagar.cend());
@@ -173,7 +149,6 @@ Verificacao verificarRemessa(const QDate& debitDate)
     QHash<QString, QString> donoDoNumero;  // number as written in the file -> first member
     QSet<QString> colisoes;
     QSet<QString> avisados;
-    double total = 0;
     for (const Debito& d : debitos) {
         if (apagados.contains(d.rowid)) continue;
         const QString quem = quemDe(d);
@@ -205,7 +180,8 @@ Verificacao verificarRemessa(const QDate& debitDate)
                                 + " tem frações de centavo."});
         }
         ++v.debitos;
-        if (numerico) total += valor;
+        // The total as the file carries it: the sum of the records' hundredths.
+        if (numerico && valorCabe(valor, 13)) v.total += toCurrency(valor) / 100 * 100;
 
         const QString membro = numero(d.membro);
         const QString noArquivo = Padlzero(RetirarMascara(matricula, "./-"), 15);
@@ -226,7 +202,6 @@ Verificacao verificarRemessa(const QDate& debitDate)
                                 "não aparece na lista de débitos."});
         }
     }
-    v.total = toCurrency(total);
     v.comparacao = compararComAnterior(c, debitDate);
     return v;
 }

@@ -7,6 +7,7 @@
 
 #include "core/store/StoreSchema.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -40,6 +41,30 @@ public:
     double real(int col) const;
     QString text(int col) const;
     QVariant value(int col, store::FieldType type) const;
+
+    // Values bound one by one, from 1, for a statement stepped row after row: reset() starts
+    // it again keeping the values bound before, so only those that change are bound anew.
+    // Texts are UTF-8 and copied. Binding a statement stepped and not reset throws.
+    Statement& reset();
+    Statement& bindNull(int i);
+    Statement& bindInt(int i, qint64 v);
+    Statement& bindReal(int i, double v);
+    Statement& bindText(int i, QByteArrayView utf8);
+    // The value of column `col` of `from`'s current row, exactly as SQLite holds it.
+    Statement& bindColumn(int i, const Statement& from, int col);
+
+    // The kind of value a column of the current row holds, as SQLite stores it.
+    enum class Kind { Integer = 1, Real = 2, Text = 3, Blob = 4, Null = 5 };
+    Kind kind(int col) const;
+    // A text column as its UTF-8 bytes, valid until the next step (empty for NULL); throws
+    // when SQLite cannot hand it over (out of memory), so no null text is ever read.
+    QByteArrayView bytes(int col) const;
+    // A column as SQLite holds it (qint64, double or QString); invalid when NULL.
+    QVariant value(int col) const;
+
+    // Rows the last run() changed, and the rowid of the last row it inserted.
+    qint64 changes() const;
+    qint64 lastInsertRowid() const;
 
 private:
     [[noreturn]] void fail() const;
