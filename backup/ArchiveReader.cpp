@@ -18,7 +18,8 @@
 using backupfmt::kChunk;
 
 ArchiveReader::ArchiveReader(backup::RunState& run, backup::RunEvents& events, QIODevice* dev)
-    : run_(run), events_(events), dev_(dev), payload_(lzrw1kh::kBlockSize, '\0'), area_(lzrw1kh::kBlockSize, '\0')
+    : run_(run), events_(events), dev_(dev), payload_(lzrw1kh::kBlockSize, '\0'),
+      area_(lzrw1kh::kBlockSize, '\0')
 {
 }
 

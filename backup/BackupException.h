@@ -10,7 +10,9 @@
 class BackupException : public std::runtime_error {
 public:
     explicit BackupException(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+        : std::runtime_error(message.toStdString()), message_(message)
+    {
+    }
     const QString& message() const { return message_; }
 
 private:

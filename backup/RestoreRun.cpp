@@ -207,9 +207,9 @@ void RestoreRun::entry(const QByteArray& name, qint32 date)
     if (target.isEmpty()) {
         // Passed over with error 1; the entries after it are restored as usual.
         run_.fail(Kind::ArchiveDamaged, 1, backupfmt::decodeText(name),
-                    QString("O nome %1 guardado no backup tem partes vazias, \".\" ou \"..\", ou "
-                            "sai da pasta de destino: este arquivo não foi restaurado.")
-                        .arg(backupfmt::decodeText(name)));
+                  QString("O nome %1 guardado no backup tem partes vazias, \".\" ou \"..\", ou "
+                          "sai da pasta de destino: este arquivo não foi restaurado.")
+                      .arg(backupfmt::decodeText(name)));
         run_.going = true;
         reader_.segment(nullptr, false);
         return;
@@ -223,9 +223,9 @@ void RestoreRun::entry(const QByteArray& name, qint32 date)
     }
     const QString folder = QFileInfo(target).absolutePath();
     if (!safeTarget(target) || (QDir().mkpath(folder), !QFileInfo(folder).isDir())) {
-        run_.fail(Kind::WriteFailed, 1, target, QString("%1 não pode ser gravado: um link no caminho, ou a pasta "
-                                       "%2 não pôde ser criada. Escolha outra pasta de destino.")
-                                   .arg(target, folder));
+        run_.fail(Kind::WriteFailed, 1, target,
+                  QString("%1 não pode ser gravado: um link no caminho, ou a pasta %2 não pôde "
+                          "ser criada. Escolha outra pasta de destino.").arg(target, folder));
         run_.going = true;
         reader_.segment(nullptr, false);
         return;
@@ -253,7 +253,8 @@ void RestoreRun::readPending()
             run_.fail(backup::writeFailure(pending_->file), 1, target,
                       writeFailure(target, pending_->file.errorString()));
         else
-            run_.fail(Kind::ArchiveDamaged, 1, target, readFailure(volume(), target, settings_.verify));
+            run_.fail(Kind::ArchiveDamaged, 1, target,
+                      readFailure(volume(), target, settings_.verify));
     }
     // A block that did not decode: the file it belongs to, in the archive read.
     if (run_.failed() && run_.error.file.isEmpty()) {
@@ -272,11 +273,11 @@ void RestoreRun::finishPending()
     // changed while it was copied).
     const auto listed = sizes_.constFind(t->stored);
     if (listed != sizes_.cend() && *listed != t->written) {
-        run_.fail(Kind::ArchiveDamaged, 5, target, QString("%1 tem %2 bytes no backup e %3 na lista de arquivos: os "
-                                       "volumes são de backups diferentes (ou o arquivo mudou "
-                                       "durante a cópia). Use os volumes gravados juntos; %1 não "
-                                       "foi restaurado.")
-                                   .arg(target).arg(t->written).arg(*listed));
+        run_.fail(Kind::ArchiveDamaged, 5, target,
+                  QString("%1 tem %2 bytes no backup e %3 na lista de arquivos: os volumes são "
+                          "de backups diferentes (ou o arquivo mudou durante a cópia). Use os "
+                          "volumes gravados juntos; %1 não foi restaurado.")
+                      .arg(target).arg(t->written).arg(*listed));
         return;
     }
     if (t->verify) {

@@ -23,15 +23,18 @@ struct RunError {
     };
 
     Kind kind = Kind::None;
-    int code = 0;     // the engine's code; 0 for what the engine does not report
-    QString file;     // the file it concerns; empty when none
-    QString detail;   // what failed and what to do, when the kind's message does not say it all
+    int code = 0;    // the engine's code; 0 for what the engine does not report
+    QString file;    // the file it concerns; empty when none
+    QString detail;  // what failed and what to do, when the kind's message does not say it all
 
     explicit operator bool() const { return kind != Kind::None; }
     // The engine's text for its code ("Cannot read file"...); empty for 0.
     static QString engineText(int code);
     // For the operator: the detail when there is one, else the kind's own message.
     QString message() const;
+    // The engine's text and the file ("Cannot read file: /dados/GRUPO.DB"), then the message
+    // on a line of its own; the message alone when the engine has no code for it.
+    QString described() const;
 };
 
 // The kind of a failed write on `device`: DiskFull when the disk had no room left.

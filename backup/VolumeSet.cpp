@@ -27,14 +27,16 @@ QString volumeName(const QString& archive, int n)
 {
     const QString digits = ("00" + QString::number(n)).right(3);
     const QString suffix = QFileInfo(archive).suffix();
-    const QString stem = suffix.isEmpty() ? archive : archive.left(archive.size() - suffix.size() - 1);
+    const QString stem =
+        suffix.isEmpty() ? archive : archive.left(archive.size() - suffix.size() - 1);
     return stem + "." + digits;
 }
 
 QString foreignMessage(const QString& volume)
 {
     return QString("O volume %1 é de outro backup com o mesmo nome: os volumes não formam um "
-                   "backup só. Use os volumes gravados juntos (ou faça um novo backup).").arg(volume);
+                   "backup só. Use os volumes gravados juntos (ou faça um novo backup).")
+        .arg(volume);
 }
 
 QByteArray markBytes(const Mark& m)

@@ -79,7 +79,7 @@ QString TBackupFile::volumePath(const QString& archiveName, int n)
 bool TBackupFile::refuseForeign(const QString& volume)
 {
     if (volume.isEmpty()) return false;
-    setError(Kind::ArchiveDamaged, 5, volume, foreignVolumeMessage(volume));
+    run_.fail(Kind::ArchiveDamaged, 5, volume, foreignVolumeMessage(volume));
     report();
     return true;
 }
@@ -134,11 +134,6 @@ void TBackupFile::startRun()
     FilesDone = 0;
 }
 
-void TBackupFile::setError(Kind kind, int code, const QString& file, const QString& detail)
-{
-    run_.fail(kind, code, file, detail);
-}
-
 void TBackupFile::report()
 {
     ErrorFile = run_.error.file;
@@ -158,7 +153,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
     BusyScope busy(busy_);
     // A volume too small for one block after its segment tag would never end.
     if (MaxSize < 0 || (MaxSize > 0 && MaxSize < backupfmt::kMinVolume)) {
-        setError(Kind::WriteFailed, 4, archiveName);
+        run_.fail(Kind::WriteFailed, 4, archiveName);
         busy_ = false;
         report();
         return false;
@@ -171,7 +166,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
     std::shared_ptr<void> lock;
     if (ReadLock) {
         QString failed;
-        if (!(lock = ReadLock(list, failed))) setError(Kind::Busy, 1, failed);
+        if (!(lock = ReadLock(list, failed))) run_.fail(Kind::Busy, 1, failed);
     }
 
     TotalSize = 0;
@@ -184,7 +179,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         total += f.size();
         // Sizes are 32-bit in the format: refuse what would not fit before writing anything.
         if (f.size() > backupfmt::kMaxSize || total > backupfmt::kMaxSize) {
-            setError(Kind::SourceUnreadable, 1, path,
+            run_.fail(Kind::SourceUnreadable, 1, path,
                      QString("%1 passa de 2 GiB com os arquivos listados antes dele, o maior "
                              "tamanho que um backup guarda: faça o backup em partes. Nenhum "
                              "backup foi gravado.").arg(path));
@@ -202,7 +197,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             list.prepend(ids->fileName());
             total += info.size();
         } else {
-            setError(backup::writeFailure(*ids), 7, ids->fileName());
+            run_.fail(backup::writeFailure(*ids), 7, ids->fileName());
         }
     }
     TotalSize = qint32(std::min(total, backupfmt::kMaxSize));
@@ -215,7 +210,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         FileCount = qint32(list.size() - (SaveFileID ? 1 : 0));
         const QByteArray title = backupfmt::toCp1252(BackupTitle);
         if (!w.open())
-            setError(Kind::WriteFailed, 4, archiveName);
+            run_.fail(Kind::WriteFailed, 4, archiveName);
         else if (!w.write(int32le(qint32(title.size())) + title + int32le(TotalSize)
                           + int32le(FileCount)))
             run_.error.file = archiveName;
@@ -232,7 +227,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
         const QString stamp = archiveflag::stamp(path);
         const std::unique_ptr<QIODevice> in = backupfmt::openSource(path);
         if (!in) {
-            setError(Kind::SourceUnreadable, 1, path);
+            run_.fail(Kind::SourceUnreadable, 1, path);
             break;
         }
         const QByteArray name = isInfo ? kFileList : backupfmt::encodeText(path.trimmed());
@@ -318,7 +313,7 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
     } else {
         if (!file.exists()) return false;
         if (!file.open(QIODevice::ReadOnly)) {
-            setError(Kind::ArchiveUnreadable, 3, archiveName);
+            run_.fail(Kind::ArchiveUnreadable, 3, archiveName);
             report();
             return false;
         }
@@ -370,7 +365,7 @@ bool TBackupFile::GetArchiveInfo(const QString& archiveName,
         lines.finish();
         return true;
     } catch (const BackupException&) {
-        setError(Kind::ArchiveDamaged, 5, archiveName);
+        run_.fail(Kind::ArchiveDamaged, 5, archiveName);
         report();
     }
     return false;

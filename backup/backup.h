@@ -132,8 +132,6 @@ private:
     void note(const QString& text);
     // A new run: no error, going, nothing counted.
     void startRun();
-    void setError(backup::RunError::Kind kind, int code, const QString& file,
-                  const QString& detail = {});
     // The run's error shown (OnError, else the error box); ErrorFile and ErrorDetail set.
     void report();
     bool readArchive(const QString& archiveName, const QString& destFolder, bool verify);

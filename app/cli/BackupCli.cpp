@@ -21,12 +21,8 @@ void progressBar(const QString& file, int percent)
 
 void printError(QTextStream& err, const backup::RunError& e)
 {
-    if (e.code != 0) {
-        err << "Erro " << e.code << ": " << backup::RunError::engineText(e.code);
-        if (!e.file.isEmpty()) err << ": " << e.file;
-        err << "\n";
-    }
-    err << e.message() << "\n";
+    if (e.code != 0) err << "Erro " << e.code << ": ";
+    err << e.described() << "\n";
 }
 
 void warnNotLogged(QTextStream& err, const QString& problem)

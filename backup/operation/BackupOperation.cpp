@@ -24,10 +24,12 @@ RunError nothingToBackUp(const TBackupFile& engine, const QStringList& files,
     if (engine.BackupMode == TBackupFile::bmAll || probe.ListFiles(files, archive).isEmpty())
         return {Kind::NothingToDo, 0, archive,
                 QString("Nenhum arquivo corresponde a %1: confira as pastas e os curingas. "
-                        "Nenhum backup foi gravado.").arg(files.join(" "))};
+                        "Nenhum backup foi gravado.")
+                    .arg(files.join(" "))};
     return {Kind::NothingToDo, 0, archive,
             QString("Nenhum arquivo mudou desde o último backup incremental: nenhum backup foi "
-                    "gravado (o backup %1 que houver foi mantido).").arg(archive)};
+                    "gravado (o backup %1 que houver foi mantido).")
+                .arg(archive)};
 }
 
 }  // namespace
@@ -38,7 +40,8 @@ RunError unreadableArchive(const BackupException& e, const QString& archive)
     return {unopened ? Kind::ArchiveUnreadable : Kind::ArchiveDamaged, unopened ? 3 : 5, archive,
             QString("Falha ao ler o backup %1: ele não pôde ser aberto, não é um backup ou está "
                     "danificado. Confira o nome e as permissões do arquivo, ou use outra cópia "
-                    "do backup.").arg(archive)};
+                    "do backup.")
+                .arg(archive)};
 }
 
 Outcome runBackup(TBackupFile& engine, const QStringList& files, const QString& archive,
@@ -61,8 +64,10 @@ Outcome runBackup(TBackupFile& engine, const QStringList& files, const QString& 
     out.files = engine.FilesDone;
     if (!out.written) {
         out.reported = bool(engine.LastError());
-        if (out.reported) out.error = engine.LastError();
-        else if (!out.error) out.error = {Kind::Cancelled, 0, {}, {}};
+        if (out.reported)
+            out.error = engine.LastError();
+        else if (!out.error)
+            out.error = {Kind::Cancelled, 0, {}, {}};
         return out;
     }
     if (readBack) {
@@ -76,7 +81,9 @@ Outcome runBackup(TBackupFile& engine, const QStringList& files, const QString& 
     out.ok = true;
     try {
         historico::registrar("Backup", QString("arquivo %1: %2 arquivo(s), %3 bytes%4")
-                                           .arg(archive).arg(engine.FilesDone).arg(engine.TotalSize)
+                                           .arg(archive)
+                                           .arg(engine.FilesDone)
+                                           .arg(engine.TotalSize)
                                            .arg(readBack ? ", lido de volta" : ""));
     } catch (const db::EngineError& e) {
         out.logProblem = e.message();

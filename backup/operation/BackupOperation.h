@@ -23,13 +23,13 @@ struct Follow {
 };
 
 struct Outcome {
-    bool ok = false;       // everything asked was done
-    bool written = false;  // backup: the archive was completed; restore: files may have changed
-    RunError error;        // when not ok: what stopped it (Cancelled when nothing failed)
-    bool reported = false; // that error was told through the engine's OnError (or error box)
-    qint32 files = 0;      // files stored, restored or checked
-    qint32 checked = 0;    // backup: files read back
-    QString logProblem;    // the log line could not be written (the operation stands): why
+    bool ok = false;        // everything asked was done
+    bool written = false;   // backup: the archive was completed; restore: files may have changed
+    RunError error;         // when not ok: what stopped it (Cancelled when nothing failed)
+    bool reported = false;  // that error was told through the engine's OnError (or error box)
+    qint32 files = 0;       // files stored, restored or checked
+    qint32 checked = 0;     // backup: files read back
+    QString logProblem;     // the log line could not be written (the operation stands): why
 };
 
 // Backs `files` up into `archive` with the choices set on `engine`. A list that matches no

@@ -1,5 +1,4 @@
 #include "backup/operation/BackupOperation.h"
-
 #include "backup/operation/VolumeAsk.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
@@ -89,7 +88,8 @@ RestoreOutcome runRestore(TBackupFile& engine, const QString& archive, const QSt
 
     out.written = true;
     const QString detalhe = QString("arquivo %1 em %2: %3 arquivo(s) restaurado(s)%4")
-                                .arg(archive, dest).arg(out.files)
+                                .arg(archive, dest)
+                                .arg(out.files)
                                 .arg(out.ok ? QString() : QString(", com falhas"));
     try {
         retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"), detalhe,

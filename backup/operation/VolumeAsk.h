@@ -14,12 +14,14 @@ namespace backup {
 class VolumeAsk {
 public:
     VolumeAsk(const QString& archive, const Follow& follow)
-        : archive_(archive), ask_(follow.missingVolume), missing_(std::make_shared<QString>()) {}
+        : archive_(archive), ask_(follow.missingVolume), missing_(std::make_shared<QString>())
+    {
+    }
 
     TBackupFile::TNeedDiskEvent handler() const
     {
         return [archive = archive_, ask = ask_, missing = missing_](TBackupFile*, quint16 disk,
-                                                                     bool& cont) {
+                                                                    bool& cont) {
             const QString path = TBackupFile::volumePath(archive, disk);
             cont = QFile::exists(path) || (ask && ask(disk, path));
             if (!cont) *missing = path;
@@ -34,7 +36,8 @@ public:
         if (!missing_->isEmpty())
             return {RunError::Kind::ArchiveUnreadable, 3, *missing_,
                     QString("O volume %1 do backup não foi encontrado: ponha os volumes gravados "
-                            "juntos na mesma pasta e tente de novo.").arg(*missing_)};
+                            "juntos na mesma pasta e tente de novo.")
+                        .arg(*missing_)};
         return {RunError::Kind::Cancelled, 0, {}, {}};
     }
 

@@ -50,15 +50,6 @@ void warnNotLogged(const QString& problem)
             QString::fromUtf8("A operação não pôde ser registrada no histórico: ") + problem);
 }
 
-// An error as the operator reads it: the engine's text and the file, then what to do.
-QString described(const backup::RunError& e)
-{
-    QString text = backup::RunError::engineText(e.code);
-    if (!e.file.isEmpty()) text += (text.isEmpty() ? "" : ": ") + e.file;
-    const QString said = e.message();
-    return said.isEmpty() ? text : text.isEmpty() ? said : text + "\n" + said;
-}
-
 }  // namespace
 
 void TFmBackup::setProgramEnd(std::function<void()> end) { programEnd() = std::move(end); }
@@ -262,7 +253,7 @@ void TFmBackup::Button2Click()
     } else if (!done.ok) {
         say(dialogs::Kind::Error,
             QString::fromUtf8("Backup falhou: o arquivo %1 não pôde ser lido de volta.\n%2")
-                .arg(archive, described(done.error)));
+                .arg(archive, done.error.described()));
     } else {
         warnNotLogged(done.logProblem);
         say(dialogs::Kind::Plain,
@@ -350,7 +341,7 @@ void TFmBackup::Button3Click()
     const backup::RestoreOutcome done = backup::runRestore(*Backupfile1, archive, dest, follow);
     setRunning(false);
     ProgressBar1->setValue(0);
-    if (!done.reported && done.error.code != 0) say(dialogs::Kind::Error, described(done.error));
+    if (!done.reported && done.error.code != 0) say(dialogs::Kind::Error, done.error.described());
     if (!done.started) {
         // The archive could not be read at all: nothing was written, the program goes on.
         reopenParameters();

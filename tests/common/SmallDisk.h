@@ -17,7 +17,8 @@ public:
     {
         QDir().mkpath(dir);
         mounted_ = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0,
-                           (QByteArray("size=") + size).constData()) == 0;
+                           (QByteArray("size=") + size).constData())
+                   == 0;
     }
     ~SmallDisk()
     {
