@@ -76,7 +76,7 @@ void DBEdit::refresh()
     const db::FieldDef* def = fieldDef();
     db::Dataset* ds = dataset();
     const bool usable = def && ds && ds->active();
-    EditMask mask(usable ? def->editMask : QString());
+    db::EditMask mask(usable ? def->editMask : QString());
     if (mask.qtInputMask() != mask_.qtInputMask()) {
         mask_ = mask;
         setInputMask(mask_.qtInputMask());

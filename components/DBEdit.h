@@ -7,7 +7,7 @@
 // message saying what to correct.
 #pragma once
 
-#include "components/EditMask.h"
+#include "core/engine/EditMask.h"
 #include "core/engine/DataSource.h"
 
 #include <QLineEdit>
@@ -48,7 +48,7 @@ private:
     QPointer<db::DataSource> source_;
     QString field_;
     QList<QMetaObject::Connection> links_;
-    EditMask mask_;
+    db::EditMask mask_;
     bool writing_ = false;
     bool modified_ = false;  // typed since the row was shown
 };

@@ -14,8 +14,6 @@
 #include <QElapsedTimer>
 #include <QSet>
 
-#include <sqlite3.h>
-
 namespace legado {
 
 namespace {
@@ -131,14 +129,17 @@ public:
         if (versao == versao_) return;
         contas_.clear();
         matriculas_.clear();
-        db::Statement st(c_, "SELECT ASS_AGENCIA, ASS_CONTA_CORRENTE, ASS_MATRICULA FROM "
-                                 + schema_ + ".ASSOCIADOS", "ASSOCIADOS.DB");
+        db::Statement st(
+            c_,
+            "SELECT ASS_AGENCIA, ASS_CONTA_CORRENTE, ASS_MATRICULA FROM " + schema_ + ".ASSOCIADOS",
+            "ASSOCIADOS.DB");
         while (st.next()) acrescentar(st.text(0), st.text(1), st.text(2));
         versao_ = versao;
     }
     bool contem(const QString& agencia, const QString& conta, const QString& matricula) const
     {
-        return contas_.contains(par(agencia, conta)) || matriculas_.contains(par(agencia, matricula));
+        return contas_.contains(par(agencia, conta))
+               || matriculas_.contains(par(agencia, matricula));
     }
     void acrescentar(const QString& agencia, const QString& conta, const QString& matricula)
     {
@@ -195,7 +196,8 @@ QString TImportacao::texto(const DbfTable& t, int record, int field) const
 QString TImportacao::descricao(int record) const
 {
     const db::FieldDef& d = TGrupos.fieldDef(TGrupos.fieldIndex("GRP_DESCRICAO"));
-    return db::fitToField(maiusculas(texto(TGrupos_OR, record, grp_.descri)), d.type, d.width, d.name)
+    return db::fitToField(maiusculas(texto(TGrupos_OR, record, grp_.descri)), d.type, d.width,
+                          d.name)
         .toString();
 }
 
@@ -258,8 +260,10 @@ void TImportacao::importarGrupos(Resultado& r, const Progress& progress, const Q
             if (d.contains("APOSENTAD") || d.contains("PENSIONI")) {
                 escrita_->antes();
                 try {
-                    if (TGrupos.locate("GRP_DESCRICAO", {d})) TGrupos.edit();
-                    else TGrupos.insert();
+                    if (TGrupos.locate("GRP_DESCRICAO", {d}))
+                        TGrupos.edit();
+                    else
+                        TGrupos.insert();
                     TGrupos.fieldByName("GRP_DESCRICAO").setAsString(d);
                     TGrupos.fieldByName("GRP_USR_ID").setAsInteger(UsuarioAtual);
                     TGrupos.fieldByName("GRP_DTA_CAD").setAsDateTime(hoje);
@@ -278,8 +282,7 @@ void TImportacao::importarGrupos(Resultado& r, const Progress& progress, const Q
     escrita_->gravar(r);
 }
 
-void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
-                                     const QDateTime& hoje)
+void TImportacao::importarAssociados(Resultado& r, const Progress& progress, const QDateTime& hoje)
 {
     grupos_.clear();
     db::Connection& conn = *TAssociados.connection();
@@ -293,12 +296,14 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
             if (f.name == name) return f;
         throw db::EngineError(QString("Field '%1' not found").arg(name));
     };
-    auto fit = [&](const char* name, const QString& text) { return db::fitToField(text, field(name)); };
+    auto fit = [&](const char* name, const QString& text) {
+        return db::fitToField(text, field(name));
+    };
     const bool nomeObrigatorio = field("ASS_NOME").required;
-    db::StmtGuard insert(db::prepare(conn.handle(),
-        "INSERT INTO " + db::sqlName(schema) + ".ASSOCIADOS (ASS_NOME, ASS_GRP_ID, ASS_AGENCIA, "
-        "ASS_CONTA_CORRENTE, ASS_IDENTIFICADOR, ASS_DTA_CAD, ASS_USR_ID, ASS_MATRICULA) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?)", "ASSOCIADOS.DB"));
+    db::Statement insert(conn, "INSERT INTO " + db::sqlName(schema) + ".ASSOCIADOS (ASS_NOME, "
+                               "ASS_GRP_ID, ASS_AGENCIA, ASS_CONTA_CORRENTE, ASS_IDENTIFICADOR, "
+                               "ASS_DTA_CAD, ASS_USR_ID, ASS_MATRICULA) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                         "ASSOCIADOS.DB");
 
     const int total = TAssociados_OR.recordCount();
     if (progress) progress(Fase::Associados, 0, total);
@@ -330,15 +335,14 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress,
         } catch (const db::EngineError& e) {
             falha(t, i, "IE", e.message());
         }
-        sqlite3_reset(insert.get());
-        db::bindAll(insert.get(), {nome, double(g), agencia, conta, ie, hoje.date(),
-                                   double(UsuarioAtual), matricula});
-        if (sqlite3_step(insert.get()) != SQLITE_DONE) {
-            const QString why = QString::fromUtf8(sqlite3_errmsg(conn.handle()));
-            sqlite3_reset(insert.get());
-            falha(t, i, {}, why);
+        try {
+            insert
+                .bind({nome, double(g), agencia, conta, ie, hoje.date(), double(UsuarioAtual),
+                       matricula})
+                .run();
+        } catch (const db::EngineError& e) {
+            falha(t, i, {}, e.message());
         }
-        conn.bump();
         chaves_->acrescentar(agencia.toString(), conta.toString(), matricula.toString());
         ++r.associadosImportados;
         escrita_->depois(r);  // TAssociadosAfterPost

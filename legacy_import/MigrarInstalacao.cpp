@@ -1,14 +1,17 @@
 #include "legacy_import/MigrarInstalacao.h"
 
 #include "core/TableDefs.h"
+#include "core/engine/Connection.h"
+#include "core/engine/Database.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/SqlValue.h"
+#include "core/engine/Statement.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <sqlite3.h>
 
 namespace migracao {
 
@@ -39,7 +42,10 @@ QStringList tableFiles(const QString& folder)
     return out;
 }
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
 
 }  // namespace
 
@@ -51,8 +57,10 @@ QString recusaDaPasta(const QString& pastaAntiga, const QString& pastaDados)
             return name + " na pasta de dados é um link simbólico: tire-o dali e repita o comando.";
     const QFileInfo old(pastaAntiga);
     if (!old.exists())
-        return "A pasta " + shown(pastaAntiga) + " não existe: confira o caminho da instalação antiga.";
-    if (!old.isDir()) return shown(pastaAntiga) + " não é uma pasta: dê a pasta das tabelas antigas.";
+        return "A pasta " + shown(pastaAntiga)
+               + " não existe: confira o caminho da instalação antiga.";
+    if (!old.isDir())
+        return shown(pastaAntiga) + " não é uma pasta: dê a pasta das tabelas antigas.";
     if (old.canonicalFilePath() == QFileInfo(pastaDados).canonicalFilePath())
         return "A pasta " + shown(pastaAntiga) + " é a própria pasta de dados: dê a pasta da "
                "instalação antiga.";
@@ -60,7 +68,8 @@ QString recusaDaPasta(const QString& pastaAntiga, const QString& pastaDados)
     for (const QString& f : tableFiles(pastaAntiga))
         any = any || fileNames().contains(f, Qt::CaseInsensitive);
     if (!any)
-        return "A pasta " + shown(pastaAntiga) + " não tem nenhuma das tabelas (" + fileNames().join(", ")
+        return "A pasta " + shown(pastaAntiga) + " não tem nenhuma das tabelas ("
+               + fileNames().join(", ")
                + "): dê a pasta onde a instalação antiga guarda as tabelas.";
     return {};
 }
@@ -68,22 +77,18 @@ QString recusaDaPasta(const QString& pastaAntiga, const QString& pastaDados)
 QStringList tabelasComRegistros(const QString& pastaDados)
 {
     QStringList out;
+    db::Connection& c = db::Session::instance().connectionForFolder(pastaDados);
     for (const store::TableSpec& t : tables::all()) {
-        const QString path = QDir(pastaDados).filePath(QString::fromStdString(t.fileName));
-        sqlite3* h = nullptr;
-        if (sqlite3_open_v2(path.toUtf8().constData(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-            store::registerCollation(h);
-            sqlite3_busy_timeout(h, 5000);
-            sqlite3_stmt* st = nullptr;
-            const std::string sql = "SELECT count(*) FROM " + store::quoted(t.tableName());
-            if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK
-                && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int64(st, 0) > 0)
-                out << QString("%1 (%2 registros)")
-                           .arg(QString::fromStdString(t.fileName))
-                           .arg(sqlite3_column_int64(st, 0));
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(h);
+        const QString file = QString::fromStdString(t.fileName);
+        if (c.resolve(file).isEmpty()) continue;
+        const QString schema = c.attach(file);
+        db::Statement count(c,
+                            "SELECT count(*) FROM " + db::sqlName(schema) + "."
+                                + db::sqlName(QString::fromStdString(t.tableName())),
+                            file);
+        if (!count.next()) throw db::EngineError("Sem resposta da contagem de " + file);
+        if (const qint64 n = count.int64(0); n > 0)
+            out << QString("%1 (%2 registros)").arg(file).arg(n);
     }
     return out;
 }
@@ -99,7 +104,8 @@ QString guardarTabelasAtuais(const QString& pastaDados, QString& subpasta)
     if (!data.mkdir(subpasta))
         return "Não foi possível criar a pasta " + shown(data.filePath(subpasta))
                + ": confira a permissão de escrita na pasta de dados.";
-    QFile::setPermissions(data.filePath(subpasta), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(data.filePath(subpasta),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     for (const QString& t : fileNames())
         for (const QString& name : {t, t + "-journal"})
             if (QFileInfo::exists(data.filePath(name))

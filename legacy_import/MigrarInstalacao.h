@@ -13,8 +13,9 @@ namespace migracao {
 // would be copied); empty when it can.
 QString recusaDaPasta(const QString& pastaAntiga, const QString& pastaDados);
 
-// The tables of the data folder that hold rows, "GRUPO.DB (3 registros)"; read with plain
-// SQLite, the tables already checked.
+// The tables of the data folder that hold rows, "GRUPO.DB (3 registros)", read through the
+// engine (the tables already checked). A table that cannot be read (held by another program
+// beyond the wait, damaged) throws db::EngineError: it is never taken for an empty one.
 QStringList tabelasComRegistros(const QString& pastaDados);
 
 // Moves the five table files of the data folder (with any journal beside them) into a new

@@ -17,7 +17,7 @@ void appendText(QByteArray& out, const QString& text)
             out += "\\tab ";
         } else if (u >= 0x20 && u < 0x80) {
             out += char(u);
-        } else if (u < 0x20) {
+        } else if (u < 0x20 || (u >= 0x80 && u < 0xA0)) {
             continue;  // other control characters have no place in a summary line
         } else {
             const QByteArray b = cp1252::encode(QString(c));

@@ -4,6 +4,7 @@
 #include "core/MakeDBx.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
+#include "core/engine/EngineError.h"
 #include "legacy_import/MigrarInstalacao.h"
 
 #include <QDir>
@@ -26,7 +27,15 @@ int migrarCommand(cli::Context& ctx)
         return 2;
     }
     if (!cli::checkTables(ctx)) return 2;
-    const QStringList holding = migracao::tabelasComRegistros(data);
+    QStringList holding;
+    try {
+        holding = migracao::tabelasComRegistros(data);
+    } catch (const db::EngineError& e) {
+        ctx.err << "Não foi possível ver se as tabelas da pasta de dados "
+                << QDir::toNativeSeparators(data) << " têm registros: " << e.message()
+                << "\nNada foi copiado.\n";
+        return 2;
+    }
     if (!holding.isEmpty() && !substituir) {
         ctx.err << "A pasta de dados " << QDir::toNativeSeparators(data) << " já tem registros: "
                 << holding.join(", ") << ".\nNada foi copiado. Para trocá-los pelas tabelas de "

@@ -1,8 +1,8 @@
 #include "core/engine/Dataset.h"
 
+#include "core/engine/EditMask.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/FieldValue.h"
-#include "core/engine/NumberText.h"
 
 #include <atomic>
 
@@ -23,38 +23,6 @@ bool isEmptyValue(const QVariant& v)
 {
     return !v.isValid() || v.isNull()
            || (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty());
-}
-
-// Checks a value against an edit mask ("00000-000", "cccc-c", "##.###.###/####-##", with an
-// optional ";save;blank" tail): every required position must hold a character of its kind.
-bool maskAccepts(const QString& fullMask, const QString& value)
-{
-    const QString mask = fullMask.section(';', 0, 0);
-    int pos = 0;
-    for (int i = 0; i < mask.size(); ++i) {
-        QChar m = mask.at(i);
-        if (m == '!' || m == '<' || m == '>') continue;
-        if (m == '\\') {
-            ++i;
-            ++pos;
-            continue;
-        }
-        const QChar c = pos < value.size() ? value.at(pos) : QChar(' ');
-        ++pos;
-        const bool blank = c == ' ' || c == '_';
-        switch (m.unicode()) {
-        case '0': if (!isDigit(c)) return false; break;
-        case '9': if (!blank && !isDigit(c)) return false; break;
-        case '#': if (!blank && !isDigit(c) && c != '+' && c != '-') return false; break;
-        case 'L': if (!c.isLetter()) return false; break;
-        case 'l': if (!blank && !c.isLetter()) return false; break;
-        case 'A': if (!c.isLetterOrNumber()) return false; break;
-        case 'a': if (!blank && !c.isLetterOrNumber()) return false; break;
-        case 'C': if (blank) return false; break;
-        default: break;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -361,7 +329,7 @@ void Dataset::validateForPost()
         const QVariant v = edit_.value(f.column);
         if (f.required && isEmptyValue(v))
             throw requiredField(f.name);
-        if (!f.editMask.isEmpty() && !isEmptyValue(v) && !maskAccepts(f.editMask, v.toString()))
+        if (!f.editMask.isEmpty() && !isEmptyValue(v) && !EditMask(f.editMask).fits(v.toString()))
             throw EngineError("Invalid input value.  Use escape key to abandon changes");
     }
 }

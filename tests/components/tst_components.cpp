@@ -4,7 +4,7 @@
 #include "components/DBGrid.h"
 #include "components/DesignScale.h"
 #include "components/DBLookupComboBox.h"
-#include "components/EditMask.h"
+#include "core/engine/EditMask.h"
 #include "core/UVariaveis.h"
 #include "core/dm/UDMAssociados.h"
 #include "core/dm/UDMParametros.h"
@@ -20,7 +20,7 @@
 #include <QVBoxLayout>
 
 using components::DBEdit;
-using components::EditMask;
+using db::EditMask;
 
 namespace {
 

@@ -1,5 +1,6 @@
 // The text helpers with their worked examples, the filter a table takes, and the removal of
 // repeated RET_DEBITO rows.
+#include "core/Cp1252.h"
 #include "core/MainRoutines.h"
 #include "core/TextHelpers.h"
 #include "core/engine/FilterExpr.h"
@@ -14,6 +15,24 @@ class TestCoreLogic : public QObject {
     QTemporaryDir dir_;
 
 private slots:
+    // Every byte decodes and encodes back unchanged, the five the code page leaves undefined
+    // as the C1 characters of the same number; characters it lacks become "?".
+    void cp1252EveryByteRoundTrips()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b) all.append(char(b));
+        const QString text = cp1252::decode(all);
+        bool fits = false;
+        QCOMPARE(cp1252::encode(text, &fits), all);
+        QVERIFY(fits);
+        for (const int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) QCOMPARE(int(text[b].unicode()), b);
+        QCOMPARE(text[0x80], QChar(0x20AC));
+        QCOMPARE(text[0x9F], QChar(0x0178));
+        QCOMPARE(cp1252::encode(QString(QChar(0x0080)) + "ção\u2603", &fits),
+                 QByteArray("?\xE7\xE3o?"));
+        QVERIFY(!fits);
+    }
+
     void filter_data()
     {
         QTest::addColumn<QString>("text");

@@ -7,6 +7,7 @@
 #include "core/engine/EngineError.h"
 #include "core/store/StoreSchema.h"
 #include "legacy_import/ImportarLegado.h"
+#include "legacy_import/MigrarInstalacao.h"
 #include "tests/common/TestData.h"
 #include "tests/legacy_import/LegacyTables.h"
 
@@ -364,6 +365,26 @@ private slots:
         }
         QCOMPARE(grupos(), QStringList());
         QCOMPARE(associados(), QStringList());
+    }
+
+    // The migration asks which tables hold rows before it removes the empty ones: a table
+    // another program holds beyond the wait is an error, never "no rows".
+    void migrationNeverTakesAHeldTableForEmpty()
+    {
+        testdata::addRow("GRUPO.DB", {{"GRP_DESCRICAO", "DIVERSOS"}});
+        QCOMPARE(migracao::tabelasComRegistros(folder_), QStringList{"GRUPO.DB (1 registros)"});
+        db::Session::instance().closeAll();
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QDir(folder_).filePath("GRUPO.DB").toUtf8().constData(), &other),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        try {
+            migracao::tabelasComRegistros(folder_);
+            QFAIL("a held table was read as empty");
+        } catch (const db::EngineError& e) {
+            QCOMPARE(e.fault(), db::EngineFault::Busy);
+        }
+        sqlite3_close(other);
     }
 
     void fileNamesWhateverTheirCase()

@@ -1,8 +1,8 @@
-#include "components/EditMask.h"
+#include "core/engine/EditMask.h"
 
 #include "core/engine/NumberText.h"
 
-namespace components {
+namespace db {
 
 namespace {
 
@@ -82,8 +82,8 @@ bool EditMask::accepts(int pos, QChar c) const
     const Slot& s = slots_[pos];
     if (s.literal) return c == s.ch;
     switch (s.ch.unicode()) {
-    case '0': case '9': return db::isDigit(c);
-    case '#': return db::isDigit(c) || c == '+' || c == '-';
+    case '0': case '9': return isDigit(c);
+    case '#': return isDigit(c) || c == '+' || c == '-';
     case 'L': case 'l': return c.isLetter();
     case 'A': case 'a': return c.isLetterOrNumber();
     default: return !c.isNull();
@@ -101,9 +101,8 @@ bool EditMask::isBlank(const QString& value) const
     return true;
 }
 
-bool EditMask::isComplete(const QString& value) const
+bool EditMask::fits(const QString& value) const
 {
-    if (isBlank(value)) return true;
     for (int i = 0; i < slots_.size(); ++i) {
         const QChar c = i < value.size() ? value.at(i) : QChar(' ');
         if (slots_[i].literal) continue;
@@ -132,4 +131,4 @@ QChar EditMask::firstRefused(const QString& pasted, int cursor) const
     return {};
 }
 
-}  // namespace components
+}  // namespace db

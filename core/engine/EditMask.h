@@ -1,12 +1,13 @@
 // The edit masks of the system's fields ("00000-000", "cccc-c", "##.###.###/####-##"): what
 // each position accepts, the literal characters kept in the stored value, and the Qt input mask
-// a line edit uses to shape the typing.
+// a line edit uses to shape the typing. One rule for the data-aware edits and for the check a
+// post makes.
 #pragma once
 
 #include <QString>
 #include <QVector>
 
-namespace components {
+namespace db {
 
 class EditMask {
 public:
@@ -25,9 +26,12 @@ public:
     // Whether position `pos` takes `c` (a literal position takes only its own character).
     bool accepts(int pos, QChar c) const;
 
-    // A value is complete when every required position holds a character of its kind. An
-    // empty value (nothing but literals and blanks) counts as complete: the field is empty.
-    bool isComplete(const QString& value) const;
+    // Whether every required position holds a character of its kind and every other filled
+    // position one of its kind: the check a post makes of a value that is not empty.
+    bool fits(const QString& value) const;
+    // What an edit checks when it is left: a value that fits, or an empty one (nothing but
+    // literals and blanks: the field is empty).
+    bool isComplete(const QString& value) const { return isBlank(value) || fits(value); }
     // Nothing but literals and blanks.
     bool isBlank(const QString& value) const;
 
@@ -45,4 +49,4 @@ private:
     QVector<Slot> slots_;
 };
 
-}  // namespace components
+}  // namespace db
