@@ -34,6 +34,10 @@ struct Table::Cursor {
 
     // The version rows read now are valid for (see ReadAhead.h).
     DataVersion version();
+    // The version the rows of a statement are valid for, from the version taken before it ran;
+    // `locked`: the statement stands on a row, holding its read lock.
+    DataVersion readAt(const DataVersion& before, bool locked);
+    static constexpr qint64 kCounted = qint64(1) << 32;  // versions from the change counter
     // The first row of a lookup statement, kept for the same statement and values while the
     // version holds; false when there is none.
     bool lookupRow(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row);
