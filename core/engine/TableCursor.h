@@ -11,6 +11,8 @@
 #include "core/engine/StatementCache.h"
 #include "core/engine/Table.h"
 
+#include <functional>
+
 struct sqlite3_stmt;
 
 namespace db {
@@ -49,6 +51,9 @@ struct Table::Cursor {
     bool fetchOne(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row,
                   qint64& id);
     qint64 count(const Sql& extra);
+    // Every row of a statement run once (prepared afresh, not kept), handed to `take`.
+    void eachRow(const QString& sql, const QVector<QVariant>& ps,
+                 const std::function<void(const QVector<QVariant>&)>& take);
     void readRow(sqlite3_stmt* s, QVector<QVariant>& row, qint64& id) const;
 
     QString where(const Sql& extra) const;
