@@ -300,9 +300,11 @@ void TImportacao::importarAssociados(Resultado& r, const Progress& progress, con
         return db::fitToField(text, field(name));
     };
     const bool nomeObrigatorio = field("ASS_NOME").required;
-    db::Statement insert(conn, "INSERT INTO " + db::sqlName(schema) + ".ASSOCIADOS (ASS_NOME, "
-                               "ASS_GRP_ID, ASS_AGENCIA, ASS_CONTA_CORRENTE, ASS_IDENTIFICADOR, "
-                               "ASS_DTA_CAD, ASS_USR_ID, ASS_MATRICULA) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+    db::Statement insert(conn,
+                         "INSERT INTO " + db::sqlName(schema)
+                             + ".ASSOCIADOS (ASS_NOME, ASS_GRP_ID, ASS_AGENCIA, ASS_CONTA_CORRENTE,"
+                               " ASS_IDENTIFICADOR, ASS_DTA_CAD, ASS_USR_ID, ASS_MATRICULA)"
+                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
                          "ASSOCIADOS.DB");
 
     const int total = TAssociados_OR.recordCount();

@@ -81,7 +81,8 @@ QDateTime Field::asDateTime() const
     if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0));
     if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
     QDate d;
-    if (v.typeId() == QMetaType::QString && readDate(v.toString(), d)) return QDateTime(d, QTime(0, 0));
+    if (v.typeId() == QMetaType::QString && readDate(v.toString(), d))
+        return QDateTime(d, QTime(0, 0));
     throw notADate(v.toString(), name());
 }
 

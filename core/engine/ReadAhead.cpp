@@ -33,17 +33,32 @@ std::optional<quint32> changeCounter(sqlite3* db, const QByteArray& schema)
 }  // namespace
 
 // The counter costs a read of four bytes where PRAGMA data_version runs a statement: a walk
-// checks the version at every step. The PRAGMA is the fall-back, its numbers kept apart from
-// the counter's.
+// checks the version at every step. Read without a lock it shows the last commit's number, or
+// a number above it while a commit is under way (a commit that fails puts the old one back):
+// equal to a number the rows were read at, nothing was committed since. That number itself is
+// read under the read's lock (see readAt), so it is the state the rows come from. The PRAGMA is
+// the fall-back, its numbers kept apart from the counter's.
 DataVersion Table::Cursor::version()
 {
     const qint64 own = qint64(conn->generation()) + sqlite3_total_changes64(conn->handle());
     if (const std::optional<quint32> n = changeCounter(conn->handle(), schemaUtf8))
-        return {(qint64(1) << 32) + *n, own};
+        return {kCounted + *n, own};
     sqlite3_stmt* st = statements.get("PRAGMA " + sqlName(schema) + ".data_version");
     const StatementCache::Reset done{st};
     if (sqlite3_step(st) != SQLITE_ROW) throwSqlite(conn->handle(), fileName);
     return {sqlite3_column_int64(st, 0), own};
+}
+
+// `before` was taken before the statement ran. PRAGMA data_version reads under a lock of its
+// own and moves with every commit after it, so it holds as it is. The counter is read again
+// while a statement stepped to a row holds the read lock; without a row (the lock may be gone)
+// the read is valid for nothing.
+DataVersion Table::Cursor::readAt(const DataVersion& before, bool locked)
+{
+    if (before.file < kCounted) return before;
+    const std::optional<quint32> n =
+        locked ? changeCounter(conn->handle(), schemaUtf8) : std::nullopt;
+    return n ? DataVersion{kCounted + *n, before.own} : DataVersion{};
 }
 
 bool Table::Cursor::lookupRow(const QString& sql, const QVector<QVariant>& ps,
@@ -61,7 +76,7 @@ bool Table::Cursor::lookupRow(const QString& sql, const QVector<QVariant>& ps,
     qint64 id = 0;
     if (rc == SQLITE_ROW) readRow(st, row, id);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
-    last = {sql, ps, row, rc == SQLITE_ROW, now};
+    last = {sql, ps, row, rc == SQLITE_ROW, readAt(now, rc == SQLITE_ROW)};
     return last.found;
 }
 
@@ -88,7 +103,7 @@ bool Table::Cursor::neighbour(const QVector<QVariant>& key, bool forward, QVecto
             }
             sql = parts.join(" UNION ALL ") + limit;
         }
-        ahead.version = version();  // first: it may start the statement cache afresh
+        const DataVersion before = version();  // first: it may start the statement cache afresh
         sqlite3_stmt* st = statements.get(sql);
         const StatementCache::Reset done{st};
         bindAll(st, ps);
@@ -97,6 +112,7 @@ bool Table::Cursor::neighbour(const QVector<QVariant>& key, bool forward, QVecto
         while (ahead.rows.size() < ReadAhead::kBatch && (rc = sqlite3_step(st)) == SQLITE_ROW) {
             qint64 rid = 0;
             readRow(st, row, rid);
+            if (ahead.rows.isEmpty()) ahead.version = readAt(before, true);
             ahead.rows << row;
             ahead.ids << rid;
         }

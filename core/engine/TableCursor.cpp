@@ -70,6 +70,21 @@ qint64 Table::Cursor::count(const Sql& extra)
     return sqlite3_column_int64(st, 0);
 }
 
+void Table::Cursor::eachRow(const QString& sql, const QVector<QVariant>& ps,
+                            const std::function<void(const QVector<QVariant>&)>& take)
+{
+    StmtGuard g(prepare(conn->handle(), sql, fileName));
+    bindAll(g.get(), ps);
+    QVector<QVariant> row;
+    qint64 id = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(g.get())) == SQLITE_ROW) {
+        readRow(g.get(), row, id);
+        take(row);
+    }
+    if (rc != SQLITE_DONE) throwSqlite(conn->handle(), fileName);
+}
+
 int Table::Cursor::specIndex(const QString& name) const
 {
     for (size_t i = 0; i < spec.fields.size(); ++i)

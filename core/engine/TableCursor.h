@@ -11,6 +11,8 @@
 #include "core/engine/StatementCache.h"
 #include "core/engine/Table.h"
 
+#include <functional>
+
 struct sqlite3_stmt;
 
 namespace db {
@@ -34,6 +36,10 @@ struct Table::Cursor {
 
     // The version rows read now are valid for (see ReadAhead.h).
     DataVersion version();
+    // The version the rows of a statement are valid for, from the version taken before it ran;
+    // `locked`: the statement stands on a row, holding its read lock.
+    DataVersion readAt(const DataVersion& before, bool locked);
+    static constexpr qint64 kCounted = qint64(1) << 32;  // versions from the change counter
     // The first row of a lookup statement, kept for the same statement and values while the
     // version holds; false when there is none.
     bool lookupRow(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row);
@@ -45,6 +51,9 @@ struct Table::Cursor {
     bool fetchOne(const QString& sql, const QVector<QVariant>& ps, QVector<QVariant>& row,
                   qint64& id);
     qint64 count(const Sql& extra);
+    // Every row of a statement run once (prepared afresh, not kept), handed to `take`.
+    void eachRow(const QString& sql, const QVector<QVariant>& ps,
+                 const std::function<void(const QVector<QVariant>&)>& take);
     void readRow(sqlite3_stmt* s, QVector<QVariant>& row, qint64& id) const;
 
     QString where(const Sql& extra) const;

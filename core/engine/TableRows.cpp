@@ -4,8 +4,6 @@
 #include "core/engine/EngineError.h"
 #include "core/engine/TableCursor.h"
 
-#include <sqlite3.h>
-
 namespace db {
 
 QVector<QVector<QVariant>> Table::rowsAt(int first, int count)
@@ -13,21 +11,13 @@ QVector<QVector<QVariant>> Table::rowsAt(int first, int count)
     QVector<QVector<QVariant>> out;
     if (!active() || count <= 0) return out;
     Cursor& c = *cur_;
-    StmtGuard g(prepare(conn_->handle(),
-                        c.select({}, true, QString(" LIMIT %1 OFFSET %2").arg(count).arg(first)),
-                        c.fileName));
-    bindAll(g.get(), c.base.params);
-    QVector<QVariant> row;
-    qint64 id = 0;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(g.get())) == SQLITE_ROW) {
-        c.readRow(g.get(), row, id);
-        QVector<QVariant> values;
-        values.reserve(fields_.size());
-        for (const FieldDef& f : fields_) values << valueIn(f, row);
-        out << values;
-    }
-    if (rc != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
+    c.eachRow(c.select({}, true, QString(" LIMIT %1 OFFSET %2").arg(count).arg(first)),
+              c.base.params, [&](const QVector<QVariant>& row) {
+                  QVector<QVariant> values;
+                  values.reserve(fields_.size());
+                  for (const FieldDef& f : fields_) values << valueIn(f, row);
+                  out << values;
+              });
     return out;
 }
 
@@ -63,18 +53,8 @@ Table::RowsAround Table::rowsAround(int before, int after)
         if (n <= 0) return rows;
         for (const Sql& arm : c.order.armsFrom(key, forward)) {
             if (rows.size() >= n) break;
-            StmtGuard g(prepare(conn_->handle(),
-                                c.select(arm, forward, QString(" LIMIT %1").arg(n - rows.size())),
-                                c.fileName));
-            bindAll(g.get(), c.params(arm));
-            QVector<QVariant> row;
-            qint64 id = 0;
-            int rc = SQLITE_ROW;
-            while ((rc = sqlite3_step(g.get())) == SQLITE_ROW) {
-                c.readRow(g.get(), row, id);
-                rows << values(row);
-            }
-            if (rc != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
+            c.eachRow(c.select(arm, forward, QString(" LIMIT %1").arg(n - rows.size())),
+                      c.params(arm), [&](const QVector<QVariant>& row) { rows << values(row); });
         }
         return rows;
     };
