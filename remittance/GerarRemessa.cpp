@@ -100,17 +100,17 @@ QString money(qint64 cents)
 // the 13 positions of the detail record. Empty when it can.
 QString valueProblem(const db::Statement& st, int col, double member, const QDate& debitDate)
 {
+    const bool number = st.kind(col) == Kind::Real || st.kind(col) == Kind::Integer;
+    const double v = st.real(col);
+    if (number && valorCabe(v, 13)) return {};
     const QString who = QString::number(member, 'f', 0);
     const QString when = debitDate.toString("dd/MM/yyyy");
-    if (st.kind(col) != Kind::Real && st.kind(col) != Kind::Integer)
+    if (!number)
         return "O débito do associado " + who + " de " + when + " está sem valor em "
                "DEBITO.DB: informe o valor antes de gerar a remessa.";
-    const double v = st.real(col);
-    if (!valorCabe(v, 13))
-        return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who
-               + " de " + when + " (DEBITO.DB) não cabe nas 13 posições do valor na "
-               "remessa: corrija-o antes de gerar a remessa.";
-    return {};
+    return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who + " de "
+           + when + " (DEBITO.DB) não cabe nas 13 posições do valor na remessa: corrija-o "
+           "antes de gerar a remessa.";
 }
 
 // Records the debits sent: per member, the RET_DEBITO row of the debit date first in the
@@ -201,11 +201,16 @@ struct ForaDaData {
 
 QVector<ForaDaData> debitosForaDaData(db::Connection& c, const QDate& debitDate)
 {
+    // Those off the date are read through ranges of the key; those of their members on the
+    // date by a seek per member: the work follows the debits off the date, not the table.
+    const QString cols = "SELECT rowid, DEB_DATA, DEB_ASS_ID, DEB_VALOR FROM DEBITO.DEBITO WHERE ";
     const QString off = "(DEB_DATA IS NULL OR DEB_DATA < ?1 OR DEB_DATA > ?1)";
-    db::Statement st(c, "SELECT rowid, DEB_DATA, DEB_ASS_ID, DEB_VALOR FROM DEBITO.DEBITO "
-                        "WHERE DEB_ASS_ID IN (SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE " + off
-                            + ") OR (DEB_ASS_ID IS NULL AND EXISTS (SELECT 1 FROM DEBITO.DEBITO "
-                              "WHERE DEB_ASS_ID IS NULL AND " + off + ")) ORDER BY "
+    // (Each range a part of its own: an OR would make SQLite scan the whole key for the order.)
+    db::Statement st(c, cols + "DEB_DATA IS NULL UNION ALL " + cols + "DEB_DATA < ?1 UNION ALL "
+                            + cols + "DEB_DATA > ?1 UNION ALL " + cols + "DEB_DATA = ?1 AND DEB_ASS_ID IN "
+                            "(SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE " + off + ") UNION ALL "
+                            + cols + "DEB_DATA = ?1 AND DEB_ASS_ID IS NULL AND EXISTS (SELECT 1 "
+                            "FROM DEBITO.DEBITO WHERE DEB_ASS_ID IS NULL AND " + off + ") ORDER BY "
                             + ordemDaChave("DEBITO.DB"), kDebito);
     st.bindText(1, debitDate.toString(Qt::ISODate).toUtf8());
     QVector<ForaDaData> out;
@@ -232,6 +237,7 @@ void registrarApagados(db::Connection& c, const QVector<ForaDaData>& debitos,
                                       redatados.contains(fica.rowid)},
                                      debitDate, false));
     }
+    log.gravar();
 }
 
 // The date step: plans it over the debits it changes, lets `desfazer` keep them as they are,
@@ -242,8 +248,10 @@ qint64 levarParaData(db::Connection& c, const QDate& debitDate, GravacaoDesfazer
     if (debitos.isEmpty()) return 0;
     QVector<DebitoNaOrdem> ordem;
     ordem.reserve(debitos.size());
+    const QString iso = debitDate.toString(Qt::ISODate);
     for (const ForaDaData& d : debitos)
-        ordem.append(debitoNaOrdem(d.rowid, d.data, d.membro, debitDate));
+        ordem.append({d.rowid, d.membro.isValid() ? d.membro.toDouble() : kSemMembro,
+                      d.data.toString() == iso});
     const PlanoData plano = planejarData(ordem);
     registrarApagados(c, debitos, plano, debitDate);
 

@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cmath>
 
 namespace remessa {
 
@@ -46,30 +47,55 @@ PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos)
 
 namespace {
 
+// "dd/MM/yyyy" of an ISO date, put together from its characters (a line of the log per deleted
+// debit: formatting through the locale would cost more than the deletion).
 QString dataTexto(const QVariant& iso)
 {
-    const QDate d = QDate::fromString(iso.toString(), Qt::ISODate);
-    return d.isValid() ? d.toString("dd/MM/yyyy") : QString("(sem data)");
+    const QString t = iso.toString();
+    auto digits = [&](int from, int n) {
+        int v = 0;
+        for (int i = from; i < from + n; ++i) {
+            if (!t.at(i).isDigit() || t.at(i).unicode() > '9') return -1;
+            v = v * 10 + (t.at(i).unicode() - '0');
+        }
+        return v;
+    };
+    if (t.size() != 10 || t.at(4) != '-' || t.at(7) != '-'
+        || !QDate(digits(0, 4), digits(5, 2), digits(8, 2)).isValid())
+        return "(sem data)";
+    return t.mid(8, 2) + '/' + t.mid(5, 2) + '/' + t.left(4);
 }
 
 QString valorTexto(const QVariant& v)
 {
     const bool numerico = v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong;
-    return numerico ? QString::number(v.toDouble(), 'f', 2).replace('.', ',')
-                    : QString("(sem valor)");
+    if (!numerico) return "(sem valor)";
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || std::fabs(d) >= 1e15)
+        return QString::number(d, 'f', 2).replace('.', ',');
+    // As "%.2f" gives it, put together from the hundredths.
+    const qint64 c = std::llrint(std::fabs(d) * 100);
+    return (d < 0 && c != 0 ? "-" : "") + QString::number(c / 100) + ','
+           + QChar(char16_t(u'0' + c % 100 / 10)) + QChar(char16_t(u'0' + c % 10));
 }
 
 }  // namespace
 
 QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro)
 {
-    QString t = QString("o débito de %1, valor %2, %3 pela data da remessa; fica o de %4, "
-                        "valor %5")
-                    .arg(dataTexto(d.data), valorTexto(d.valor),
-                         futuro ? "será apagado" : "foi apagado", dataTexto(d.dataMantido),
-                         valorTexto(d.valorMantido));
-    if (d.mantidoRedatado)
-        t += ", levado para " + debitDate.toString("dd/MM/yyyy");
+    // Put together piece by piece: a remittance may log many of these.
+    QString t;
+    t.reserve(128);
+    t += u"o débito de ";
+    t += dataTexto(d.data);
+    t += u", valor ";
+    t += valorTexto(d.valor);
+    t += futuro ? u", será apagado" : u", foi apagado";
+    t += u" pela data da remessa; fica o de ";
+    t += dataTexto(d.dataMantido);
+    t += u", valor ";
+    t += valorTexto(d.valorMantido);
+    if (d.mantidoRedatado) t += ", levado para " + debitDate.toString("dd/MM/yyyy");
     return t + '.';
 }
 
