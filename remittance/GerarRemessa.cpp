@@ -227,12 +227,13 @@ std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDat
     QVector<DebitoNaOrdem> ordem;
     auto planejar = [&] {
         const PlanoData plano = planejarData(ordem);
-        auto of = [&](qint64 rowid) {
+        auto of = [&](qint64 rowid) -> const ForaDaData& {
             return *std::find_if(grupo.cbegin(), grupo.cend(),
                                  [&](const ForaDaData& d) { return d.rowid == rowid; });
         };
         for (int i = 0; i < plano.apagar.size(); ++i) {
-            const ForaDaData d = of(plano.apagar[i]), fica = of(plano.mantido[i]);
+            const ForaDaData& d = of(plano.apagar[i]);
+            const ForaDaData& fica = of(plano.mantido[i]);
             const QString membro = d.membro.isValid()
                                        ? QString::number(d.membro.toDouble(), 'f', 0)
                                        : QString("(sem associado)");

@@ -103,7 +103,8 @@ public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
         : today_(today.toString(Qt::ISODate).toStdString()),
           first_(first.toString(Qt::ISODate).toStdString()),
-          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
+          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, "
+                   "DEB_OCORRENCIA FROM "
                    "RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? AND DEB_ASS_ID = ? ORDER BY "
                        + remessa::ordemDaChave("RET_DEBITO.DB", "Si_Data_Associado"), kRetDebito),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
@@ -112,13 +113,10 @@ public:
                      "DEB_OCORRENCIA, DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) "
                      "VALUES (?, ?, ?, ?, 0, ?, ?)", kRetDebito)
     {
-        // The rows this import adds lie on the first of the month.
-        dates_.push_back(first_);
         db::Statement st(c, "SELECT DISTINCT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE "
                             "DEB_DATA >= ? AND DEB_DATA <= ?", kRetDebito);
         st.bind({first, last});
-        while (st.next())
-            if (text(st, 0) != first_) dates_.push_back(text(st, 0));
+        while (st.next()) dates_.push_back(text(st, 0));
         std::sort(dates_.begin(), dates_.end());
         update_.bindText(2, today_);
         insert_.bindText(1, first_).bindText(2, today_).bindText(5, today_)
@@ -135,15 +133,21 @@ public:
             // The first row gets the return date; another row of the member and date with the
             // key it then has would repeat the key.
             RetRow changed = row(member);
+            // A row that holds the outcome already (a file imported again) is not rewritten.
+            const bool holds = changed.returned == today_ && rows_.isNull(5) == reason.isEmpty()
+                               && rows_.bytes(5) == reason;
             changed.returned = today_;
             while (rows_.next())
                 if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
+            if (holds) return;
             bindText(update_.reset(), 1, reason);
             step(update_.bindInt(3, changed.rowid));
             return;
         }
         bindText(insert_.reset(), 3, reason);
         step(insert_.bindReal(4, double(member)));
+        // The rows this import adds lie on the first of the month, the earliest date.
+        if (dates_.empty() || dates_.front() != first_) dates_.insert(dates_.begin(), first_);
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace remessa {
@@ -17,10 +18,19 @@ DebitoNaOrdem debitoNaOrdem(qint64 rowid, const QVariant& data, const QVariant& 
 
 PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos)
 {
-    // The debits of each member in key order, members in order of first appearance.
+    // The debits of each member in key order, members in order of first appearance (one
+    // member's alone, as the generation plans them, need no hash).
     QHash<double, int> groupOf;
     QVector<QVector<const DebitoNaOrdem*>> groups;
+    const bool one = std::all_of(debitos.cbegin(), debitos.cend(), [&](const DebitoNaOrdem& d) {
+        return d.membro == debitos.front().membro;
+    });
+    if (one && !debitos.isEmpty()) groups.append(QVector<const DebitoNaOrdem*>());
     for (const DebitoNaOrdem& d : debitos) {
+        if (one) {
+            groups.front().append(&d);
+            continue;
+        }
         auto it = groupOf.constFind(d.membro);
         if (it == groupOf.constEnd()) {
             it = groupOf.insert(d.membro, int(groups.size()));
@@ -63,7 +73,8 @@ QString dataTexto(const QVariant& iso)
     if (t.size() != 10 || t.at(4) != '-' || t.at(7) != '-'
         || !QDate(digits(0, 4), digits(5, 2), digits(8, 2)).isValid())
         return "(sem data)";
-    return t.mid(8, 2) + '/' + t.mid(5, 2) + '/' + t.left(4);
+    const QChar out[] = {t[8], t[9], u'/', t[5], t[6], u'/', t[0], t[1], t[2], t[3]};
+    return QString(out, 10);
 }
 
 QString valorTexto(const QVariant& v)
@@ -75,8 +86,14 @@ QString valorTexto(const QVariant& v)
         return QString::number(d, 'f', 2).replace('.', ',');
     // As "%.2f" gives it, put together from the hundredths.
     const qint64 c = std::llrint(std::fabs(d) * 100);
-    return (d < 0 && c != 0 ? "-" : "") + QString::number(c / 100) + ','
-           + QChar(char16_t(u'0' + c % 100 / 10)) + QChar(char16_t(u'0' + c % 10));
+    char text[24];
+    char* end = text;
+    if (d < 0 && c != 0) *end++ = '-';
+    end = std::to_chars(end, text + sizeof text - 3, c / 100).ptr;
+    *end++ = ',';
+    *end++ = char('0' + c % 100 / 10);
+    *end++ = char('0' + c % 10);
+    return QString::fromLatin1(text, end - text);
 }
 
 }  // namespace
