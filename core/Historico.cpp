@@ -82,22 +82,49 @@ QString formatar(const Linha& l)
         .arg(l.operacao, l.detalhe);
 }
 
+namespace {
+
+constexpr int kPorLote = 64;
+
+// "INSERT ... VALUES (?1, ?2, ?3, ?4), (?1, ?2, ?3, ?5), ..." for `n` lines.
+QString insertLote(qsizetype n)
+{
+    QString sql = "INSERT INTO main.HISTORICO (QUANDO, USUARIO, OPERACAO, DETALHE) VALUES ";
+    for (qsizetype i = 0; i < n; ++i)
+        sql += QString(i ? ", " : "") + "(?1, ?2, ?3, ?" + QString::number(i + 4) + ")";
+    return sql;
+}
+
+}  // namespace
+
 Lote::Lote(db::Connection& c, const QString& operacao)
+    : c_(c), quando_(QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8()),
+      operacao_(operacao.toUtf8())
 {
     criar(c);
-    st_ = std::make_unique<db::Statement>(c, "INSERT INTO main.HISTORICO (QUANDO, USUARIO, "
-                                             "OPERACAO, DETALHE) VALUES (?, ?, ?, ?)",
-                                          "HISTORICO");
-    st_->bindText(1, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8())
-        .bindInt(2, UsuarioAtual)
-        .bindText(3, operacao.toUtf8());
 }
 
 Lote::~Lote() = default;
 
 void Lote::registrar(const QString& detalhe)
 {
-    st_->reset().bindText(4, detalhe.toUtf8()).run();
+    detalhes_ << detalhe.toUtf8();
+    if (detalhes_.size() == kPorLote) gravar();
+}
+
+void Lote::gravar()
+{
+    if (detalhes_.isEmpty()) return;
+    std::unique_ptr<db::Statement> resto;
+    if (detalhes_.size() == kPorLote && !cheio_)
+        cheio_ = std::make_unique<db::Statement>(c_, insertLote(kPorLote), "HISTORICO");
+    else if (detalhes_.size() < kPorLote)
+        resto = std::make_unique<db::Statement>(c_, insertLote(detalhes_.size()), "HISTORICO");
+    db::Statement& st = resto ? *resto : *cheio_;
+    st.reset().bindText(1, quando_).bindInt(2, UsuarioAtual).bindText(3, operacao_);
+    for (int i = 0; i < detalhes_.size(); ++i) st.bindText(i + 4, detalhes_[i]);
+    detalhes_.clear();
+    st.run();
 }
 
 }  // namespace historico

@@ -41,8 +41,9 @@ QList<Linha> ler(db::Connection& c, const QDate& desde = {});
 QString formatar(const Linha& linha);
 
 // Many lines of one operation (a debit deleted by a remittance's date step, one line each),
-// inside the caller's open transaction on `c`, dated once, through one kept statement.
-// Throws db::EngineError when the log cannot be written.
+// inside the caller's open transaction on `c`, dated once, written many to a statement.
+// gravar() writes what is left; lines not written by then are dropped. Throws
+// db::EngineError when the log cannot be written.
 class Lote {
 public:
     Lote(db::Connection& c, const QString& operacao);
@@ -50,9 +51,13 @@ public:
     Lote(const Lote&) = delete;
     Lote& operator=(const Lote&) = delete;
     void registrar(const QString& detalhe);
+    void gravar();
 
 private:
-    std::unique_ptr<db::Statement> st_;
+    db::Connection& c_;
+    QByteArray quando_, operacao_;
+    QList<QByteArray> detalhes_;
+    std::unique_ptr<db::Statement> cheio_;  // for a full batch
 };
 
 }  // namespace historico

@@ -16,10 +16,9 @@
 #include "remittance/RemessaRecords.h"
 
 #include <QDir>
-#include <QHash>
 #include <QLockFile>
-#include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -100,17 +99,17 @@ QString money(qint64 cents)
 // the 13 positions of the detail record. Empty when it can.
 QString valueProblem(const db::Statement& st, int col, double member, const QDate& debitDate)
 {
+    const bool number = st.kind(col) == Kind::Real || st.kind(col) == Kind::Integer;
+    const double v = st.real(col);
+    if (number && valorCabe(v, 13)) return {};
     const QString who = QString::number(member, 'f', 0);
     const QString when = debitDate.toString("dd/MM/yyyy");
-    if (st.kind(col) != Kind::Real && st.kind(col) != Kind::Integer)
+    if (!number)
         return "O débito do associado " + who + " de " + when + " está sem valor em "
                "DEBITO.DB: informe o valor antes de gerar a remessa.";
-    const double v = st.real(col);
-    if (!valorCabe(v, 13))
-        return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who
-               + " de " + when + " (DEBITO.DB) não cabe nas 13 posições do valor na "
-               "remessa: corrija-o antes de gerar a remessa.";
-    return {};
+    return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who + " de "
+           + when + " (DEBITO.DB) não cabe nas 13 posições do valor na remessa: corrija-o "
+           "antes de gerar a remessa.";
 }
 
 // Records the debits sent: per member, the RET_DEBITO row of the debit date first in the
@@ -192,71 +191,84 @@ private:
     std::optional<Pending> pending_;
 };
 
-// The debits of the members that have one off the debit date, in key order: only they are
-// changed by the date step.
+// A debit of a member that has one off the debit date: only they are changed by the date
+// step.
 struct ForaDaData {
     qint64 rowid;
     QVariant data, membro, valor;
 };
 
-QVector<ForaDaData> debitosForaDaData(db::Connection& c, const QDate& debitDate)
+// Plans the date step member by member over the debits it changes, logs each debit it deletes
+// with the one kept, and puts the plan in GravacaoDesfazer::kPasso: memory holds one member's
+// debits at a time. Returns the numbers of debits deleted and re-dated.
+std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDate)
 {
-    const QString off = "(DEB_DATA IS NULL OR DEB_DATA < ?1 OR DEB_DATA > ?1)";
-    db::Statement st(c, "SELECT rowid, DEB_DATA, DEB_ASS_ID, DEB_VALOR FROM DEBITO.DEBITO "
-                        "WHERE DEB_ASS_ID IN (SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE " + off
-                            + ") OR (DEB_ASS_ID IS NULL AND EXISTS (SELECT 1 FROM DEBITO.DEBITO "
-                              "WHERE DEB_ASS_ID IS NULL AND " + off + ")) ORDER BY "
-                            + ordemDaChave("DEBITO.DB"), kDebito);
-    st.bindText(1, debitDate.toString(Qt::ISODate).toUtf8());
-    QVector<ForaDaData> out;
-    while (st.next()) out.append({st.int64(0), st.value(1), st.value(2), st.value(3)});
-    return out;
-}
-
-// One line of the operation log for every debit the date step deletes, with the one kept.
-void registrarApagados(db::Connection& c, const QVector<ForaDaData>& debitos,
-                       const PlanoData& plano, const QDate& debitDate)
-{
-    if (plano.apagar.isEmpty()) return;
-    QHash<qint64, const ForaDaData*> porRowid;
-    for (const ForaDaData& d : debitos) porRowid.insert(d.rowid, &d);
-    const QSet<qint64> redatados(plano.redatar.cbegin(), plano.redatar.cend());
-    historico::Lote log(c, "Remessa");
-    for (int i = 0; i < plano.apagar.size(); ++i) {
-        const ForaDaData& d = *porRowid.value(plano.apagar[i]);
-        const ForaDaData& fica = *porRowid.value(plano.mantido[i]);
-        const QString membro = d.membro.isValid() ? QString::number(d.membro.toDouble(), 'f', 0)
-                                                  : QString("(sem associado)");
-        log.registrar("associado " + membro + ": "
-                      + textoApagado({d.data, d.valor, fica.data, fica.valor,
-                                      redatados.contains(fica.rowid)},
-                                     debitDate, false));
-    }
-}
-
-// The date step: plans it over the debits it changes, lets `desfazer` keep them as they are,
-// then deletes and re-dates them in two statements. Returns the number of debits deleted.
-qint64 levarParaData(db::Connection& c, const QDate& debitDate, GravacaoDesfazer* desfazer)
-{
-    const QVector<ForaDaData> debitos = debitosForaDaData(c, debitDate);
-    if (debitos.isEmpty()) return 0;
-    QVector<DebitoNaOrdem> ordem;
-    ordem.reserve(debitos.size());
-    for (const ForaDaData& d : debitos)
-        ordem.append(debitoNaOrdem(d.rowid, d.data, d.membro, debitDate));
-    const PlanoData plano = planejarData(ordem);
-    registrarApagados(c, debitos, plano, debitDate);
-
     c.exec(QString("CREATE TEMP TABLE IF NOT EXISTS %1 (RID INTEGER PRIMARY KEY, OP TEXT NOT "
                    "NULL); DELETE FROM %1").arg(GravacaoDesfazer::kPasso));
-    {
-        db::Statement put(c, QString("INSERT INTO %1 (RID, OP) VALUES (?, ?)")
-                                 .arg(GravacaoDesfazer::kPasso));
-        put.bindText(2, "D");
-        for (const qint64 rowid : plano.apagar) put.reset().bindInt(1, rowid).run();
-        put.reset().bindText(2, "U");
-        for (const qint64 rowid : plano.redatar) put.reset().bindInt(1, rowid).run();
+    // Those off the date are read through ranges of the key, those of their members on the
+    // date by a seek per member (each range a part of its own: an OR would make SQLite scan
+    // the whole key), so the work follows the debits off the date, not the table.
+    const QString cols = "SELECT rowid, DEB_DATA, DEB_ASS_ID, DEB_VALOR FROM DEBITO.DEBITO WHERE ";
+    const QString off = "(DEB_DATA IS NULL OR DEB_DATA < ?1 OR DEB_DATA > ?1)";
+    db::Statement st(c, cols + "DEB_DATA IS NULL UNION ALL " + cols + "DEB_DATA < ?1 UNION ALL "
+                            + cols + "DEB_DATA > ?1 UNION ALL " + cols + "DEB_DATA = ?1 AND "
+                            "DEB_ASS_ID IN (SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE " + off
+                            + ") UNION ALL " + cols + "DEB_DATA = ?1 AND DEB_ASS_ID IS NULL AND "
+                            "EXISTS (SELECT 1 FROM DEBITO.DEBITO WHERE DEB_ASS_ID IS NULL AND "
+                            + off + ") ORDER BY DEB_ASS_ID, " + ordemDaChave("DEBITO.DB"),
+                     kDebito);
+    const QString iso = debitDate.toString(Qt::ISODate);
+    st.bindText(1, iso.toUtf8());
+    db::Statement put(c, QString("INSERT INTO %1 (RID, OP) VALUES (?, ?)")
+                             .arg(GravacaoDesfazer::kPasso));
+    historico::Lote log(c, "Remessa");
+    qint64 dropped = 0, redated = 0;
+    QVector<ForaDaData> grupo;  // one member's debits, in key order
+    QVector<DebitoNaOrdem> ordem;
+    auto planejar = [&] {
+        const PlanoData plano = planejarData(ordem);
+        auto of = [&](qint64 rowid) -> const ForaDaData& {
+            return *std::find_if(grupo.cbegin(), grupo.cend(),
+                                 [&](const ForaDaData& d) { return d.rowid == rowid; });
+        };
+        for (int i = 0; i < plano.apagar.size(); ++i) {
+            const ForaDaData& d = of(plano.apagar[i]);
+            const ForaDaData& fica = of(plano.mantido[i]);
+            const QString membro = d.membro.isValid()
+                                       ? QString::number(d.membro.toDouble(), 'f', 0)
+                                       : QString("(sem associado)");
+            log.registrar("associado " + membro + ": "
+                          + textoApagado({d.data, d.valor, fica.data, fica.valor,
+                                          plano.redatar.contains(fica.rowid)},
+                                         debitDate, false));
+            put.reset().bindInt(1, d.rowid).bindText(2, "D").run();
+        }
+        for (const qint64 rowid : plano.redatar)
+            put.reset().bindInt(1, rowid).bindText(2, "U").run();
+        dropped += plano.apagar.size();
+        redated += plano.redatar.size();
+        grupo.clear();
+        ordem.clear();
+    };
+    while (st.next()) {
+        const ForaDaData d{st.int64(0), st.value(1), st.value(2), st.value(3)};
+        const DebitoNaOrdem o{d.rowid, d.membro.isValid() ? d.membro.toDouble() : kSemMembro,
+                              d.data.toString() == iso};
+        if (!ordem.isEmpty() && ordem.last().membro != o.membro) planejar();
+        grupo.append(d);
+        ordem.append(o);
     }
+    if (!ordem.isEmpty()) planejar();
+    log.gravar();
+    return {dropped, redated};
+}
+
+// The date step: plans it, lets `desfazer` keep the debits it changes as they are, then
+// deletes and re-dates them in two statements. Returns the number of debits deleted.
+qint64 levarParaData(db::Connection& c, const QDate& debitDate, GravacaoDesfazer* desfazer)
+{
+    const auto [planned, redated] = planejarPasso(c, debitDate);
+    if (planned == 0 && redated == 0) return 0;
     if (desfazer) desfazer->guardarDebitos();
     const QString of = QString("rowid IN (SELECT RID FROM %1 WHERE OP = ?)")
                            .arg(GravacaoDesfazer::kPasso);
@@ -265,7 +277,7 @@ qint64 levarParaData(db::Connection& c, const QDate& debitDate, GravacaoDesfazer
     drop.bindText(1, "D").run();
     const qint64 dropped = drop.changes();
     redate.bindText(1, debitDate.toString(Qt::ISODate).toUtf8()).bindText(2, "U").run();
-    if (dropped != plano.apagar.size() || redate.changes() != plano.redatar.size())
+    if (dropped != planned || redate.changes() != redated)
         throw EngineError("Os débitos levados à data de débito não conferem com o que foi "
                           "planejado: informe o suporte.");
     c.exec(QString("DELETE FROM %1").arg(GravacaoDesfazer::kPasso));

@@ -95,36 +95,29 @@ struct LinhaRecusada {};
 
 // The outcome of each line on the member's RET_DEBITO rows of the month, looked up line by
 // line through the index Si_Data_Associado: the dates of the month that the table holds are
-// read once (a month holds few), so a member's rows are found by a seek per date, and memory
-// does not grow with the file. The first row of a member is the first in primary key order.
+// read once (a month holds few), and a member's rows are found by a seek per date, in key
+// order, so memory does not grow with the file. The first row of a member is the first in
+// primary key order: that of its earliest date, first in the index's order within it.
 class MonthRows {
 public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
         : today_(today.toString(Qt::ISODate).toStdString()),
           first_(first.toString(Qt::ISODate).toStdString()),
+          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, "
+                   "DEB_OCORRENCIA FROM "
+                   "RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? AND DEB_ASS_ID = ? ORDER BY "
+                       + remessa::ordemDaChave("RET_DEBITO.DB", "Si_Data_Associado"), kRetDebito),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
                      "WHERE rowid = ?", kRetDebito),
           insert_(c, "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_DATA_RETORNO, "
                      "DEB_OCORRENCIA, DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) "
                      "VALUES (?, ?, ?, ?, 0, ?, ?)", kRetDebito)
     {
-        // The rows this import adds lie on the first of the month.
-        std::vector<std::string> dates{first_};
-        {
-            db::Statement st(c, "SELECT DISTINCT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE "
-                                "DEB_DATA >= ? AND DEB_DATA <= ?", kRetDebito);
-            st.bind({first, last});
-            while (st.next())
-                if (text(st, 0) != first_) dates.push_back(text(st, 0));
-        }
-        QStringList marks;
-        for (size_t i = 0; i < dates.size(); ++i) marks << "?";
-        rows_ = std::make_unique<db::Statement>(
-            c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
-               "RET_DEBITO.RET_DEBITO WHERE DEB_ASS_ID = ? AND DEB_DATA IN (" + marks.join(", ")
-                   + ") ORDER BY " + remessa::ordemDaChave("RET_DEBITO.DB"), kRetDebito);
-        for (size_t i = 0; i < dates.size(); ++i)
-            rows_->bindText(int(i) + 2, QByteArrayView(dates[i].data(), qsizetype(dates[i].size())));
+        db::Statement st(c, "SELECT DISTINCT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE "
+                            "DEB_DATA >= ? AND DEB_DATA <= ?", kRetDebito);
+        st.bind({first, last});
+        while (st.next()) dates_.push_back(text(st, 0));
+        std::sort(dates_.begin(), dates_.end());
         update_.bindText(2, today_);
         insert_.bindText(1, first_).bindText(2, today_).bindText(5, today_)
             .bindInt(6, UsuarioAtual);
@@ -133,27 +126,35 @@ public:
     // Records the outcome `reason` (UTF-8; empty when the debit was paid) of `member`.
     void record(qint64 member, const QByteArray& reason)
     {
-        rows_->reset().bindReal(1, double(member));
-        if (!rows_->next()) {
-            bindText(insert_.reset(), 3, reason);
-            step(insert_.bindReal(4, double(member)));
+        for (const std::string& date : dates_) {
+            rows_.reset().bindText(1, QByteArrayView(date.data(), qsizetype(date.size())))
+                .bindReal(2, double(member));
+            if (!rows_.next()) continue;
+            // The first row gets the return date; another row of the member and date with the
+            // key it then has would repeat the key.
+            RetRow changed = row(member);
+            // A row that holds the outcome already (a file imported again) is not rewritten.
+            const bool holds = changed.returned == today_ && rows_.isNull(5) == reason.isEmpty()
+                               && rows_.bytes(5) == reason;
+            changed.returned = today_;
+            while (rows_.next())
+                if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
+            if (holds) return;
+            bindText(update_.reset(), 1, reason);
+            step(update_.bindInt(3, changed.rowid));
             return;
         }
-        // The first row gets the return date; another row of the member with the key it then
-        // has would repeat the key.
-        RetRow changed = row(member);
-        changed.returned = today_;
-        while (rows_->next())
-            if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
-        bindText(update_.reset(), 1, reason);
-        step(update_.bindInt(3, changed.rowid));
+        bindText(insert_.reset(), 3, reason);
+        step(insert_.bindReal(4, double(member)));
+        // The rows this import adds lie on the first of the month, the earliest date.
+        if (dates_.empty() || dates_.front() != first_) dates_.insert(dates_.begin(), first_);
     }
 
 private:
     RetRow row(qint64 member) const
     {
-        return RetRow{member, rows_->int64(0), text(*rows_, 1), text(*rows_, 2), value(*rows_, 3),
-                      value(*rows_, 4)};
+        return RetRow{member, rows_.int64(0), text(rows_, 1), text(rows_, 2), value(rows_, 3),
+                      value(rows_, 4)};
     }
     static std::string text(const db::Statement& st, int col)
     {
@@ -182,8 +183,8 @@ private:
     }
 
     const std::string today_, first_;
-    db::Statement update_, insert_;
-    std::unique_ptr<db::Statement> rows_;  // a member's rows of the month, in key order
+    std::vector<std::string> dates_;  // of the month's rows, in order
+    db::Statement rows_, update_, insert_;
 };
 
 // The texts of the summary, made once.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <numeric>
 
 namespace retorno {
@@ -118,7 +119,7 @@ int MemberIndex::Values::firstPrefixed(std::string_view text)
         return value(i).substr(0, text.size()) == text;
     });
     if (lo == end) return -1;
-    if (sparse_.empty()) buildSparse();
+    if (tree_.empty()) buildTree();
     return minPosition(size_t(lo - order_.cbegin()), size_t(end - order_.cbegin()));
 }
 
@@ -140,24 +141,24 @@ void MemberIndex::Values::buildOrder()
     for (size_t i = 0; i < n; ++i) order_[i] = entries[i].position;
 }
 
-void MemberIndex::Values::buildSparse()
+void MemberIndex::Values::buildTree()
 {
+    // A segment tree of minima over order_: leaves at [n, 2n), each node the least of its two.
     const size_t n = order_.size();
-    sparse_ = {order_};
-    for (size_t k = 1; (size_t(1) << k) <= n; ++k) {
-        const std::vector<int>& prev = sparse_.back();
-        const size_t half = size_t(1) << (k - 1);
-        std::vector<int> next(n - (size_t(1) << k) + 1);
-        for (size_t i = 0; i < next.size(); ++i) next[i] = std::min(prev[i], prev[i + half]);
-        sparse_.push_back(std::move(next));
-    }
+    tree_.assign(2 * n, 0);
+    std::copy(order_.cbegin(), order_.cend(), tree_.begin() + std::ptrdiff_t(n));
+    for (size_t i = n; i-- > 1;) tree_[i] = std::min(tree_[2 * i], tree_[2 * i + 1]);
 }
 
 int MemberIndex::Values::minPosition(size_t from, size_t to) const
 {
-    size_t k = 0;
-    while ((size_t(2) << k) <= to - from) ++k;
-    return std::min(sparse_[k][from], sparse_[k][to - (size_t(1) << k)]);
+    const size_t n = order_.size();
+    int best = std::numeric_limits<int>::max();
+    for (size_t l = from + n, r = to + n; l < r; l /= 2, r /= 2) {
+        if (l & 1) best = std::min(best, tree_[l++]);
+        if (r & 1) best = std::min(best, tree_[--r]);
+    }
+    return best;
 }
 
 }  // namespace retorno

@@ -4,7 +4,7 @@
 // their UTF-8 bytes, and the enrolment number as the remittance file carries it (see
 // numeroEnviado). Built once per import: an equal text is found by one hash probe; the order
 // that a prefix search needs is built for a field on its first prefix search, and each such
-// search is then a few binary searches and range-minimum lookups, never a pass over the members.
+// search is then a few binary searches and a range-minimum lookup, never a pass over the members.
 #pragma once
 
 #include <QtGlobal>
@@ -50,7 +50,7 @@ private:
                                                    start_[size_t(i) + 1] - start_[size_t(i)]);
         }
         void buildOrder();   // on the first prefix search
-        void buildSparse();  // on the first prefix search that finds a value
+        void buildTree();  // on the first prefix search that finds a value
         int minPosition(size_t from, size_t to) const;  // over order_[from, to)
 
         std::string bytes_;                  // the values one after another
@@ -61,7 +61,7 @@ private:
         };
         std::vector<Slot> slots_;            // open addressing, a power of two in size
         std::vector<int> order_;             // positions in value order (equal values by position)
-        std::vector<std::vector<int>> sparse_;  // range minimum of order_: [k][i] = min over 2^k
+        std::vector<int> tree_;            // a segment tree of minima over order_
     };
     Values fields_[3];
     std::vector<qint64> ids_;  // ASS_ID by account-order position

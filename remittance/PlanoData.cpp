@@ -3,6 +3,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace remessa {
 
@@ -16,10 +18,19 @@ DebitoNaOrdem debitoNaOrdem(qint64 rowid, const QVariant& data, const QVariant& 
 
 PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos)
 {
-    // The debits of each member in key order, members in order of first appearance.
+    // The debits of each member in key order, members in order of first appearance (one
+    // member's alone, as the generation plans them, need no hash).
     QHash<double, int> groupOf;
     QVector<QVector<const DebitoNaOrdem*>> groups;
+    const bool one = std::all_of(debitos.cbegin(), debitos.cend(), [&](const DebitoNaOrdem& d) {
+        return d.membro == debitos.front().membro;
+    });
+    if (one && !debitos.isEmpty()) groups.append(QVector<const DebitoNaOrdem*>());
     for (const DebitoNaOrdem& d : debitos) {
+        if (one) {
+            groups.front().append(&d);
+            continue;
+        }
         auto it = groupOf.constFind(d.membro);
         if (it == groupOf.constEnd()) {
             it = groupOf.insert(d.membro, int(groups.size()));
@@ -46,30 +57,62 @@ PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos)
 
 namespace {
 
+// "dd/MM/yyyy" of an ISO date, put together from its characters (a line of the log per deleted
+// debit: formatting through the locale would cost more than the deletion).
 QString dataTexto(const QVariant& iso)
 {
-    const QDate d = QDate::fromString(iso.toString(), Qt::ISODate);
-    return d.isValid() ? d.toString("dd/MM/yyyy") : QString("(sem data)");
+    const QString t = iso.toString();
+    auto digits = [&](int from, int n) {
+        int v = 0;
+        for (int i = from; i < from + n; ++i) {
+            if (!t.at(i).isDigit() || t.at(i).unicode() > '9') return -1;
+            v = v * 10 + (t.at(i).unicode() - '0');
+        }
+        return v;
+    };
+    if (t.size() != 10 || t.at(4) != '-' || t.at(7) != '-'
+        || !QDate(digits(0, 4), digits(5, 2), digits(8, 2)).isValid())
+        return "(sem data)";
+    const QChar out[] = {t[8], t[9], u'/', t[5], t[6], u'/', t[0], t[1], t[2], t[3]};
+    return QString(out, 10);
 }
 
 QString valorTexto(const QVariant& v)
 {
     const bool numerico = v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong;
-    return numerico ? QString::number(v.toDouble(), 'f', 2).replace('.', ',')
-                    : QString("(sem valor)");
+    if (!numerico) return "(sem valor)";
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || std::fabs(d) >= 1e15)
+        return QString::number(d, 'f', 2).replace('.', ',');
+    // As "%.2f" gives it, put together from the hundredths.
+    const qint64 c = std::llrint(std::fabs(d) * 100);
+    char text[24];
+    char* end = text;
+    if (d < 0 && c != 0) *end++ = '-';
+    end = std::to_chars(end, text + sizeof text - 3, c / 100).ptr;
+    *end++ = ',';
+    *end++ = char('0' + c % 100 / 10);
+    *end++ = char('0' + c % 10);
+    return QString::fromLatin1(text, end - text);
 }
 
 }  // namespace
 
 QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro)
 {
-    QString t = QString("o débito de %1, valor %2, %3 pela data da remessa; fica o de %4, "
-                        "valor %5")
-                    .arg(dataTexto(d.data), valorTexto(d.valor),
-                         futuro ? "será apagado" : "foi apagado", dataTexto(d.dataMantido),
-                         valorTexto(d.valorMantido));
-    if (d.mantidoRedatado)
-        t += ", levado para " + debitDate.toString("dd/MM/yyyy");
+    // Put together piece by piece: a remittance may log many of these.
+    QString t;
+    t.reserve(128);
+    t += u"o débito de ";
+    t += dataTexto(d.data);
+    t += u", valor ";
+    t += valorTexto(d.valor);
+    t += futuro ? u", será apagado" : u", foi apagado";
+    t += u" pela data da remessa; fica o de ";
+    t += dataTexto(d.dataMantido);
+    t += u", valor ";
+    t += valorTexto(d.valorMantido);
+    if (d.mantidoRedatado) t += ", levado para " + debitDate.toString("dd/MM/yyyy");
     return t + '.';
 }
 

@@ -30,8 +30,12 @@ QString matriculaAparada(const QString& s)
 
 bool valorCabe(double value, int positions)
 {
-    return std::isfinite(value) && std::fabs(value) < 9e14
-           && FormataValor(toCurrency(value)).size() <= positions;
+    if (!std::isfinite(value) || std::fabs(value) >= 9e14) return false;
+    // The length of FormataValor's text: the hundredths' digits, and the sign.
+    const qint64 cents = toCurrency(value) / 100;
+    int length = cents < 0 ? 2 : 1;
+    for (qint64 a = cents < 0 ? -cents : cents; a >= 10; a /= 10) ++length;
+    return length <= positions;
 }
 
 QString headerRecord(const QString& name, const QDate& today)
