@@ -27,12 +27,13 @@ bool amount(const char* field, qsizetype size, qint64& cents)
         negative = true;
     }
     if (n == 0) return false;
-    for (qsizetype i = 0; i < n; ++i)
+    qint64 v = 0;  // at most 15 digits
+    for (qsizetype i = 0; i < n; ++i) {
         if (digits[i] < '0' || digits[i] > '9') return false;
-    bool ok = false;
-    cents = QByteArray::fromRawData(digits, n).toLongLong(&ok);
-    if (negative) cents = -cents;
-    return ok;
+        v = v * 10 + (digits[i] - '0');
+    }
+    cents = negative ? -v : v;
+    return true;
 }
 
 QString money(qint64 cents)
