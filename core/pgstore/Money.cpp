@@ -26,7 +26,8 @@ std::optional<Money> Money::fromText(std::string_view text)
     const std::string_view whole = text.substr(0, point);
     const std::string_view fraction =
         point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-    if (whole.empty() || whole.size() > size_t(kIntegerDigits) || fraction.size() > size_t(kDecimals)
+    if (whole.empty() || whole.size() > size_t(kIntegerDigits)
+        || fraction.size() > size_t(kDecimals)
         || (point != std::string_view::npos && fraction.empty()))
         return std::nullopt;
     std::int64_t v = 0;

@@ -9,9 +9,18 @@ namespace pg {
 // ---- Result ----
 
 Result::Result(PGresult* r) : r_(r, PQclear) {}
-int Result::rows() const { return PQntuples(r_.get()); }
-int Result::columns() const { return PQnfields(r_.get()); }
-bool Result::isNull(int row, int column) const { return PQgetisnull(r_.get(), row, column); }
+int Result::rows() const
+{
+    return PQntuples(r_.get());
+}
+int Result::columns() const
+{
+    return PQnfields(r_.get());
+}
+bool Result::isNull(int row, int column) const
+{
+    return PQgetisnull(r_.get(), row, column);
+}
 std::string Result::text(int row, int column) const
 {
     return std::string(PQgetvalue(r_.get(), row, column),
@@ -56,8 +65,7 @@ PgError Connection::closed(PgError e)
     return e;
 }
 
-Connection::Connection(const std::string& uri, Options options)
-    : uri_(uri), options_(options)
+Connection::Connection(const std::string& uri, Options options) : uri_(uri), options_(options)
 {
     checkAddress(uri_);
     try {
@@ -87,19 +95,21 @@ void Connection::open()
     if (!conn_) throw PgError(ErrorKind::Other, "Sem memória para a conexão ao servidor de dados.");
     if (PQstatus(conn_) != CONNECTION_OK) throw closed(connectError(conn_));
     // The server's notices ("does not exist, skipping") are not the operator's business.
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     const char* encoding = PQparameterStatus(conn_, "server_encoding");
     if (!encoding || std::string(encoding) != "UTF8")
-        throw closed(PgError(ErrorKind::Invalid,
-                             "A base de dados do servidor usa a codificação "
-                                 + std::string(encoding ? encoding : "?")
-                                 + "; o Tolmare precisa de uma base em UTF8."));
+        throw closed(PgError(ErrorKind::Invalid, "A base de dados do servidor usa a codificação "
+                                                     + std::string(encoding ? encoding : "?")
+                                                     + "; o Tolmare precisa de uma base em UTF8."));
     if (PQserverVersion(conn_) < 150000)
-        throw closed(PgError(ErrorKind::Invalid, "O servidor de dados é anterior à versão 15 do "
-                                                 "PostgreSQL, de que o Tolmare precisa."));
-    exec("SELECT set_config('lock_timeout', $1, false), set_config('DateStyle', 'ISO, YMD', "
-         "false), set_config('TimeZone', 'UTC', false)",
-         {std::to_string(options_.lockTimeoutMs) + "ms"});
+        throw closed(PgError(ErrorKind::Invalid,
+                             "O servidor de dados é anterior à versão 15 do "
+                             "PostgreSQL, de que o Tolmare precisa."));
+    exec(
+        "SELECT set_config('lock_timeout', $1, false), set_config('DateStyle', 'ISO, YMD', "
+        "false), set_config('TimeZone', 'UTC', false)",
+        {std::to_string(options_.lockTimeoutMs) + "ms"});
 }
 
 void Connection::reopenIfBroken()
@@ -131,8 +141,8 @@ Result Connection::exec(const std::string& sql, const Params& params)
 {
     reopenIfBroken();
     const std::vector<const char*> v = values(params);
-    return checked(PQexecParams(conn_, sql.c_str(), int(v.size()), nullptr, v.data(), nullptr,
-                                nullptr, 0));
+    return checked(
+        PQexecParams(conn_, sql.c_str(), int(v.size()), nullptr, v.data(), nullptr, nullptr, 0));
 }
 
 Result Connection::execPrepared(const std::string& name, const std::string& sql,
@@ -144,7 +154,8 @@ Result Connection::execPrepared(const std::string& name, const std::string& sql,
         prepared_.insert(name);
     }
     const std::vector<const char*> v = values(params);
-    return checked(PQexecPrepared(conn_, name.c_str(), int(v.size()), v.data(), nullptr, nullptr, 0));
+    return checked(
+        PQexecPrepared(conn_, name.c_str(), int(v.size()), v.data(), nullptr, nullptr, 0));
 }
 
 bool Connection::inTransaction() const
@@ -158,6 +169,9 @@ bool Connection::transactionFailed() const
     return PQtransactionStatus(conn_) == PQTRANS_INERROR;
 }
 
-int Connection::backendPid() const { return PQbackendPID(conn_); }
+int Connection::backendPid() const
+{
+    return PQbackendPID(conn_);
+}
 
 }  // namespace pg

@@ -24,7 +24,9 @@ enum class ErrorKind {
 class PgError : public std::runtime_error {
 public:
     PgError(ErrorKind kind, const std::string& message, std::string sqlState = {})
-        : std::runtime_error(message), kind_(kind), sqlState_(std::move(sqlState)) {}
+        : std::runtime_error(message), kind_(kind), sqlState_(std::move(sqlState))
+    {
+    }
     ErrorKind kind() const { return kind_; }
     const std::string& sqlState() const { return sqlState_; }
 

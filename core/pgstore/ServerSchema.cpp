@@ -40,7 +40,10 @@ struct Table {
     std::string refuseUpdate, refuseDelete;
 };
 
-bool isText(const std::string& type) { return type == "text" || type.rfind("character", 0) == 0; }
+bool isText(const std::string& type)
+{
+    return type == "text" || type.rfind("character", 0) == 0;
+}
 
 std::string literal(const std::string& text)
 {
@@ -121,15 +124,23 @@ Table fromSpec(const store::TableSpec& t)
     Table out{t.tableName(), {}, {}, {}, {}};
     for (const store::FieldSpec& f : t.fields) {
         switch (f.type) {
-        case FieldType::Alpha:
-            out.columns.push_back(
-                column(f.name, "character varying(" + std::to_string(f.width) + ")", f.required));
-            out.columns.push_back(sortKey(f.name));
-            break;
-        case FieldType::Number: out.columns.push_back(column(f.name, "double precision", f.required)); break;
-        case FieldType::Money: out.columns.push_back(column(f.name, "numeric(19,4)", f.required)); break;
-        case FieldType::Date: out.columns.push_back(column(f.name, "date", f.required)); break;
-        case FieldType::Autoincrement: out.columns.push_back(identityColumn(f.name)); break;
+            case FieldType::Alpha:
+                out.columns.push_back(column(
+                    f.name, "character varying(" + std::to_string(f.width) + ")", f.required));
+                out.columns.push_back(sortKey(f.name));
+                break;
+            case FieldType::Number:
+                out.columns.push_back(column(f.name, "double precision", f.required));
+                break;
+            case FieldType::Money:
+                out.columns.push_back(column(f.name, "numeric(19,4)", f.required));
+                break;
+            case FieldType::Date:
+                out.columns.push_back(column(f.name, "date", f.required));
+                break;
+            case FieldType::Autoincrement:
+                out.columns.push_back(identityColumn(f.name));
+                break;
         }
     }
     if (!t.rowidKey()) out.columns.push_back(identityColumn(kRowid));
@@ -147,16 +158,16 @@ Table fromMain(const store::MainTableSpec& m)
     std::string key;
     for (const store::ColumnSpec& col : m.columns) {
         switch (col.type) {
-        case store::ColumnType::Key:
-            out.columns.push_back(identityColumn(col.name));
-            key = col.name;
-            break;
-        case store::ColumnType::Integer:
-            out.columns.push_back(column(col.name, "bigint", col.required, col.defaultValue));
-            break;
-        case store::ColumnType::Text:
-            out.columns.push_back(column(col.name, "text", col.required, col.defaultValue));
-            break;
+            case store::ColumnType::Key:
+                out.columns.push_back(identityColumn(col.name));
+                key = col.name;
+                break;
+            case store::ColumnType::Integer:
+                out.columns.push_back(column(col.name, "bigint", col.required, col.defaultValue));
+                break;
+            case store::ColumnType::Text:
+                out.columns.push_back(column(col.name, "text", col.required, col.defaultValue));
+                break;
         }
     }
     if (key.empty()) {
@@ -238,8 +249,8 @@ std::string describe(const Column& c)
 {
     return "column " + c.name + " " + c.type + (isText(c.type) ? " C" : "")
            + (c.notNull ? " not null" : "") + (c.identity ? " identity" : "")
-           + (c.generated.empty() ? "" : " generated") + " [" + c.comment + "] ["
-           + c.defaultValue + "]";
+           + (c.generated.empty() ? "" : " generated") + " [" + c.comment + "] [" + c.defaultValue
+           + "]";
 }
 
 std::string describe(const Index& i)
@@ -278,7 +289,8 @@ Found readFound(Connection& c, const std::string& table)
         {name});
     f.exists = cols.rows() > 0;
     for (int r = 0; r < cols.rows(); ++r) {
-        Column col = column(cols.text(r, 0), cols.text(r, 1), cols.text(r, 2) == "t", cols.text(r, 6));
+        Column col =
+            column(cols.text(r, 0), cols.text(r, 1), cols.text(r, 2) == "t", cols.text(r, 6));
         col.identity = cols.text(r, 3) == "t";
         if (cols.text(r, 4) == "t") col.generated = "generated";
         col.comment = cols.text(r, 5);
@@ -306,14 +318,15 @@ Found readFound(Connection& c, const std::string& table)
     for (int r = 0; r < idx.rows(); ++r) {
         f.indexes.push_back(idx.text(r, 0));
         f.description.push_back("index " + idx.text(r, 0) + (idx.text(r, 1) == "t" ? " unique" : "")
-                                + (idx.text(r, 3) == "t" ? " other" : "") + " ("
-                                + idx.text(r, 2) + ")");
+                                + (idx.text(r, 3) == "t" ? " other" : "") + " (" + idx.text(r, 2)
+                                + ")");
     }
     std::sort(f.description.begin() + long(f.columns.size() + size_t(collations.rows())),
               f.description.end());
-    const Result trg = c.exec("SELECT tgname FROM pg_trigger WHERE tgrelid = to_regclass($1) "
-                              "AND NOT tgisinternal ORDER BY tgname",
-                              {name});
+    const Result trg = c.exec(
+        "SELECT tgname FROM pg_trigger WHERE tgrelid = to_regclass($1) "
+        "AND NOT tgisinternal ORDER BY tgname",
+        {name});
     for (int r = 0; r < trg.rows(); ++r) {
         f.triggers.push_back(trg.text(r, 0));
         f.description.push_back("trigger " + trg.text(r, 0));
@@ -347,7 +360,8 @@ SchemaOutcome restructure(Connection& c, const Table& t, const Found& found)
     const std::string old = qualified(oldName);
     // Index and trigger names belong to the schema and the table: the old ones go first.
     for (const std::string& idx : found.indexes) c.exec("DROP INDEX " + qualified(idx));
-    for (const std::string& trg : found.triggers) c.exec("DROP TRIGGER " + quoted(trg) + " ON " + table);
+    for (const std::string& trg : found.triggers)
+        c.exec("DROP TRIGGER " + quoted(trg) + " ON " + table);
     c.exec("ALTER TABLE " + table + " RENAME TO " + quoted(oldName));
     for (const std::string& sql : createStatements(t)) c.exec(sql);
     std::vector<std::string> cols;
@@ -371,10 +385,11 @@ SchemaOutcome restructure(Connection& c, const Table& t, const Found& found)
     // Numbers once given are never given again: the new counter starts past the old one.
     for (const Column& col : t.columns)
         if (col.identity && std::find(cols.begin(), cols.end(), col.name) != cols.end())
-            c.exec("SELECT setval(pg_get_serial_sequence($1, $2), v) FROM (SELECT greatest("
-                   "pg_sequence_last_value(pg_get_serial_sequence($3, $2)::regclass), (SELECT max("
-                   + quoted(col.name) + ") FROM " + table + ")) AS v) s WHERE v IS NOT NULL",
-                   {table, col.name, old});
+            c.exec(
+                "SELECT setval(pg_get_serial_sequence($1, $2), v) FROM (SELECT greatest("
+                "pg_sequence_last_value(pg_get_serial_sequence($3, $2)::regclass), (SELECT max("
+                    + quoted(col.name) + ") FROM " + table + ")) AS v) s WHERE v IS NOT NULL",
+                {table, col.name, old});
     c.exec("DROP TABLE " + old);
     return out;
 }
@@ -383,7 +398,8 @@ void createShared(Connection& c)
 {
     if (c.exec("SELECT to_regnamespace($1) IS NULL", {kSchema}).text(0, 0) == "t")
         c.exec(std::string("CREATE SCHEMA ") + kSchema);
-    if (c.exec("SELECT to_regprocedure($1) IS NULL", {std::string(kRefuse) + "()"}).text(0, 0) == "t")
+    if (c.exec("SELECT to_regprocedure($1) IS NULL", {std::string(kRefuse) + "()"}).text(0, 0)
+        == "t")
         c.exec(std::string("CREATE FUNCTION ") + kRefuse
                + "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION USING "
                  "MESSAGE = TG_ARGV[0], ERRCODE = 'restrict_violation'; END $$");
@@ -391,9 +407,15 @@ void createShared(Connection& c)
 
 }  // namespace
 
-std::string qualified(const std::string& table) { return std::string(kSchema) + "." + quoted(table); }
+std::string qualified(const std::string& table)
+{
+    return std::string(kSchema) + "." + quoted(table);
+}
 
-std::string sortKeyColumn(const std::string& field) { return "intl_" + field; }
+std::string sortKeyColumn(const std::string& field)
+{
+    return "intl_" + field;
+}
 
 std::string orderBy(const store::TableSpec& t, const store::IndexSpec& idx)
 {

@@ -10,9 +10,12 @@ namespace {
 const char* beginStatement(Isolation isolation)
 {
     switch (isolation) {
-    case Isolation::RepeatableRead: return "BEGIN ISOLATION LEVEL REPEATABLE READ";
-    case Isolation::Serializable: return "BEGIN ISOLATION LEVEL SERIALIZABLE";
-    case Isolation::ReadCommitted: break;
+        case Isolation::RepeatableRead:
+            return "BEGIN ISOLATION LEVEL REPEATABLE READ";
+        case Isolation::Serializable:
+            return "BEGIN ISOLATION LEVEL SERIALIZABLE";
+        case Isolation::ReadCommitted:
+            break;
     }
     return "BEGIN ISOLATION LEVEL READ COMMITTED";
 }
@@ -55,8 +58,9 @@ void inTransaction(Connection& c, const std::function<void()>& work, Isolation i
             // A statement that failed inside `work` (its error handled there) leaves the
             // transaction aborted: COMMIT would then roll back without a word.
             if (c.transactionFailed())
-                throw PgError(ErrorKind::Other, "Uma etapa da operação falhou no servidor de "
-                                                "dados; nada foi gravado.");
+                throw PgError(ErrorKind::Other,
+                              "Uma etapa da operação falhou no servidor de "
+                              "dados; nada foi gravado.");
             committing = true;
             c.exec("COMMIT");
             return;

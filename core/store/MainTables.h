@@ -14,7 +14,7 @@
 namespace store {
 
 enum class ColumnType {
-    Key,      // an integer row number, given by the store, never given again
+    Key,  // an integer row number, given by the store, never given again
     Integer,
     Text,
 };

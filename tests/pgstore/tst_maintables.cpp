@@ -42,7 +42,8 @@ QStringList rows(sqlite3* db, const QString& sql)
 {
     QStringList out;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) return {"?"};
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+        return {"?"};
     while (sqlite3_step(st) == SQLITE_ROW)
         out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
     sqlite3_finalize(st);
@@ -61,7 +62,9 @@ private slots:
         db::Connection& c = db::Session::instance().connectionFor("Tolmare");
         historico::registrar(c, "Teste", "linha");
         retorno::registrarImportacao(c, "x", "a.txt", 1, 2026, QDate(2026, 1, 2), 1);
-        { remessa::ArquivoPendente pendente(c, QDir(folder_).filePath("remessa.txt")); }
+        {
+            remessa::ArquivoPendente pendente(c, QDir(folder_).filePath("remessa.txt"));
+        }
         for (const store::MainTableSpec& t : store::mainTables()) {
             const QString name = QString::fromStdString(t.name);
             const QStringList found =
