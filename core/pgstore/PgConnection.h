@@ -55,7 +55,6 @@ public:
     bool inTransaction() const;
     // Whether that transaction is aborted by a failed statement (it can only roll back).
     bool transactionFailed() const;
-    int lockTimeoutMs() const { return options_.lockTimeoutMs; }
     int backendPid() const;
 
     // Held by inTransaction() while its transaction runs: a broken connection is then not

@@ -190,16 +190,21 @@ std::string join(const std::vector<std::string>& parts)
     return out;
 }
 
-std::vector<std::string> triggerNames(const Table& t)
+// The triggers that keep an append-only table so: name, event, the refusal's text.
+struct Trigger {
+    std::string name, event, message;
+};
+
+std::vector<Trigger> triggers(const Table& t)
 {
-    std::vector<std::string> names;
-    if (!t.refuseUpdate.empty()) names.push_back(t.name + "_sem_alteracao");
+    std::vector<Trigger> out;
+    if (!t.refuseUpdate.empty())
+        out.push_back({t.name + "_sem_alteracao", "UPDATE", t.refuseUpdate});
     if (!t.refuseDelete.empty()) {
-        names.push_back(t.name + "_sem_exclusao");
-        names.push_back(t.name + "_sem_esvaziar");
+        out.push_back({t.name + "_sem_esvaziar", "TRUNCATE", t.refuseDelete});
+        out.push_back({t.name + "_sem_exclusao", "DELETE", t.refuseDelete});
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    return out;  // by name
 }
 
 std::vector<std::string> createStatements(const Table& t)
@@ -224,16 +229,10 @@ std::vector<std::string> createStatements(const Table& t)
         out.push_back(std::string(idx.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ")
                       + quoted(idx.name) + " ON " + table + " (" + join(idx.columns) + ")"
                       + (idx.unique ? " NULLS NOT DISTINCT" : ""));
-    auto trigger = [&](const std::string& name, const char* when, const std::string& message) {
-        out.push_back("CREATE TRIGGER " + quoted(name) + " BEFORE " + when + " ON " + table
-                      + (std::string(when) == "TRUNCATE" ? " FOR EACH STATEMENT" : " FOR EACH ROW")
-                      + " EXECUTE FUNCTION " + kRefuse + "(" + literal(message) + ")");
-    };
-    if (!t.refuseUpdate.empty()) trigger(t.name + "_sem_alteracao", "UPDATE", t.refuseUpdate);
-    if (!t.refuseDelete.empty()) {
-        trigger(t.name + "_sem_exclusao", "DELETE", t.refuseDelete);
-        trigger(t.name + "_sem_esvaziar", "TRUNCATE", t.refuseDelete);
-    }
+    for (const Trigger& trg : triggers(t))
+        out.push_back("CREATE TRIGGER " + quoted(trg.name) + " BEFORE " + trg.event + " ON " + table
+                      + (trg.event == "TRUNCATE" ? " FOR EACH STATEMENT" : " FOR EACH ROW")
+                      + " EXECUTE FUNCTION " + kRefuse + "(" + literal(trg.message) + ")");
     return out;
 }
 
@@ -269,7 +268,7 @@ std::vector<std::string> expectedDescription(const Table& t)
     for (const Index& i : t.indexes) idx.push_back(describe(i));
     std::sort(idx.begin(), idx.end());
     d.insert(d.end(), idx.begin(), idx.end());
-    for (const std::string& name : triggerNames(t)) d.push_back("trigger " + name);
+    for (const Trigger& trg : triggers(t)) d.push_back("trigger " + trg.name);
     return d;
 }
 
@@ -325,7 +324,7 @@ Found readFound(Connection& c, const std::string& table)
               f.description.end());
     const Result trg = c.exec(
         "SELECT tgname FROM pg_trigger WHERE tgrelid = to_regclass($1) "
-        "AND NOT tgisinternal ORDER BY tgname",
+        "AND NOT tgisinternal ORDER BY tgname COLLATE \"C\"",
         {name});
     for (int r = 0; r < trg.rows(); ++r) {
         f.triggers.push_back(trg.text(r, 0));

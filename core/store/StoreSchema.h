@@ -79,7 +79,9 @@ std::string quoted(const std::string& identifier);
 // different texts never compare equal. Must be registered on every connection that touches a
 // table file.
 int intlCompare(const char* a, int na, const char* b, int nb);
-// The first level of that order: a code point with case and accents taken off (the letters of
+void registerCollation(sqlite3* db);
+
+// The first level of the INTL order: a code point with case and accents taken off (the letters of
 // Windows-1252; every other code point is itself).
 unsigned intlFold(unsigned codePoint);
 // The text folded code point by code point, in UTF-8: comparing two keys byte by byte gives the
@@ -88,6 +90,5 @@ unsigned intlFold(unsigned codePoint);
 std::string intlSortKey(const std::string& text);
 // Appends a code point to `out` in UTF-8.
 void appendUtf8(std::string& out, unsigned codePoint);
-void registerCollation(sqlite3* db);
 
 }  // namespace store
