@@ -18,6 +18,9 @@ packages=(cmake ninja-build g++ ccache qt6-base-dev libsqlite3-dev zlib1g-dev li
           cmark
           xdg-utils
           x11-utils
+          libpq-dev
+          postgresql
+          postgresql-common
           )
 missing=()
 for p in "${packages[@]}"; do

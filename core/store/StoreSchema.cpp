@@ -254,8 +254,14 @@ inline unsigned decode(const unsigned char*& p, const unsigned char* end)
     return cp;
 }
 
-// Case and accent folding for the letters of Windows-1252.
-inline unsigned fold(unsigned c)
+int collate(void*, int na, const void* a, int nb, const void* b)
+{
+    return intlCompare(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
+}
+
+}  // namespace
+
+unsigned intlFold(unsigned c)
 {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     if (c < 0xC0 || c > 0xFF) {
@@ -276,12 +282,34 @@ inline unsigned fold(unsigned c)
     return m ? unsigned(m) : c;
 }
 
-int collate(void*, int na, const void* a, int nb, const void* b)
+void appendUtf8(std::string& out, unsigned c)
 {
-    return intlCompare(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
 }
 
-}  // namespace
+std::string intlSortKey(const std::string& text)
+{
+    std::string key;
+    key.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* end = p + text.size();
+    while (p < end) appendUtf8(key, intlFold(decode(p, end)));
+    return key;
+}
 
 int intlCompare(const char* a, int na, const char* b, int nb)
 {
@@ -290,8 +318,8 @@ int intlCompare(const char* a, int na, const char* b, int nb)
     const unsigned char* ea = pa + na;
     const unsigned char* eb = pb + nb;
     while (pa < ea && pb < eb) {
-        unsigned ca = fold(decode(pa, ea));
-        unsigned cb = fold(decode(pb, eb));
+        unsigned ca = intlFold(decode(pa, ea));
+        unsigned cb = intlFold(decode(pb, eb));
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     if (pa < ea) return 1;

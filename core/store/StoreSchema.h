@@ -81,4 +81,14 @@ std::string quoted(const std::string& identifier);
 int intlCompare(const char* a, int na, const char* b, int nb);
 void registerCollation(sqlite3* db);
 
+// The first level of the INTL order: a code point with case and accents taken off (the letters of
+// Windows-1252; every other code point is itself).
+unsigned intlFold(unsigned codePoint);
+// The text folded code point by code point, in UTF-8: comparing two keys byte by byte gives the
+// first level of the order, and the exact text breaks ties (a server store keeps it as a sort
+// key column). Valid UTF-8 in, valid UTF-8 out.
+std::string intlSortKey(const std::string& text);
+// Appends a code point to `out` in UTF-8.
+void appendUtf8(std::string& out, unsigned codePoint);
+
 }  // namespace store
