@@ -51,8 +51,10 @@ Connection::Connection(const QString& folder) : folder_(folder)
     // no table of the system. A symbolic link in its place is not followed. The wait for locks
     // is set before the first statement, so another program committing at that moment is
     // waited for like any busy table; a main database that still cannot be opened is refused.
+    // A connection, like the session that owns it, is used by one thread only: SQLite need
+    // not lock it on every call.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI
-                      | SQLITE_OPEN_NOFOLLOW;
+                      | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX;
     const QString mainPath = QDir(folder).filePath(QString::fromLatin1(kMainFileName));
     const QByteArray mainUri =
         QUrl::fromLocalFile(QFileInfo(mainPath).absoluteFilePath()).toString(QUrl::FullyEncoded)
