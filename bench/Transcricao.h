@@ -1,7 +1,9 @@
 // The reference of the remittance and return benchmarks: the least the tables must do. The
 // row changes an operation made (found by comparing a copy of the tables taken before it with
 // the tables after it) are replayed with plain SQLite on the copy: prepared statements, one
-// transaction over the attached table files, the same journal and sync settings.
+// transaction over the attached table files, the same journal and sync settings. An operation
+// whose product is a file may add the least its bytes need to be put in place durably
+// (writeFileDurably).
 #pragma once
 
 #include "core/engine/SqlValue.h"
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
@@ -17,6 +20,8 @@
 #include <sqlite3.h>
 
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace bench {
 
@@ -152,6 +157,31 @@ inline Times replay(const QString& folder, const QStringList& tables,
     const Times spent{clock.wallMs(), clock.cpuMs()};
     sqlite3_close(h);
     return rc == SQLITE_OK ? spent : Times{-1, -1};
+}
+
+// Puts `bytes` at `path` the least way that leaves a complete file there after a crash: one
+// write beside it, fsync, rename, fsync of the folder. No read-back, no record of the pending
+// file, no lock. Returns its times, or -1 on a failure.
+inline Times writeFileDurably(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray target = QFile::encodeName(path), beside = target + ".ref-tmp";
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    Clock clock;
+    const int fd = ::open(beside.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool ok = fd >= 0;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        ok = n > 0;
+        done += n;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0) ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(beside.constData(), target.constData()) == 0;
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ok = ok && dir >= 0 && ::fsync(dir) == 0;
+    if (dir >= 0) ::close(dir);
+    const Times spent{clock.wallMs(), clock.cpuMs()};
+    return ok ? spent : Times{-1, -1};
 }
 
 }  // namespace bench

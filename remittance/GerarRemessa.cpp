@@ -101,13 +101,12 @@ QString money(qint64 cents)
            + QString::number(a % 100).rightJustified(2, '0');
 }
 
-// Why a debit that would go into the file cannot: no number for a value, or one too large for
-// the 13 positions of the detail record. Empty when it can.
+// Why a debit cannot go into the file: no number for a value, or one too large for the 13
+// positions of the detail record.
 QString valueProblem(const db::Statement& st, int col, double member, const QDate& debitDate)
 {
     const bool number = st.kind(col) == Kind::Real || st.kind(col) == Kind::Integer;
     const double v = st.real(col);
-    if (number && valorCabe(v, 13)) return {};
     const QString who = QString::number(member, 'f', 0);
     const QString when = debitDate.toString("dd/MM/yyyy");
     if (!number)
@@ -387,8 +386,10 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         const QByteArray lead = cp1252::encode("1" + Padlzero(par.codInt, 2));
         const QByteArray middle = cp1252::encode(month + year + Padlzero(par.codVerba, 4));
         const QByteArray tail = cp1252::encode(year + month + "0+");
-        QByteArray line;
-        line.reserve(64);
+        // Records are gathered in blocks and written a block at a time.
+        constexpr qsizetype kBlock = 64 * 1024;
+        QByteArray block;
+        block.reserve(kBlock + 256);
         while (pass.next()) {
             if (pass.isNull(2)) continue;  // member missing
             // The enrolment number without the blanks around it; a member without one is not
@@ -405,25 +406,29 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                 matricula = matriculaAparada(pass.value(3).toString());
                 if (matricula.isEmpty()) continue;
             }
-            if (const QString bad = valueProblem(pass, 1, pass.real(0), debitDate);
-                !bad.isEmpty())
-                throw Refusal(bad);
+            const Kind valueKind = pass.kind(1);
             const double value = pass.real(1);
+            if ((valueKind != Kind::Real && valueKind != Kind::Integer) || !valorCabe(value, 13))
+                throw Refusal(valueProblem(pass, 1, pass.real(0), debitDate));
             const Currency amount = toCurrency(value);
             ++written;
             total += amount / 100;
             if (progress) progress(int(written), int(debits));
-            line.resize(0);
             if (mat.isEmpty()
-                || !appendDetailBytes(line, lead, mat.data(), mat.size(), middle, amount, tail)) {
+                || !appendDetailBytes(block, lead, mat.data(), mat.size(), middle, amount, tail)) {
                 if (!mat.isEmpty()) matricula = QString::fromUtf8(mat);
-                line = cp1252::encode(detailRecord(par.codInt, matricula, debitDate,
-                                                   par.codVerba, amount));
+                block += cp1252::encode(detailRecord(par.codInt, matricula, debitDate,
+                                                    par.codVerba, amount));
             }
-            line.append("\r\n", 2);
-            if (!file.write(line)) throw Refusal(writeFailure(path, file.errorString()));
+            block.append("\r\n", 2);
+            if (block.size() >= kBlock) {
+                if (!file.write(block)) throw Refusal(writeFailure(path, file.errorString()));
+                block.resize(0);
+            }
             ret.add(pass.int64(2), value);
         }
+        if (!block.isEmpty() && !file.write(block))
+            throw Refusal(writeFailure(path, file.errorString()));
         ret.flush();
         if (QString::number(total).size() > 15)
             throw Refusal("O total " + money(total) + " não cabe nas 15 "

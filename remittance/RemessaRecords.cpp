@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace remessa {
 
@@ -76,13 +77,23 @@ bool appendDetailBytes(QByteArray& out, const QByteArray& lead, const char* matr
         numStart += numSize - 13;
         numSize = 13;
     }
-    out.append(lead);
-    out.append(15 - kept, '0');
-    out.append(mat + 15 - kept, kept);
-    out.append(middle);
-    out.append(13 - numSize, '0');
-    out.append(numStart, numSize);
-    out.append(tail);
+    // One resize, then the parts copied in place (a record per debit).
+    const qsizetype at = out.size();
+    out.resize(at + lead.size() + 15 + middle.size() + 13 + tail.size());
+    char* p = out.data() + at;
+    auto put = [&p](const char* from, qsizetype n) {
+        std::memcpy(p, from, size_t(n));
+        p += n;
+    };
+    put(lead.constData(), lead.size());
+    std::memset(p, '0', size_t(15 - kept));
+    p += 15 - kept;
+    put(mat + 15 - kept, kept);
+    put(middle.constData(), middle.size());
+    std::memset(p, '0', size_t(13 - numSize));
+    p += 13 - numSize;
+    put(numStart, numSize);
+    put(tail.constData(), tail.size());
     return true;
 }
 
