@@ -106,9 +106,11 @@ Lote::Lote(db::Connection& c, const QString& operacao)
 
 Lote::~Lote() = default;
 
-void Lote::registrar(const QString& detalhe)
+void Lote::registrar(const QString& detalhe) { registrarUtf8(detalhe.toUtf8()); }
+
+void Lote::registrarUtf8(const QByteArray& detalhe)
 {
-    detalhes_ << detalhe.toUtf8();
+    detalhes_ << detalhe;
     if (detalhes_.size() == kPorLote) gravar();
 }
 

@@ -51,6 +51,7 @@ public:
     Lote(const Lote&) = delete;
     Lote& operator=(const Lote&) = delete;
     void registrar(const QString& detalhe);
+    void registrarUtf8(const QByteArray& detalhe);
     void gravar();
 
 private:

@@ -19,7 +19,9 @@
 #include <QLockFile>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 namespace remessa {
@@ -197,10 +199,53 @@ private:
 };
 
 // A debit of a member that has one off the debit date: only they are changed by the date
-// step.
+// step. The date's stored text is kept when it has the length of an ISO date (any other is
+// not one).
 struct ForaDaData {
     qint64 rowid;
-    QVariant data, membro, valor;
+    char data[10];
+    bool temData;
+    std::optional<double> valor;
+    DataValor dataValor() const
+    {
+        return {temData ? QByteArrayView(data, 10) : QByteArrayView(), valor};
+    }
+};
+
+// The rows of the plan put in GravacaoDesfazer::kPasso many to a statement.
+class PassoGravado {
+public:
+    explicit PassoGravado(db::Connection& c) : c_(c) {}
+    void add(qint64 rowid, char op)
+    {
+        rows_.append({rowid, op});
+        if (rows_.size() == kPorVez) gravar();
+    }
+    void gravar()
+    {
+        if (rows_.isEmpty()) return;
+        std::unique_ptr<db::Statement> resto;
+        if (rows_.size() == kPorVez && !cheio_) cheio_ = statement(kPorVez);
+        else if (rows_.size() < kPorVez) resto = statement(rows_.size());
+        db::Statement& st = resto ? *resto : *cheio_;
+        st.reset();
+        for (int i = 0; i < rows_.size(); ++i)
+            st.bindInt(2 * i + 1, rows_[i].first).bindText(2 * i + 2, QByteArrayView(&rows_[i].second, 1));
+        rows_.clear();
+        st.run();
+    }
+
+private:
+    static constexpr int kPorVez = 64;
+    std::unique_ptr<db::Statement> statement(qsizetype n)
+    {
+        QString sql = QString("INSERT INTO %1 (RID, OP) VALUES ").arg(GravacaoDesfazer::kPasso);
+        for (qsizetype i = 0; i < n; ++i) sql += i ? ", (?, ?)" : "(?, ?)";
+        return std::make_unique<db::Statement>(c_, sql);
+    }
+    db::Connection& c_;
+    QVector<std::pair<qint64, char>> rows_;
+    std::unique_ptr<db::Statement> cheio_;
 };
 
 // Plans the date step member by member over the debits it changes, logs each debit it deletes
@@ -222,14 +267,14 @@ std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDat
                             "EXISTS (SELECT 1 FROM DEBITO.DEBITO WHERE DEB_ASS_ID IS NULL AND "
                             + off + ") ORDER BY DEB_ASS_ID, " + ordemDaChave("DEBITO.DB"),
                      kDebito);
-    const QString iso = debitDate.toString(Qt::ISODate);
-    st.bindText(1, iso.toUtf8());
-    db::Statement put(c, QString("INSERT INTO %1 (RID, OP) VALUES (?, ?)")
-                             .arg(GravacaoDesfazer::kPasso));
+    const QByteArray iso = debitDate.toString(Qt::ISODate).toUtf8();
+    st.bindText(1, iso);
+    PassoGravado put(c);
     historico::Lote log(c, "Remessa");
     qint64 dropped = 0, redated = 0;
     QVector<ForaDaData> grupo;  // one member's debits, in key order
     QVector<DebitoNaOrdem> ordem;
+    QByteArray line;
     auto planejar = [&] {
         const PlanoData plano = planejarData(ordem);
         auto of = [&](qint64 rowid) -> const ForaDaData& {
@@ -239,31 +284,45 @@ std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDat
         for (int i = 0; i < plano.apagar.size(); ++i) {
             const ForaDaData& d = of(plano.apagar[i]);
             const ForaDaData& fica = of(plano.mantido[i]);
-            const QString membro = d.membro.isValid()
-                                       ? QString::number(d.membro.toDouble(), 'f', 0)
-                                       : QString("(sem associado)");
-            log.registrar("associado " + membro + ": "
-                          + textoApagado({d.data, d.valor, fica.data, fica.valor,
-                                          plano.redatar.contains(fica.rowid)},
-                                         debitDate, false));
-            put.reset().bindInt(1, d.rowid).bindText(2, "D").run();
+            line = "associado ";
+            if (ordem.front().membro == kSemMembro) {
+                line += "(sem associado)";
+            } else {
+                char text[400];
+                line.append(text, std::to_chars(text, text + sizeof text, ordem.front().membro,
+                                                std::chars_format::fixed, 0).ptr - text);
+            }
+            line += ": ";
+            textoApagado(line, d.dataValor(), fica.dataValor(),
+                         plano.redatar.contains(fica.rowid), debitDate, false);
+            log.registrarUtf8(line);
+            put.add(d.rowid, 'D');
         }
-        for (const qint64 rowid : plano.redatar)
-            put.reset().bindInt(1, rowid).bindText(2, "U").run();
+        for (const qint64 rowid : plano.redatar) put.add(rowid, 'U');
         dropped += plano.apagar.size();
         redated += plano.redatar.size();
         grupo.clear();
         ordem.clear();
     };
     while (st.next()) {
-        const ForaDaData d{st.int64(0), st.value(1), st.value(2), st.value(3)};
-        const DebitoNaOrdem o{d.rowid, d.membro.isValid() ? d.membro.toDouble() : kSemMembro,
-                              d.data.toString() == iso};
+        ForaDaData d{st.int64(0), {}, false, std::nullopt};
+        const QByteArrayView data = st.bytes(1);
+        if (data.size() == 10) {
+            std::copy(data.begin(), data.end(), d.data);
+            d.temData = true;
+        }
+        if (st.kind(3) == Kind::Real || st.kind(3) == Kind::Integer) d.valor = st.real(3);
+        const Kind membro = st.kind(2);
+        const DebitoNaOrdem o{d.rowid,
+                              membro == Kind::Null ? kSemMembro
+                              : membro == Kind::Text ? st.value(2).toDouble() : st.real(2),
+                              data == iso};
         if (!ordem.isEmpty() && ordem.last().membro != o.membro) planejar();
         grupo.append(d);
         ordem.append(o);
     }
     if (!ordem.isEmpty()) planejar();
+    put.gravar();
     log.gravar();
     return {dropped, redated};
 }

@@ -59,31 +59,36 @@ namespace {
 
 // "dd/MM/yyyy" of an ISO date, put together from its characters (a line of the log per deleted
 // debit: formatting through the locale would cost more than the deletion).
-QString dataTexto(const QVariant& iso)
+void dataTexto(QByteArray& out, QByteArrayView t)
 {
-    const QString t = iso.toString();
     auto digits = [&](int from, int n) {
         int v = 0;
         for (int i = from; i < from + n; ++i) {
-            if (!t.at(i).isDigit() || t.at(i).unicode() > '9') return -1;
-            v = v * 10 + (t.at(i).unicode() - '0');
+            if (t[i] < '0' || t[i] > '9') return -1;
+            v = v * 10 + (t[i] - '0');
         }
         return v;
     };
-    if (t.size() != 10 || t.at(4) != '-' || t.at(7) != '-'
-        || !QDate(digits(0, 4), digits(5, 2), digits(8, 2)).isValid())
-        return "(sem data)";
-    const QChar out[] = {t[8], t[9], u'/', t[5], t[6], u'/', t[0], t[1], t[2], t[3]};
-    return QString(out, 10);
+    if (t.size() != 10 || t[4] != '-' || t[7] != '-'
+        || !QDate(digits(0, 4), digits(5, 2), digits(8, 2)).isValid()) {
+        out += "(sem data)";
+        return;
+    }
+    const char text[] = {t[8], t[9], '/', t[5], t[6], '/', t[0], t[1], t[2], t[3]};
+    out.append(text, sizeof text);
 }
 
-QString valorTexto(const QVariant& v)
+void valorTexto(QByteArray& out, const std::optional<double>& v)
 {
-    const bool numerico = v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong;
-    if (!numerico) return "(sem valor)";
-    const double d = v.toDouble();
-    if (!std::isfinite(d) || std::fabs(d) >= 1e15)
-        return QString::number(d, 'f', 2).replace('.', ',');
+    if (!v) {
+        out += "(sem valor)";
+        return;
+    }
+    const double d = *v;
+    if (!std::isfinite(d) || std::fabs(d) >= 1e15) {
+        out += QString::number(d, 'f', 2).replace('.', ',').toUtf8();
+        return;
+    }
     // As "%.2f" gives it, put together from the hundredths.
     const qint64 c = std::llrint(std::fabs(d) * 100);
     char text[24];
@@ -93,27 +98,43 @@ QString valorTexto(const QVariant& v)
     *end++ = ',';
     *end++ = char('0' + c % 100 / 10);
     *end++ = char('0' + c % 10);
-    return QString::fromLatin1(text, end - text);
+    out.append(text, end - text);
+}
+
+std::optional<double> numero(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong)
+        return v.toDouble();
+    return std::nullopt;
 }
 
 }  // namespace
 
-QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro)
+void textoApagado(QByteArray& out, const DataValor& apagado, const DataValor& mantido,
+                  bool mantidoRedatado, const QDate& debitDate, bool futuro)
 {
     // Put together piece by piece: a remittance may log many of these.
-    QString t;
-    t.reserve(128);
-    t += u"o débito de ";
-    t += dataTexto(d.data);
-    t += u", valor ";
-    t += valorTexto(d.valor);
-    t += futuro ? u", será apagado" : u", foi apagado";
-    t += u" pela data da remessa; fica o de ";
-    t += dataTexto(d.dataMantido);
-    t += u", valor ";
-    t += valorTexto(d.valorMantido);
-    if (d.mantidoRedatado) t += ", levado para " + debitDate.toString("dd/MM/yyyy");
-    return t + '.';
+    out += "o débito de ";
+    dataTexto(out, apagado.data);
+    out += ", valor ";
+    valorTexto(out, apagado.valor);
+    out += futuro ? ", será apagado" : ", foi apagado";
+    out += " pela data da remessa; fica o de ";
+    dataTexto(out, mantido.data);
+    out += ", valor ";
+    valorTexto(out, mantido.valor);
+    if (mantidoRedatado) out += ", levado para " + debitDate.toString("dd/MM/yyyy").toUtf8();
+    out += '.';
+}
+
+QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro)
+{
+    const QByteArray data = d.data.toString().toUtf8();
+    const QByteArray dataMantido = d.dataMantido.toString().toUtf8();
+    QByteArray out;
+    textoApagado(out, {data, numero(d.valor)}, {dataMantido, numero(d.valorMantido)},
+                 d.mantidoRedatado, debitDate, futuro);
+    return QString::fromUtf8(out);
 }
 
 }  // namespace remessa

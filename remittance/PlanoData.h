@@ -3,12 +3,15 @@
 // plan out, the check before a remittance uses it to know which debits would be sent.
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 
 #include <limits>
+#include <optional>
 
 namespace remessa {
 
@@ -47,5 +50,14 @@ struct DebitoApagado {
     bool mantidoRedatado = false;
 };
 QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro);
+
+// The same text appended to `out` as UTF-8, from a debit's parts as SQLite gives them (the
+// generation logs one per deleted debit): the date's stored text, the value when it is a number.
+struct DataValor {
+    QByteArrayView data;
+    std::optional<double> valor;
+};
+void textoApagado(QByteArray& out, const DataValor& apagado, const DataValor& mantido,
+                  bool mantidoRedatado, const QDate& debitDate, bool futuro);
 
 }  // namespace remessa
