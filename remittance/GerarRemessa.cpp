@@ -413,9 +413,10 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         // Everything below is read and changed in one write transaction: two generations
         // never read the same number, and a failure or a stop leaves every table as it was.
         db::Transaction tx(c);
-        const qint64 debits = countDebits(c);
-        if (debits == 0)
+        if (!anyDebit(c))
             return fail(Outcome::Kind::NoDebits, "Não existem débitos a serem gerados.");
+        // Counted only for a progress display: a count reads the whole key of DEBITO.
+        const qint64 debits = progress ? countDebits(c) : 0;
         const Parametros par = readParametros(c);
         if (par.rowid < 0)
             throw Refusal("A tabela PARAMETROS.DB não tem os parâmetros da empresa: cadastre-os "
@@ -426,7 +427,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
 
         // What the remittance changes is kept, so that it can be undone.
         GravacaoDesfazer desfazer(c, std::llround(par.number) + 1, path, debitDate);
-        const qint64 remaining = debits - levarParaData(c, debitDate, &desfazer);
+        levarParaData(c, debitDate, &desfazer);
 
         writeLine(headerRecord(name, today));
         qint64 written = 0;
@@ -449,7 +450,9 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         constexpr qsizetype kBlock = 64 * 1024;
         QByteArray block;
         block.reserve(kBlock + 256);
+        qint64 remaining = 0;  // the debits left after the date step: one row each here
         while (pass.next()) {
+            ++remaining;
             if (pass.isNull(2)) continue;  // member missing
             // The enrolment number without the blanks around it; a member without one is not
             // sent.
