@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QStringList>
 
 #include <algorithm>
 #include <charconv>
@@ -257,15 +258,22 @@ std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDat
                    "NULL); DELETE FROM %1").arg(GravacaoDesfazer::kPasso));
     // Those off the date are read through ranges of the key, those of their members on the
     // date by a seek per member (each range a part of its own: an OR would make SQLite scan
-    // the whole key), so the work follows the debits off the date, not the table.
+    // the whole key), so the work follows the debits off the date, not the table. They come
+    // by member, then in key order (the member's column said once).
     const QString cols = "SELECT rowid, DEB_DATA, DEB_ASS_ID, DEB_VALOR FROM DEBITO.DEBITO WHERE ";
     const QString off = "(DEB_DATA IS NULL OR DEB_DATA < ?1 OR DEB_DATA > ?1)";
+    const QString membersOff = "SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE DEB_DATA IS NULL "
+                               "UNION ALL SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE DEB_DATA < ?1 "
+                               "UNION ALL SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE DEB_DATA > ?1";
+    QStringList order = ordemDaChave("DEBITO.DB").split(", ");
+    order.removeAll("DEB_ASS_ID");
+    order.prepend("DEB_ASS_ID");
     db::Statement st(c, cols + "DEB_DATA IS NULL UNION ALL " + cols + "DEB_DATA < ?1 UNION ALL "
                             + cols + "DEB_DATA > ?1 UNION ALL " + cols + "DEB_DATA = ?1 AND "
-                            "DEB_ASS_ID IN (SELECT DEB_ASS_ID FROM DEBITO.DEBITO WHERE " + off
-                            + ") UNION ALL " + cols + "DEB_DATA = ?1 AND DEB_ASS_ID IS NULL AND "
-                            "EXISTS (SELECT 1 FROM DEBITO.DEBITO WHERE DEB_ASS_ID IS NULL AND "
-                            + off + ") ORDER BY DEB_ASS_ID, " + ordemDaChave("DEBITO.DB"),
+                            "DEB_ASS_ID IN (" + membersOff + ") UNION ALL " + cols
+                            + "DEB_DATA = ?1 AND DEB_ASS_ID IS NULL AND EXISTS (SELECT 1 FROM "
+                            "DEBITO.DEBITO WHERE DEB_ASS_ID IS NULL AND " + off + ") ORDER BY "
+                            + order.join(", "),
                      kDebito);
     const QByteArray iso = debitDate.toString(Qt::ISODate).toUtf8();
     st.bindText(1, iso);

@@ -16,21 +16,44 @@ DebitoNaOrdem debitoNaOrdem(qint64 rowid, const QVariant& data, const QVariant& 
             data.toString() == debitDate.toString(Qt::ISODate)};
 }
 
+namespace {
+
+// One member's debits in key order, the i-th given by `at(i)`: rows are taken from the first
+// while one of them lies on another date and more than one is left; the last one is then
+// re-dated if it still lies on another date.
+template <typename At>
+void planejarMembro(PlanoData& plano, int n, At at)
+{
+    int lastOff = -1;
+    for (int i = 0; i < n; ++i)
+        if (!at(i).naData) lastOff = i;
+    if (lastOff < 0) return;
+    const int dropCount = std::min(lastOff + 1, n - 1);
+    for (int i = 0; i < dropCount; ++i) {
+        plano.apagar.append(at(i).rowid);
+        plano.mantido.append(at(dropCount).rowid);
+    }
+    if (dropCount == n - 1 && !at(n - 1).naData) plano.redatar.append(at(n - 1).rowid);
+}
+
+}  // namespace
+
 PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos)
 {
-    // The debits of each member in key order, members in order of first appearance (one
-    // member's alone, as the generation plans them, need no hash).
-    QHash<double, int> groupOf;
-    QVector<QVector<const DebitoNaOrdem*>> groups;
+    PlanoData plano;
+    // One member's alone, as the generation plans them, are planned where they lie.
     const bool one = std::all_of(debitos.cbegin(), debitos.cend(), [&](const DebitoNaOrdem& d) {
         return d.membro == debitos.front().membro;
     });
-    if (one && !debitos.isEmpty()) groups.append(QVector<const DebitoNaOrdem*>());
+    if (one) {
+        planejarMembro(plano, int(debitos.size()),
+                       [&](int i) -> const DebitoNaOrdem& { return debitos[i]; });
+        return plano;
+    }
+    // The debits of each member in key order, members in order of first appearance.
+    QHash<double, int> groupOf;
+    QVector<QVector<const DebitoNaOrdem*>> groups;
     for (const DebitoNaOrdem& d : debitos) {
-        if (one) {
-            groups.front().append(&d);
-            continue;
-        }
         auto it = groupOf.constFind(d.membro);
         if (it == groupOf.constEnd()) {
             it = groupOf.insert(d.membro, int(groups.size()));
@@ -38,20 +61,9 @@ PlanoData planejarData(const QVector<DebitoNaOrdem>& debitos)
         }
         groups[it.value()].append(&d);
     }
-    PlanoData plano;
-    for (const auto& rows : groups) {
-        int lastOff = -1;
-        for (int i = 0; i < rows.size(); ++i)
-            if (!rows[i]->naData) lastOff = i;
-        if (lastOff < 0) continue;
-        const int dropCount = std::min(lastOff + 1, int(rows.size()) - 1);
-        for (int i = 0; i < dropCount; ++i) {
-            plano.apagar.append(rows[i]->rowid);
-            plano.mantido.append(rows[dropCount]->rowid);
-        }
-        if (dropCount == int(rows.size()) - 1 && !rows.last()->naData)
-            plano.redatar.append(rows.last()->rowid);
-    }
+    for (const auto& rows : groups)
+        planejarMembro(plano, int(rows.size()),
+                       [&](int i) -> const DebitoNaOrdem& { return *rows[i]; });
     return plano;
 }
 
