@@ -129,7 +129,8 @@ QString valueProblem(const db::Statement& st, int col, double member, const QDat
 class RetDebitoWriter {
 public:
     RetDebitoWriter(db::Connection& c, const QDate& debitDate, const QDate& today, double remessa)
-        : date_(debitDate.toString(Qt::ISODate).toUtf8()), remessa_(remessa),
+        : c_(c), date_(debitDate.toString(Qt::ISODate).toUtf8()),
+          today_(today.toString(Qt::ISODate).toUtf8()), remessa_(remessa),
           find_(c, "SELECT rowid FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? AND "
                    "DEB_ASS_ID = ? ORDER BY " + ordemDaChave("RET_DEBITO.DB", "Si_Data_Associado")
                        + " LIMIT 2", kRetDebito),
@@ -163,12 +164,37 @@ public:
         pending_ = Pending{member, value};
     }
 
-    // Writes the row of the last member added.
+    // Writes the row of the last member added. With no row of the date before this remittance
+    // every member's row is new: those are added many to a statement.
     void flush()
     {
         if (!pending_) return;
         const Pending p = *pending_;
         pending_.reset();
+        if (rowsOnDate_) {
+            write(p);
+            return;
+        }
+        batch_.append(p);
+        if (batch_.size() == kPorVez) insertBatch();
+    }
+
+    // Writes everything added.
+    void finish()
+    {
+        flush();
+        insertBatch();
+    }
+
+private:
+    struct Pending {
+        qint64 member;
+        double amount;
+    };
+    static constexpr int kPorVez = 64;
+
+    void write(const Pending& p)
+    {
         std::optional<qint64> rowid;
         if (rowsOnDate_ && find_.reset().bindInt(2, p.member).next()) {
             rowid = find_.int64(0);
@@ -187,16 +213,49 @@ public:
         }
     }
 
-private:
-    struct Pending {
-        qint64 member;
-        double amount;
-    };
-    QByteArray date_;
+    void insertBatch()
+    {
+        if (batch_.isEmpty()) return;
+        std::unique_ptr<db::Statement> rest;
+        if (batch_.size() == kPorVez && !full_) full_ = batchStatement(kPorVez);
+        else if (batch_.size() < kPorVez) rest = batchStatement(batch_.size());
+        db::Statement& st = rest ? *rest : *full_;
+        st.reset();
+        for (int i = 0; i < batch_.size(); ++i)
+            st.bindInt(6 + 2 * i, batch_[i].member).bindReal(7 + 2 * i, batch_[i].amount);
+        try {
+            st.run();
+        } catch (const EngineError& e) {
+            // The statement changed nothing: row by row, a refused key left as it was.
+            if (e.fault() != db::EngineFault::KeyViolation) throw;
+            for (const Pending& p : batch_) write(p);
+        }
+        batch_.clear();
+    }
+
+    // "INSERT ... VALUES (?1, ?6, ?2, ?7, ?3, ?4, ?5), (?1, ?8, ?2, ?9, ...)" for `n` rows, the
+    // values all rows share bound.
+    std::unique_ptr<db::Statement> batchStatement(qsizetype n)
+    {
+        QString sql = "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_ASS_ID, DEB_REMESSA, "
+                      "DEB_VALOR, DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) VALUES ";
+        for (qsizetype i = 0; i < n; ++i)
+            sql += QString(i ? ", " : "") + "(?1, ?" + QString::number(6 + 2 * i) + ", ?2, ?"
+                   + QString::number(7 + 2 * i) + ", ?3, ?4, ?5)";
+        auto st = std::make_unique<db::Statement>(c_, sql, kRetDebito);
+        st->bindText(1, date_).bindReal(2, remessa_).bindText(3, kAguardando.toUtf8())
+            .bindText(4, today_).bindInt(5, UsuarioAtual);
+        return st;
+    }
+
+    db::Connection& c_;
+    QByteArray date_, today_;
     double remessa_;
     db::Statement find_, clash_, update_, insert_;
     bool rowsOnDate_ = false;
     std::optional<Pending> pending_;
+    QVector<Pending> batch_;
+    std::unique_ptr<db::Statement> full_;  // for a full batch
 };
 
 // A debit of a member that has one off the debit date: only they are changed by the date
@@ -499,7 +558,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         }
         if (!block.isEmpty() && !file.write(block))
             throw Refusal(writeFailure(path, file.errorString()));
-        ret.flush();
+        ret.finish();
         if (QString::number(total).size() > 15)
             throw Refusal("O total " + money(total) + " não cabe nas 15 "
                           "posições do total no trailer: reduza os débitos da remessa.");
