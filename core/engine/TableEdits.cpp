@@ -1,5 +1,6 @@
 // A table's edits: the post of a new or changed row (its key checked first, empty parts equal)
-// and the delete, each moving to the row it leaves the table on.
+// and the delete, each moving to the row it leaves the table on. Their statements are kept in
+// the table's cache like its reads.
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/TableCursor.h"
@@ -28,10 +29,11 @@ void Table::doPost()
         Sql cond;
         for (int f : pk->fields) cond.add(Sql{c.col(f - 1) + " IS ?", {edit_.value(f - 1)}});
         if (!inserting) cond.add(Sql{"rowid <> ?", {currentId_}});
-        StmtGuard g(
-            prepare(h, "SELECT 1 FROM " + c.from + " WHERE " + cond.text + " LIMIT 1", c.fileName));
-        bindAll(g.get(), cond.params);
-        const int rc = sqlite3_step(g.get());
+        sqlite3_stmt* st =
+            c.statements.get("SELECT 1 FROM " + c.from + " WHERE " + cond.text + " LIMIT 1");
+        const StatementCache::Reset done{st};
+        bindAll(st, cond.params);
+        const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW) throw keyViolation(c.fileName);
         if (rc != SQLITE_DONE) throwSqlite(h, c.fileName);
     }
@@ -57,9 +59,10 @@ void Table::doPost()
     conn_->exec("SAVEPOINT tolmare_post");
     qint64 id = currentId_;
     try {
-        StmtGuard g(prepare(h, sql, c.fileName));
-        bindAll(g.get(), values);
-        const int rc = sqlite3_step(g.get());
+        sqlite3_stmt* st = c.statements.get(sql);
+        const StatementCache::Reset done{st};
+        bindAll(st, values);
+        const int rc = sqlite3_step(st);
         if ((rc & 0xff) == SQLITE_CONSTRAINT) throw keyViolation(c.fileName);
         if (rc != SQLITE_DONE) throwSqlite(h, c.fileName);
         if (inserting) id = sqlite3_last_insert_rowid(h);
@@ -78,9 +81,12 @@ void Table::doDelete()
 {
     Cursor& c = *cur_;
     const QVector<QVariant> key = c.order.keyOf(row_, currentId_);
-    StmtGuard g(prepare(conn_->handle(), "DELETE FROM " + c.from + " WHERE rowid = ?", c.fileName));
-    bindAll(g.get(), {currentId_});
-    if (sqlite3_step(g.get()) != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
+    {
+        sqlite3_stmt* st = c.statements.get("DELETE FROM " + c.from + " WHERE rowid = ?");
+        const StatementCache::Reset done{st};
+        bindAll(st, {currentId_});
+        if (sqlite3_step(st) != SQLITE_DONE) throwSqlite(conn_->handle(), c.fileName);
+    }
     conn_->bump();
     QVector<QVariant> row;
     qint64 id = currentId_;
