@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -120,6 +121,26 @@ QString valueProblem(const db::Statement& st, int col, double member, const QDat
            "antes de gerar a remessa.";
 }
 
+// The statements of a change written many rows to a statement: the one for a full batch is
+// kept, one for fewer rows (the last batch) made when asked for.
+class PorVez {
+public:
+    static constexpr int kRows = 64;
+    using Make = std::function<std::unique_ptr<db::Statement>(qsizetype rows)>;
+    explicit PorVez(Make make) : make_(std::move(make)) {}
+    // The statement for `rows` rows, reset, the values all rows share bound.
+    db::Statement& para(qsizetype rows)
+    {
+        std::unique_ptr<db::Statement>& st = rows == kRows ? full_ : rest_;
+        if (!st || rows != kRows) st = make_(rows);
+        return st->reset();
+    }
+
+private:
+    Make make_;
+    std::unique_ptr<db::Statement> full_, rest_;
+};
+
 // Records the debits sent: per member, the RET_DEBITO row of the debit date first in the
 // order of Si_Data_Associado, edited or else added, and reset to "Aguardando Retorno" without
 // a return date; several debits of one member add up on that row. After the date step every
@@ -176,7 +197,7 @@ public:
             return;
         }
         batch_.append(p);
-        if (batch_.size() == kPorVez) insertBatch();
+        if (batch_.size() == PorVez::kRows) insertBatch();
     }
 
     // Writes everything added.
@@ -191,8 +212,6 @@ private:
         qint64 member;
         double amount;
     };
-    static constexpr int kPorVez = 64;
-
     void write(const Pending& p)
     {
         std::optional<qint64> rowid;
@@ -216,11 +235,7 @@ private:
     void insertBatch()
     {
         if (batch_.isEmpty()) return;
-        std::unique_ptr<db::Statement> rest;
-        if (batch_.size() == kPorVez && !full_) full_ = batchStatement(kPorVez);
-        else if (batch_.size() < kPorVez) rest = batchStatement(batch_.size());
-        db::Statement& st = rest ? *rest : *full_;
-        st.reset();
+        db::Statement& st = batches_.para(batch_.size());
         for (int i = 0; i < batch_.size(); ++i)
             st.bindInt(6 + 2 * i, batch_[i].member).bindReal(7 + 2 * i, batch_[i].amount);
         try {
@@ -235,7 +250,7 @@ private:
 
     // "INSERT ... VALUES (?1, ?6, ?2, ?7, ?3, ?4, ?5), (?1, ?8, ?2, ?9, ...)" for `n` rows, the
     // values all rows share bound.
-    std::unique_ptr<db::Statement> batchStatement(qsizetype n)
+    std::unique_ptr<db::Statement> batchStatement(qsizetype n) const
     {
         QString sql = "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_ASS_ID, DEB_REMESSA, "
                       "DEB_VALOR, DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) VALUES ";
@@ -255,7 +270,7 @@ private:
     bool rowsOnDate_ = false;
     std::optional<Pending> pending_;
     QVector<Pending> batch_;
-    std::unique_ptr<db::Statement> full_;  // for a full batch
+    PorVez batches_{[this](qsizetype n) { return batchStatement(n); }};
 };
 
 // A debit of a member that has one off the debit date: only they are changed by the date
@@ -275,37 +290,34 @@ struct ForaDaData {
 // The rows of the plan put in GravacaoDesfazer::kPasso many to a statement.
 class PassoGravado {
 public:
-    explicit PassoGravado(db::Connection& c) : c_(c) {}
+    explicit PassoGravado(db::Connection& c)
+        : batches_([&c](qsizetype n) {
+              QString sql =
+                  QString("INSERT INTO %1 (RID, OP) VALUES ").arg(GravacaoDesfazer::kPasso);
+              for (qsizetype i = 0; i < n; ++i) sql += i ? ", (?, ?)" : "(?, ?)";
+              return std::make_unique<db::Statement>(c, sql);
+          })
+    {
+    }
     void add(qint64 rowid, char op)
     {
         rows_.append({rowid, op});
-        if (rows_.size() == kPorVez) gravar();
+        if (rows_.size() == PorVez::kRows) gravar();
     }
     void gravar()
     {
         if (rows_.isEmpty()) return;
-        std::unique_ptr<db::Statement> resto;
-        if (rows_.size() == kPorVez && !cheio_) cheio_ = statement(kPorVez);
-        else if (rows_.size() < kPorVez) resto = statement(rows_.size());
-        db::Statement& st = resto ? *resto : *cheio_;
-        st.reset();
+        db::Statement& st = batches_.para(rows_.size());
         for (int i = 0; i < rows_.size(); ++i)
-            st.bindInt(2 * i + 1, rows_[i].first).bindText(2 * i + 2, QByteArrayView(&rows_[i].second, 1));
+            st.bindInt(2 * i + 1, rows_[i].first)
+                .bindText(2 * i + 2, QByteArrayView(&rows_[i].second, 1));
         rows_.clear();
         st.run();
     }
 
 private:
-    static constexpr int kPorVez = 64;
-    std::unique_ptr<db::Statement> statement(qsizetype n)
-    {
-        QString sql = QString("INSERT INTO %1 (RID, OP) VALUES ").arg(GravacaoDesfazer::kPasso);
-        for (qsizetype i = 0; i < n; ++i) sql += i ? ", (?, ?)" : "(?, ?)";
-        return std::make_unique<db::Statement>(c_, sql);
-    }
-    db::Connection& c_;
+    PorVez batches_;
     QVector<std::pair<qint64, char>> rows_;
-    std::unique_ptr<db::Statement> cheio_;
 };
 
 // Plans the date step member by member over the debits it changes, logs each debit it deletes
