@@ -1,7 +1,8 @@
 // The reference of the remittance and return benchmarks: the least the tables must do. The
 // row changes an operation made (found by comparing a copy of the tables taken before it with
 // the tables after it) are replayed with plain SQLite on the copy: prepared statements, one
-// transaction over the attached table files, the same journal and sync settings. An operation
+// statement run per row change, one transaction over the attached table files, the same
+// journal and sync settings. An operation
 // whose product is a file may add the least its bytes need to be put in place durably
 // (writeFileDurably).
 #pragma once
