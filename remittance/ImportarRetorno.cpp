@@ -103,12 +103,13 @@ public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
         : today_(today.toString(Qt::ISODate).toStdString()),
           first_(first.toString(Qt::ISODate).toStdString()),
-          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, "
-                   "DEB_OCORRENCIA FROM "
+          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
                    "RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? AND DEB_ASS_ID = ? ORDER BY "
                        + remessa::ordemDaChave("RET_DEBITO.DB", "Si_Data_Associado"), kRetDebito),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
                      "WHERE rowid = ?", kRetDebito),
+          again_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?1 WHERE rowid = ?2 AND "
+                    "CAST(DEB_OCORRENCIA AS BLOB) IS NOT CAST(?1 AS BLOB)", kRetDebito),
           insert_(c, "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_DATA_RETORNO, "
                      "DEB_OCORRENCIA, DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) "
                      "VALUES (?, ?, ?, ?, 0, ?, ?)", kRetDebito)
@@ -133,13 +134,17 @@ public:
             // The first row gets the return date; another row of the member and date with the
             // key it then has would repeat the key.
             RetRow changed = row(member);
-            // A row that holds the outcome already (a file imported again) is not rewritten.
-            const bool holds = changed.returned == today_ && rows_.isNull(5) == reason.isEmpty()
-                               && rows_.bytes(5) == reason;
+            const bool returned = changed.returned == today_;
             changed.returned = today_;
             while (rows_.next())
                 if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
-            if (holds) return;
+            if (returned) {
+                // Returned today already (an earlier line, or the file imported again): only
+                // the reason can differ, and a row that holds it is not rewritten.
+                bindText(again_.reset(), 1, reason);
+                step(again_.bindInt(2, changed.rowid));
+                return;
+            }
             bindText(update_.reset(), 1, reason);
             step(update_.bindInt(3, changed.rowid));
             return;
@@ -184,7 +189,7 @@ private:
 
     const std::string today_, first_;
     std::vector<std::string> dates_;  // of the month's rows, in order
-    db::Statement rows_, update_, insert_;
+    db::Statement rows_, update_, again_, insert_;
 };
 
 // The texts of the summary, made once.
