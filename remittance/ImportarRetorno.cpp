@@ -248,12 +248,13 @@ constexpr qint64 kLinhasNoResumo = 20000;
 // The lines of the file, in one transaction that commits only when all were read. Throws
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
-                    const QDate& today, MemberIndex& members, const Progress& progress,
-                    bool reimportar, QStringList& resumo)
+                    const QDate& today, const Progress& progress, bool reimportar,
+                    QStringList& resumo)
 {
     qint64 lidas = 0, importadas = 0, naoEncontradas = 0, membros = 0;
     const qint64 size = file.size();
     db::Transaction tx(conn);
+    MemberIndex members(conn);
     MonthRows monthRows(conn, first, last, today);
     bool matched = false;
     qint64 done = 0;
@@ -376,7 +377,6 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     dm.TAssociados->setIndexFieldNames("ASS_CONTA_CORRENTE");
     db::Connection& conn = *dm.TRet_Debito->connection();
     conn.attach("RET_DEBITO.DB");
-    MemberIndex members(conn);
 
     const QString m = QString::number(month), y = QString::number(year);
     Resultado r;
@@ -386,8 +386,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     // RET_DEBITO as it was and the file under its name.
     bool matched = false;
     try {
-        matched = importarLinhas(conn, file, first, last, today, members, progress, reimportar,
-                                 r.resumo);
+        matched = importarLinhas(conn, file, first, last, today, progress, reimportar, r.resumo);
     } catch (const ErroDeLeitura& e) {
         throw db::EngineError(e.message);
     } catch (const db::EngineError& e) {

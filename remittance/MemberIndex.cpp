@@ -1,60 +1,138 @@
 #include "remittance/MemberIndex.h"
 
 #include "core/engine/Connection.h"
+#include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
 #include "remittance/OrdemChave.h"
 
-#include <algorithm>
-#include <functional>
-#include <limits>
-#include <numeric>
+#include <sqlite3.h>
 
 namespace retorno {
 
 namespace {
 
-uint32_t hashOf(std::string_view v)
+const QString kTabela = "ASSOCIADOS.DB";
+const char* const kColunas[] = {"matricula", "conta", "nome"};
+
+// numeroEnviado as an SQL function, for the copy of the members.
+void numeroEnviadoSql(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    const size_t h = std::hash<std::string_view>{}(v);
-    return uint32_t(h ^ (h >> 32));
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    if (!t) return sqlite3_result_error_nomem(ctx);
+    const std::string n = MemberIndex::numeroEnviado(
+        std::string_view(t, size_t(sqlite3_value_bytes(argv[0]))));
+    sqlite3_result_text(ctx, n.data(), int(n.size()), SQLITE_TRANSIENT);
 }
 
-// The first eight bytes of a value, zero-padded, as a number that orders as the bytes do.
-uint64_t headOf(std::string_view v)
-{
-    uint64_t h = 0;
-    for (size_t i = 0; i < 8; ++i)
-        h = (h << 8) | (i < v.size() ? uint8_t(v[i]) : 0u);
-    return h;
-}
+QString indexName(int f) { return QString("tolmare_retorno_%1").arg(kColunas[f]); }
 
 }  // namespace
 
-MemberIndex::MemberIndex(db::Connection& c)
-{
-    c.attach("ASSOCIADOS.DB");
-    db::Statement st(c, "SELECT ASS_ID, ASS_MATRICULA, ASS_CONTA_CORRENTE, ASS_NOME FROM "
-                        "ASSOCIADOS.ASSOCIADOS ORDER BY "
-                            + remessa::ordemDaChave("ASSOCIADOS.DB", "ID_ASSOCIADOS_CONTA"),
-                     "ASSOCIADOS.DB");
-    while (st.next()) {
-        ids_.push_back(st.int64(0));
+// Per field: the equal search, the prefix search (its range), and the remembered prefixes.
+struct MemberIndex::Searches {
+    explicit Searches(db::Connection& c)
+        : remembered(c, "SELECT id FROM temp.tolmare_retorno_prefixos WHERE campo = ? AND "
+                        "texto = ?", kTabela),
+          remember(c, "INSERT INTO temp.tolmare_retorno_prefixos (campo, texto, id) VALUES "
+                      "(?, ?, ?)", kTabela)
+    {
         for (int f = 0; f < 3; ++f) {
-            const QByteArrayView b = st.bytes(f + 1);
-            const std::string_view v(b.data() ? b.data() : "", size_t(b.size()));
-            if (f == Matricula) fields_[f].add(numeroEnviado(v));
-            else fields_[f].add(v);
+            const QString col = kColunas[f];
+            equal[f] = std::make_unique<db::Statement>(
+                c, "SELECT id FROM temp.tolmare_retorno_membros INDEXED BY " + indexName(f)
+                       + " WHERE " + col + " = ? ORDER BY pos LIMIT 1", kTabela);
+            prefixed[f] = std::make_unique<db::Statement>(
+                c, "SELECT min(pos), id, count(*) FROM temp.tolmare_retorno_membros INDEXED BY "
+                       + indexName(f) + " WHERE " + col + " >= ?1 AND " + col + " < coalesce(?2, X'')",
+                kTabela);
         }
     }
-    for (Values& v : fields_) v.buildEqual();
+    std::unique_ptr<db::Statement> equal[3], prefixed[3];
+    db::Statement remembered, remember;
+};
+
+MemberIndex::MemberIndex(db::Connection& c) : c_(c)
+{
+    c.attach(kTabela);
+    if (sqlite3_create_function(c.handle(), "tolmare_numero_enviado", 1,
+                                SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, numeroEnviadoSql,
+                                nullptr, nullptr) != SQLITE_OK)
+        db::throwSqlite(c.handle(), kTabela);
+    c.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_membros");
+    c.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_prefixos");
+    // The values as their bytes: a blob's bytes are taken as text, and comparisons are binary.
+    c.exec("CREATE TEMP TABLE tolmare_retorno_membros (pos INTEGER PRIMARY KEY, id INTEGER, "
+           "matricula TEXT, conta TEXT, nome TEXT)");
+    c.exec("INSERT INTO temp.tolmare_retorno_membros (id, matricula, conta, nome) SELECT ASS_ID, "
+           "tolmare_numero_enviado(CAST(ASS_MATRICULA AS TEXT)), CAST(ASS_CONTA_CORRENTE AS "
+           "TEXT), CAST(ASS_NOME AS TEXT) FROM ASSOCIADOS.ASSOCIADOS ORDER BY "
+           + remessa::ordemDaChave("ASSOCIADOS.DB", "ID_ASSOCIADOS_CONTA"));
+    for (int f = 0; f < 3; ++f)
+        c.exec("CREATE INDEX temp." + indexName(f) + " ON tolmare_retorno_membros ("
+               + kColunas[f] + ", pos, id)");
+    c.exec("CREATE TEMP TABLE tolmare_retorno_prefixos (campo INTEGER, texto TEXT, id INTEGER, "
+           "PRIMARY KEY (campo, texto)) WITHOUT ROWID");
+    s_ = std::make_unique<Searches>(c);
+}
+
+MemberIndex::~MemberIndex()
+{
+    s_.reset();  // no statement reads the tables any longer
+    try {
+        c_.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_prefixos");
+        c_.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_membros");
+    } catch (const db::EngineError&) {
+        // left to the connection's end, or to the next import, which drops them first
+    }
 }
 
 qint64 MemberIndex::find(Field field, std::string_view text)
 {
     if (text.empty()) return -1;
-    int position = fields_[field].firstEqual(text);
-    if (position < 0) position = fields_[field].firstPrefixed(text);
-    return position < 0 ? -1 : ids_[size_t(position)];
+    const QByteArrayView t(text.data(), qsizetype(text.size()));
+    db::Statement& equal = *s_->equal[field];
+    equal.reset().bindText(1, t);
+    if (equal.next()) {
+        const qint64 id = equal.int64(0);
+        equal.reset();
+        return id;
+    }
+    return findPrefixed(field, text);
+}
+
+qint64 MemberIndex::findPrefixed(Field field, std::string_view text)
+{
+    const QByteArrayView t(text.data(), qsizetype(text.size()));
+    if (remembered_) {
+        db::Statement& r = s_->remembered;
+        r.reset().bindInt(1, field).bindText(2, t);
+        if (r.next()) {
+            const qint64 id = r.int64(0);
+            r.reset();
+            return id;
+        }
+    }
+    // The values that begin with the text lie from it to the text with its last byte raised
+    // (bytes 0xFF carried over). A text of such bytes alone is only below values that begin
+    // with it: its range ends with the texts (an empty blob, which orders after every text).
+    std::string end(text);
+    while (!end.empty() && uint8_t(end.back()) == 0xFF) end.pop_back();
+    if (!end.empty()) ++end.back();
+    db::Statement& p = *s_->prefixed[field];
+    p.reset().bindText(1, t);
+    if (end.empty()) p.bindNull(2);
+    else p.bindText(2, QByteArrayView(end.data(), qsizetype(end.size())));
+    p.next();  // an aggregate gives one row
+    const qint64 id = p.isNull(0) ? -1 : p.int64(1);
+    const qint64 read = p.int64(2);
+    p.reset();
+    if (read > 32) {
+        s_->remember.reset().bindInt(1, field).bindText(2, t).bindInt(3, id);
+        s_->remember.run();
+        remembered_ = true;
+    }
+    return id;
 }
 
 std::string MemberIndex::numeroEnviado(std::string_view matricula)
@@ -69,96 +147,6 @@ std::string MemberIndex::numeroEnviado(std::string_view matricula)
     size_t zeros = 0;
     while (zeros + 1 < n.size() && n[zeros] == '0') ++zeros;
     return n.substr(zeros);
-}
-
-void MemberIndex::Values::add(std::string_view v)
-{
-    bytes_.append(v);
-    start_.push_back(uint32_t(bytes_.size()));
-}
-
-void MemberIndex::Values::buildEqual()
-{
-    const size_t n = start_.size() - 1;
-    size_t capacity = 16;
-    while (capacity < 2 * n) capacity *= 2;
-    slots_.assign(capacity, Slot{});
-    const size_t mask = capacity - 1;
-    for (size_t i = 0; i < n; ++i) {
-        const std::string_view v = at(int(i));
-        const uint32_t h = hashOf(v);
-        for (size_t s = h & mask;; s = (s + 1) & mask) {
-            Slot& slot = slots_[s];
-            if (slot.position < 0) {
-                slot = Slot{int32_t(i), h};
-                break;
-            }
-            if (slot.hash == h && at(slot.position) == v) break;  // an earlier member has it
-        }
-    }
-}
-
-int MemberIndex::Values::firstEqual(std::string_view text) const
-{
-    const uint32_t h = hashOf(text);
-    const size_t mask = slots_.size() - 1;
-    for (size_t s = h & mask;; s = (s + 1) & mask) {
-        const Slot& slot = slots_[s];
-        if (slot.position < 0) return -1;
-        if (slot.hash == h && at(slot.position) == text) return slot.position;
-    }
-}
-
-int MemberIndex::Values::firstPrefixed(std::string_view text)
-{
-    if (order_.empty() && start_.size() > 1) buildOrder();
-    auto value = [this](int i) { return at(i); };
-    const auto lo = std::partition_point(order_.cbegin(), order_.cend(),
-                                         [&](int i) { return value(i) < text; });
-    const auto end = std::partition_point(lo, order_.cend(), [&](int i) {
-        return value(i).substr(0, text.size()) == text;
-    });
-    if (lo == end) return -1;
-    if (tree_.empty()) buildTree();
-    return minPosition(size_t(lo - order_.cbegin()), size_t(end - order_.cbegin()));
-}
-
-void MemberIndex::Values::buildOrder()
-{
-    const size_t n = start_.size() - 1;
-    struct Entry {
-        uint64_t head;
-        int position;
-    };
-    std::vector<Entry> entries(n);
-    for (size_t i = 0; i < n; ++i) entries[i] = Entry{headOf(at(int(i))), int(i)};
-    std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
-        if (a.head != b.head) return a.head < b.head;
-        const int c = at(a.position).compare(at(b.position));
-        return c != 0 ? c < 0 : a.position < b.position;
-    });
-    order_.resize(n);
-    for (size_t i = 0; i < n; ++i) order_[i] = entries[i].position;
-}
-
-void MemberIndex::Values::buildTree()
-{
-    // A segment tree of minima over order_: leaves at [n, 2n), each node the least of its two.
-    const size_t n = order_.size();
-    tree_.assign(2 * n, 0);
-    std::copy(order_.cbegin(), order_.cend(), tree_.begin() + std::ptrdiff_t(n));
-    for (size_t i = n; i-- > 1;) tree_[i] = std::min(tree_[2 * i], tree_[2 * i + 1]);
-}
-
-int MemberIndex::Values::minPosition(size_t from, size_t to) const
-{
-    const size_t n = order_.size();
-    int best = std::numeric_limits<int>::max();
-    for (size_t l = from + n, r = to + n; l < r; l /= 2, r /= 2) {
-        if (l & 1) best = std::min(best, tree_[l++]);
-        if (r & 1) best = std::min(best, tree_[--r]);
-    }
-    return best;
 }
 
 }  // namespace retorno
