@@ -7,14 +7,24 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace retorno {
 
 namespace {
 
 const QString kTabela = "ASSOCIADOS.DB";
-const char* const kColunas[] = {"matricula", "conta", "nome"};
 
-// numeroEnviado as an SQL function, for the copy of the members.
+// A field's copy: the temporary table, and the column of ASSOCIADOS it is made of.
+QString copyName(int f)
+{
+    static const char* const names[] = {"matricula", "conta", "nome"};
+    return QString("tolmare_retorno_%1").arg(names[f]);
+}
+const char* const kColunas[] = {"tolmare_numero_enviado(CAST(ASS_MATRICULA AS TEXT))",
+                                "CAST(ASS_CONTA_CORRENTE AS TEXT)", "CAST(ASS_NOME AS TEXT)"};
+
+// numeroEnviado as an SQL function, for the copy of the enrolment numbers.
 void numeroEnviadoSql(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -25,77 +35,121 @@ void numeroEnviadoSql(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_text(ctx, n.data(), int(n.size()), SQLITE_TRANSIENT);
 }
 
-QString indexName(int f) { return QString("tolmare_retorno_%1").arg(kColunas[f]); }
+bool digitsOnly(std::string_view t)
+{
+    return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The first value of a statement's row, or -1 when it gives none; the statement is reset.
+qint64 firstId(db::Statement& st)
+{
+    const qint64 id = st.next() ? st.int64(0) : -1;
+    st.reset();
+    return id;
+}
 
 }  // namespace
 
-// Per field: the equal search, the prefix search (its range), and the remembered prefixes.
+// The searches that go to ASSOCIADOS itself, and those of the copies (made on first use).
 struct MemberIndex::Searches {
     explicit Searches(db::Connection& c)
-        : remembered(c, "SELECT id FROM temp.tolmare_retorno_prefixos WHERE campo = ? AND "
-                        "texto = ?", kTabela),
-          remember(c, "INSERT INTO temp.tolmare_retorno_prefixos (campo, texto, id) VALUES "
-                      "(?, ?, ?)", kTabela)
+        : account(c, "SELECT ASS_ID FROM ASSOCIADOS.ASSOCIADOS INDEXED BY ID_ASSOCIADOS_CONTA "
+                     "WHERE ASS_CONTA_CORRENTE = ? ORDER BY " + order(), kTabela),
+          accountFrom(c, "SELECT ASS_ID, ASS_CONTA_CORRENTE FROM ASSOCIADOS.ASSOCIADOS INDEXED BY "
+                         "ID_ASSOCIADOS_CONTA WHERE ASS_CONTA_CORRENTE >= ? ORDER BY " + order(),
+                      kTabela),
+          name(c, "SELECT ASS_ID FROM ASSOCIADOS.ASSOCIADOS INDEXED BY ID_ASSOCIADOS_NOME WHERE "
+                  "ASS_NOME = ? ORDER BY " + order(), kTabela)
     {
-        for (int f = 0; f < 3; ++f) {
-            const QString col = kColunas[f];
-            equal[f] = std::make_unique<db::Statement>(
-                c, "SELECT id FROM temp.tolmare_retorno_membros INDEXED BY " + indexName(f)
-                       + " WHERE " + col + " = ? ORDER BY pos LIMIT 1", kTabela);
-            prefixed[f] = std::make_unique<db::Statement>(
-                c, "SELECT min(pos), id, count(*) FROM temp.tolmare_retorno_membros INDEXED BY "
-                       + indexName(f) + " WHERE " + col + " >= ?1 AND " + col + " < coalesce(?2, X'')",
-                kTabela);
-        }
     }
-    std::unique_ptr<db::Statement> equal[3], prefixed[3];
-    db::Statement remembered, remember;
+    static QString order()
+    {
+        return remessa::ordemDaChave("ASSOCIADOS.DB", "ID_ASSOCIADOS_CONTA");
+    }
+
+    db::Statement account, accountFrom, name;
+    std::unique_ptr<db::Statement> equal[3], prefixed[3], remembered, remember;
 };
 
 MemberIndex::MemberIndex(db::Connection& c) : c_(c)
 {
     c.attach(kTabela);
-    if (sqlite3_create_function(c.handle(), "tolmare_numero_enviado", 1,
-                                SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, numeroEnviadoSql,
-                                nullptr, nullptr) != SQLITE_OK)
-        db::throwSqlite(c.handle(), kTabela);
-    c.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_membros");
-    c.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_prefixos");
-    // The values as their bytes: a blob's bytes are taken as text, and comparisons are binary.
-    c.exec("CREATE TEMP TABLE tolmare_retorno_membros (pos INTEGER PRIMARY KEY, id INTEGER, "
-           "matricula TEXT, conta TEXT, nome TEXT)");
-    c.exec("INSERT INTO temp.tolmare_retorno_membros (id, matricula, conta, nome) SELECT ASS_ID, "
-           "tolmare_numero_enviado(CAST(ASS_MATRICULA AS TEXT)), CAST(ASS_CONTA_CORRENTE AS "
-           "TEXT), CAST(ASS_NOME AS TEXT) FROM ASSOCIADOS.ASSOCIADOS ORDER BY "
-           + remessa::ordemDaChave("ASSOCIADOS.DB", "ID_ASSOCIADOS_CONTA"));
-    for (int f = 0; f < 3; ++f)
-        c.exec("CREATE INDEX temp." + indexName(f) + " ON tolmare_retorno_membros ("
-               + kColunas[f] + ", pos, id)");
-    c.exec("CREATE TEMP TABLE tolmare_retorno_prefixos (campo INTEGER, texto TEXT, id INTEGER, "
-           "PRIMARY KEY (campo, texto)) WITHOUT ROWID");
     s_ = std::make_unique<Searches>(c);
 }
 
 MemberIndex::~MemberIndex()
 {
-    s_.reset();  // no statement reads the tables any longer
+    s_.reset();  // no statement reads the copies any longer
     try {
-        c_.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_prefixos");
-        c_.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_membros");
+        for (int f = 0; f < 3; ++f)
+            if (copied_[f]) c_.exec("DROP TABLE IF EXISTS temp." + copyName(f));
+        if (copied_[0] || copied_[1] || copied_[2])
+            c_.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_prefixos");
     } catch (const db::EngineError&) {
         // left to the connection's end, or to the next import, which drops them first
     }
+}
+
+void MemberIndex::copy(Field f)
+{
+    db::Connection& c = c_;
+    if (!copied_[0] && !copied_[1] && !copied_[2]) {
+        if (sqlite3_create_function(c.handle(), "tolmare_numero_enviado", 1,
+                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, numeroEnviadoSql,
+                                    nullptr, nullptr) != SQLITE_OK)
+            db::throwSqlite(c.handle(), kTabela);
+        // The copies are private to the connection and their file is deleted with it: freed
+        // pages need not be overwritten, which makes dropping them cheap.
+        c.exec("PRAGMA temp.secure_delete = 0");
+        c.exec("DROP TABLE IF EXISTS temp.tolmare_retorno_prefixos");
+        c.exec("CREATE TEMP TABLE tolmare_retorno_prefixos (campo INTEGER, texto TEXT, id "
+               "INTEGER, PRIMARY KEY (campo, texto)) WITHOUT ROWID");
+        s_->remembered = std::make_unique<db::Statement>(
+            c, "SELECT id FROM temp.tolmare_retorno_prefixos WHERE campo = ? AND texto = ?",
+            kTabela);
+        s_->remember = std::make_unique<db::Statement>(
+            c, "INSERT INTO temp.tolmare_retorno_prefixos (campo, texto, id) VALUES (?, ?, ?)",
+            kTabela);
+    }
+    const QString t = copyName(f);
+    c.exec("DROP TABLE IF EXISTS temp." + t);
+    // The values as their bytes (a blob's bytes taken as text), compared as bytes; pos is the
+    // member's place in account order.
+    c.exec("CREATE TEMP TABLE " + t + " (pos INTEGER PRIMARY KEY, id INTEGER, valor TEXT)");
+    c.exec("INSERT INTO temp." + t + " (id, valor) SELECT ASS_ID, " + kColunas[f]
+           + " FROM ASSOCIADOS.ASSOCIADOS ORDER BY " + Searches::order());
+    c.exec("CREATE INDEX temp." + t + "_valor ON " + t + " (valor, pos, id)");
+    s_->equal[f] = std::make_unique<db::Statement>(
+        c, "SELECT id FROM temp." + t + " INDEXED BY " + t + "_valor WHERE valor = ? ORDER BY "
+               "pos LIMIT 1", kTabela);
+    s_->prefixed[f] = std::make_unique<db::Statement>(
+        c, "SELECT min(pos), id, count(*) FROM temp." + t + " INDEXED BY " + t + "_valor WHERE "
+               "valor >= ?1 AND valor < coalesce(?2, X'')", kTabela);
+    copied_[f] = true;
 }
 
 qint64 MemberIndex::find(Field field, std::string_view text)
 {
     if (text.empty()) return -1;
     const QByteArrayView t(text.data(), qsizetype(text.size()));
-    db::Statement& equal = *s_->equal[field];
-    equal.reset().bindText(1, t);
-    if (equal.next()) {
-        const qint64 id = equal.int64(0);
-        equal.reset();
+    qint64 id = -1;
+    // The account and name indexes order by the international collation, under which two
+    // texts are equal only when their bytes are: an equal value is found there directly.
+    if (field == Conta) id = firstId(s_->account.reset().bindText(1, t));
+    else if (field == Nome) id = firstId(s_->name.reset().bindText(1, t));
+    else {
+        if (!copied_[field]) copy(field);
+        id = firstId(s_->equal[field]->reset().bindText(1, t));
+    }
+    if (id >= 0) return id;
+    // A text of digits begins exactly the values from it on in the account index that begin
+    // with the same digits (a digit folds to no other character, nor another to it): the
+    // first of them in that index is the first in account order.
+    if (field == Conta && digitsOnly(text)) {
+        db::Statement& from = s_->accountFrom;
+        from.reset().bindText(1, t);
+        if (from.next() && from.bytes(1).startsWith(t)) id = from.int64(0);
+        from.reset();
         return id;
     }
     return findPrefixed(field, text);
@@ -103,15 +157,17 @@ qint64 MemberIndex::find(Field field, std::string_view text)
 
 qint64 MemberIndex::findPrefixed(Field field, std::string_view text)
 {
+    if (!copied_[field]) copy(field);
     const QByteArrayView t(text.data(), qsizetype(text.size()));
     if (remembered_) {
-        db::Statement& r = s_->remembered;
+        db::Statement& r = *s_->remembered;
         r.reset().bindInt(1, field).bindText(2, t);
         if (r.next()) {
             const qint64 id = r.int64(0);
             r.reset();
             return id;
         }
+        r.reset();
     }
     // The values that begin with the text lie from it to the text with its last byte raised
     // (bytes 0xFF carried over). A text of such bytes alone is only below values that begin
@@ -127,9 +183,11 @@ qint64 MemberIndex::findPrefixed(Field field, std::string_view text)
     const qint64 id = p.isNull(0) ? -1 : p.int64(1);
     const qint64 read = p.int64(2);
     p.reset();
+    // A search that read many values is remembered, so that the file repeating its text
+    // does not read them again.
     if (read > 32) {
-        s_->remember.reset().bindInt(1, field).bindText(2, t).bindInt(3, id);
-        s_->remember.run();
+        s_->remember->reset().bindInt(1, field).bindText(2, t).bindInt(3, id);
+        s_->remember->run();
         remembered_ = true;
     }
     return id;

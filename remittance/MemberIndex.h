@@ -40,11 +40,13 @@ public:
     static std::string numeroEnviado(std::string_view matricula);
 
 private:
+    void copy(Field field);  // the field's copy, made on its first search that needs it
     qint64 findPrefixed(Field field, std::string_view text);
 
     db::Connection& c_;
     struct Searches;
     std::unique_ptr<Searches> s_;
+    bool copied_[3] = {false, false, false};
     bool remembered_ = false;  // some prefix search is remembered
 };
 
