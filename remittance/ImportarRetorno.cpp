@@ -114,11 +114,20 @@ public:
                      "DEB_OCORRENCIA, DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) "
                      "VALUES (?, ?, ?, ?, 0, ?, ?)", kRetDebito)
     {
-        db::Statement st(c, "SELECT DISTINCT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE "
-                            "DEB_DATA >= ? AND DEB_DATA <= ?", kRetDebito);
-        st.bind({first, last});
-        while (st.next()) dates_.push_back(text(st, 0));
-        std::sort(dates_.begin(), dates_.end());
+        // Each date is one seek in the index, from the one before: the month's rows are not read.
+        db::Statement from(c, "SELECT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA >= ? "
+                              "AND DEB_DATA <= ? ORDER BY DEB_DATA LIMIT 1", kRetDebito),
+            after(c, "SELECT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA > ? AND "
+                     "DEB_DATA <= ? ORDER BY DEB_DATA LIMIT 1", kRetDebito);
+        from.bind({first, last});
+        if (from.next()) dates_.push_back(text(from, 0));
+        after.bind({QString(), last});
+        while (!dates_.empty()) {
+            const std::string& previous = dates_.back();
+            after.reset().bindText(1, QByteArrayView(previous.data(), qsizetype(previous.size())));
+            if (!after.next()) break;
+            dates_.push_back(text(after, 0));
+        }
         update_.bindText(2, today_);
         insert_.bindText(1, first_).bindText(2, today_).bindText(5, today_)
             .bindInt(6, UsuarioAtual);
