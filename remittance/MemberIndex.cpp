@@ -3,6 +3,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
+#include "core/store/StoreSchema.h"
 #include "remittance/OrdemChave.h"
 
 #include <sqlite3.h>
@@ -142,13 +143,23 @@ qint64 MemberIndex::find(Field field, std::string_view text)
         id = firstId(s_->equal[field]->reset().bindText(1, t));
     }
     if (id >= 0) return id;
-    // A text of digits begins exactly the values from it on in the account index that begin
-    // with the same digits (a digit folds to no other character, nor another to it): the
-    // first of them in that index is the first in account order.
+    // The accounts whose folded form begins with a text of digits lie together in the account
+    // index from the text on, and those whose bytes begin with it are among them: the first of
+    // these in the index is the first in account order. Only a malformed text folds to a
+    // digit it does not hold, so that is mostly the first value read.
     if (field == Conta && digitsOnly(text)) {
         db::Statement& from = s_->accountFrom;
         from.reset().bindText(1, t);
-        if (from.next() && from.bytes(1).startsWith(t)) id = from.int64(0);
+        while (from.next()) {
+            const QByteArrayView v = from.bytes(1);
+            if (v.startsWith(t)) {
+                id = from.int64(0);
+                break;
+            }
+            const std::string folded =
+                store::intlSortKey(std::string(v.data() ? v.data() : "", size_t(v.size())));
+            if (!QByteArrayView(folded.data(), qsizetype(folded.size())).startsWith(t)) break;
+        }
         from.reset();
         return id;
     }

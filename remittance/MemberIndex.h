@@ -2,11 +2,14 @@
 // order (the order of the index ID_ASSOCIADOS_CONTA) whose enrolment number, account or name
 // equals it, else the first whose field begins with it, case-sensitively. Texts are compared as
 // their UTF-8 bytes, and the enrolment number as the remittance file carries it (see
-// numeroEnviado). The members' three fields are copied once per import, in account order, into
-// a temporary table of the connection with an index per field, so that memory does not follow
-// the members: an equal text is one index seek; a prefix search reads the index entries that
-// begin with the text, and a search that read many is remembered (in a temporary table too),
-// so that a text repeated by the file is not read again.
+// numeroEnviado). Nothing of the members is held in memory. Under the collation of the account
+// and name indexes of ASSOCIADOS two texts are equal only when their bytes are, so an equal
+// account or name is one seek there, and so is an account that begins with a text of digits.
+// The other searches go to a copy of the field in a temporary table of the connection (made on
+// the field's first such search, in account order, indexed by its bytes): an equal enrolment
+// number is one seek; a prefix search reads the values that begin with the text, and one that
+// read many is remembered (in a temporary table too), so that a text the file repeats is not
+// read again.
 #pragma once
 
 #include <QtGlobal>

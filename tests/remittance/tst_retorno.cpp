@@ -174,7 +174,8 @@ private slots:
             member(QString("ZE %1").arg(i, 2, 10, QChar('0')), "", QString::number(9000 - i));
         db::Connection c(folder_);
         retorno::MemberIndex index(c);
-        for (int time = 0; time < 2; ++time) QCOMPARE(index.find(retorno::MemberIndex::Nome, "ZE"), 44);
+        for (int time = 0; time < 2; ++time)
+            QCOMPARE(index.find(retorno::MemberIndex::Nome, "ZE"), 44);
     }
 
     // A member is found by the number the remittance sent for it, whatever masks and zeros
