@@ -210,21 +210,28 @@ const QString kMatricula("     MATRICULA: ");
 const QString kMotivo("     MOTIVO: ");
 
 // The reason of a line as RET_DEBITO keeps it: without trailing blanks, in UTF-8; empty when
-// the debit was paid. The lines of a file repeat a few reasons, so the last one is kept.
+// the debit was paid. The lines of a file repeat a few reasons, so the last few are kept.
 class Motivo {
 public:
     const QByteArray& utf8(QByteArrayView motivo)
     {
         const QByteArrayView reason = motivo.first(withoutTrailingBlanks(motivo));
-        if (reason != last_) {
-            last_ = reason.toByteArray();
-            utf8_ = cp1252::decode(last_).toUtf8();
-        }
-        return utf8_;
+        for (const Kept& k : kept_)
+            if (k.read == reason && !k.read.isNull()) return k.utf8;
+        Kept& k = kept_[next_];
+        next_ = (next_ + 1) % std::size(kept_);
+        k.read = reason.toByteArray();
+        if (k.read.isNull()) k.read = QByteArray("");  // told apart from a place not used yet
+        k.utf8 = cp1252::decode(k.read).toUtf8();
+        return k.utf8;
     }
 
 private:
-    QByteArray last_, utf8_;
+    struct Kept {
+        QByteArray read, utf8;
+    };
+    Kept kept_[4];
+    size_t next_ = 0;
 };
 
 // One line of the summary: `label` followed by `text` (Windows-1252).
