@@ -393,6 +393,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     dm.TAssociados->setIndexFieldNames("ASS_CONTA_CORRENTE");
     db::Connection& conn = *dm.TRet_Debito->connection();
     conn.attach("RET_DEBITO.DB");
+    conn.attach("ASSOCIADOS.DB");  // before the transaction, inside which no file is attached
 
     const QString m = QString::number(month), y = QString::number(year);
     Resultado r;
