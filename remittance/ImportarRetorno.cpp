@@ -103,21 +103,31 @@ public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
         : today_(today.toString(Qt::ISODate).toStdString()),
           first_(first.toString(Qt::ISODate).toStdString()),
-          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR, "
-                   "DEB_OCORRENCIA FROM "
+          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
                    "RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? AND DEB_ASS_ID = ? ORDER BY "
                        + remessa::ordemDaChave("RET_DEBITO.DB", "Si_Data_Associado"), kRetDebito),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
                      "WHERE rowid = ?", kRetDebito),
+          again_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?1 WHERE rowid = ?2 AND "
+                    "CAST(DEB_OCORRENCIA AS BLOB) IS NOT CAST(?1 AS BLOB)", kRetDebito),
           insert_(c, "INSERT INTO RET_DEBITO.RET_DEBITO (DEB_DATA, DEB_DATA_RETORNO, "
                      "DEB_OCORRENCIA, DEB_ASS_ID, DEB_REMESSA, DEB_DTA_CAD, DEB_USR_ID) "
                      "VALUES (?, ?, ?, ?, 0, ?, ?)", kRetDebito)
     {
-        db::Statement st(c, "SELECT DISTINCT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE "
-                            "DEB_DATA >= ? AND DEB_DATA <= ?", kRetDebito);
-        st.bind({first, last});
-        while (st.next()) dates_.push_back(text(st, 0));
-        std::sort(dates_.begin(), dates_.end());
+        // Each date is one seek in the index, from the one before: the month's rows are not read.
+        db::Statement from(c, "SELECT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA >= ? "
+                              "AND DEB_DATA <= ? ORDER BY DEB_DATA LIMIT 1", kRetDebito),
+            after(c, "SELECT DEB_DATA FROM RET_DEBITO.RET_DEBITO WHERE DEB_DATA > ? AND "
+                     "DEB_DATA <= ? ORDER BY DEB_DATA LIMIT 1", kRetDebito);
+        from.bind({first, last});
+        if (from.next()) dates_.push_back(text(from, 0));
+        after.bind({QString(), last});
+        while (!dates_.empty()) {
+            const std::string& previous = dates_.back();
+            after.reset().bindText(1, QByteArrayView(previous.data(), qsizetype(previous.size())));
+            if (!after.next()) break;
+            dates_.push_back(text(after, 0));
+        }
         update_.bindText(2, today_);
         insert_.bindText(1, first_).bindText(2, today_).bindText(5, today_)
             .bindInt(6, UsuarioAtual);
@@ -133,13 +143,17 @@ public:
             // The first row gets the return date; another row of the member and date with the
             // key it then has would repeat the key.
             RetRow changed = row(member);
-            // A row that holds the outcome already (a file imported again) is not rewritten.
-            const bool holds = changed.returned == today_ && rows_.isNull(5) == reason.isEmpty()
-                               && rows_.bytes(5) == reason;
+            const bool returned = changed.returned == today_;
             changed.returned = today_;
             while (rows_.next())
                 if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
-            if (holds) return;
+            if (returned) {
+                // Returned today already (an earlier line, or the file imported again): only
+                // the reason can differ, and a row that holds it is not rewritten.
+                bindText(again_.reset(), 1, reason);
+                step(again_.bindInt(2, changed.rowid));
+                return;
+            }
             bindText(update_.reset(), 1, reason);
             step(update_.bindInt(3, changed.rowid));
             return;
@@ -184,7 +198,7 @@ private:
 
     const std::string today_, first_;
     std::vector<std::string> dates_;  // of the month's rows, in order
-    db::Statement rows_, update_, insert_;
+    db::Statement rows_, update_, again_, insert_;
 };
 
 // The texts of the summary, made once.
@@ -196,21 +210,28 @@ const QString kMatricula("     MATRICULA: ");
 const QString kMotivo("     MOTIVO: ");
 
 // The reason of a line as RET_DEBITO keeps it: without trailing blanks, in UTF-8; empty when
-// the debit was paid. The lines of a file repeat a few reasons, so the last one is kept.
+// the debit was paid. The lines of a file repeat a few reasons, so the last few are kept.
 class Motivo {
 public:
     const QByteArray& utf8(QByteArrayView motivo)
     {
         const QByteArrayView reason = motivo.first(withoutTrailingBlanks(motivo));
-        if (reason != last_) {
-            last_ = reason.toByteArray();
-            utf8_ = cp1252::decode(last_).toUtf8();
-        }
-        return utf8_;
+        for (const Kept& k : kept_)
+            if (k.read == reason && !k.read.isNull()) return k.utf8;
+        Kept& k = kept_[next_];
+        next_ = (next_ + 1) % std::size(kept_);
+        k.read = reason.toByteArray();
+        if (k.read.isNull()) k.read = QByteArray("");  // told apart from a place not used yet
+        k.utf8 = cp1252::decode(k.read).toUtf8();
+        return k.utf8;
     }
 
 private:
-    QByteArray last_, utf8_;
+    struct Kept {
+        QByteArray read, utf8;
+    };
+    Kept kept_[4];
+    size_t next_ = 0;
 };
 
 // One line of the summary: `label` followed by `text` (Windows-1252).
@@ -243,12 +264,13 @@ constexpr qint64 kLinhasNoResumo = 20000;
 // The lines of the file, in one transaction that commits only when all were read. Throws
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
-                    const QDate& today, MemberIndex& members, const Progress& progress,
-                    bool reimportar, QStringList& resumo)
+                    const QDate& today, const Progress& progress, bool reimportar,
+                    QStringList& resumo)
 {
     qint64 lidas = 0, importadas = 0, naoEncontradas = 0, membros = 0;
     const qint64 size = file.size();
     db::Transaction tx(conn);
+    MemberIndex members(conn);
     MonthRows monthRows(conn, first, last, today);
     bool matched = false;
     qint64 done = 0;
@@ -371,7 +393,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     dm.TAssociados->setIndexFieldNames("ASS_CONTA_CORRENTE");
     db::Connection& conn = *dm.TRet_Debito->connection();
     conn.attach("RET_DEBITO.DB");
-    MemberIndex members(conn);
+    conn.attach("ASSOCIADOS.DB");  // before the transaction, inside which no file is attached
 
     const QString m = QString::number(month), y = QString::number(year);
     Resultado r;
@@ -381,8 +403,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     // RET_DEBITO as it was and the file under its name.
     bool matched = false;
     try {
-        matched = importarLinhas(conn, file, first, last, today, members, progress, reimportar,
-                                 r.resumo);
+        matched = importarLinhas(conn, file, first, last, today, progress, reimportar, r.resumo);
     } catch (const ErroDeLeitura& e) {
         throw db::EngineError(e.message);
     } catch (const db::EngineError& e) {

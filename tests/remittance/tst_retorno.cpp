@@ -145,6 +145,7 @@ private slots:
         QTest::newRow("accented name") << n << "JOÃO" << qint64(7);
         QTest::newRow("accented prefix") << n << "JOÃ" << qint64(7);
         QTest::newRow("case counts") << n << "joão" << qint64(-1);
+        QTest::newRow("account prefix, bytes") << c << "A7" << qint64(9);
         QTest::newRow("none") << c << "777" << qint64(-1);
         QTest::newRow("empty") << n << "" << qint64(-1);
     }
@@ -156,11 +157,25 @@ private slots:
         member("ENZO", "5005", "800");  // 5
         member("FABIO", "05005", "050");  // 6: the same number, earlier in account order
         member("JOÃO", "", "5559");     // 7
+        member("GIL", "", "a77");       // 8: first in account order, but not an "A"
+        member("HUGO", "", "A78");      // 9
         db::Connection c(folder_);
         retorno::MemberIndex index(c);
         const QByteArray utf8 = text.toUtf8();
         QCOMPARE(index.find(retorno::MemberIndex::Field(field),
                             std::string_view(utf8.constData(), size_t(utf8.size()))), id);
+    }
+
+    // A prefix that many values begin with is remembered: asked again, it gives the same
+    // member, the first in account order.
+    void rememberedPrefix()
+    {
+        for (int i = 0; i < 40; ++i)
+            member(QString("ZE %1").arg(i, 2, 10, QChar('0')), "", QString::number(9000 - i));
+        db::Connection c(folder_);
+        retorno::MemberIndex index(c);
+        for (int time = 0; time < 2; ++time)
+            QCOMPARE(index.find(retorno::MemberIndex::Nome, "ZE"), 44);
     }
 
     // A member is found by the number the remittance sent for it, whatever masks and zeros
