@@ -413,7 +413,12 @@ std::vector<TableRows> loadTables(Connection& c, const std::string& folder,
                 setCounter(c, t, cols.number, counter);
                 loaded.push_back({t.fileName, rows});
             } catch (const PgError& e) {
-                throw PgError(e.kind(), "Ao carregar " + t.fileName + " no servidor: " + e.what(),
+                const std::string fix = e.kind() == ErrorKind::Constraint
+                                            ? " Corrija esses registros de " + t.fileName
+                                                  + " e repita."
+                                            : "";
+                throw PgError(e.kind(),
+                              "Ao carregar " + t.fileName + " no servidor: " + e.what() + fix,
                               e.sqlState());
             }
         }
