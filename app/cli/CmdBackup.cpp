@@ -82,9 +82,8 @@ int backupCommand(cli::Context& ctx)
     }
     wire(b, ctx.err);
     const backup::Outcome done =
-        ctx.server.isEmpty()
-            ? backup::runBackup(b, files, archive, verify, follow())
-            : backup::runServerBackup(b, ctx.server, archive, verify, follow());
+        ctx.server.isEmpty() ? backup::runBackup(b, files, archive, verify, follow())
+                             : backup::runServerBackup(b, ctx.server, archive, verify, follow());
     if (terminal(STDERR_FILENO)) ctx.err << "\n";
     if (done.written)
         ctx.out << done.files << " arquivo(s), " << b.TotalSize << " bytes, compressão "

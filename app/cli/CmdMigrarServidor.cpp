@@ -5,7 +5,6 @@
 #include "core/TableDefs.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
-#include "core/pgstore/ServerTransfer.h"
 #include "core/store/TableReadLock.h"
 
 #include <QDir>
@@ -14,13 +13,10 @@ namespace {
 
 struct ServerHoldsRows {};
 
-QString rowsText(const std::vector<pg::TableRows>& rows, bool holdingOnly)
+QString rowsText(std::vector<pg::TableRows> rows, bool holdingOnly)
 {
-    QStringList parts;
-    for (const pg::TableRows& r : rows)
-        if (!holdingOnly || r.rows > 0)
-            parts << QString("%1 (%2 registro(s))").arg(QString::fromStdString(r.fileName)).arg(r.rows);
-    return parts.join(", ");
+    if (holdingOnly) std::erase_if(rows, [](const pg::TableRows& r) { return r.rows == 0; });
+    return backup::rowsText(rows).join(", ");
 }
 
 // 0: every table on the server; 2: nothing changed there.
@@ -63,10 +59,10 @@ int migrarServidorCommand(cli::Context& ctx)
             if (!substituir && !rowsText(rows, true).isEmpty()) throw ServerHoldsRows{};
         };
         steps.alsoCommit = [&](const std::vector<pg::TableRows>& rows) {
-            backup::logOnServer(c, "Migração",
-                                "Tabelas da pasta " + shown + " carregadas: " + rowsText(rows, false)
-                                    + (substituir ? "; as anteriores do servidor substituídas"
-                                                  : QString()));
+            backup::logOnServer(
+                c, "Migração",
+                "Tabelas da pasta " + shown + " carregadas: " + rowsText(rows, false)
+                    + (substituir ? "; as anteriores do servidor substituídas" : QString()));
         };
         loaded = pg::loadTables(c, folder.toStdString(), tables::all(), tables::all(),
                                 store::mainTables(), steps);
@@ -91,12 +87,13 @@ int migrarServidorCommand(cli::Context& ctx)
     return 0;
 }
 
-const cli::Registrar reg({"migrar-servidor", "migrar-servidor postgresql://... [--substituir]",
-                          "Carrega as cinco tabelas da pasta de dados no servidor de dados do\n"
-                          "endereço (a senha fica no arquivo de senhas do PostgreSQL), todas numa\n"
-                          "só transação: ou todas passam, ou o servidor fica como estava. Recusa\n"
-                          "um servidor cujas tabelas já têm registros, a não ser com --substituir.\n"
-                          "Sai com 0 quando tudo foi carregado, 2 quando nada mudou no servidor.",
-                          migrarServidorCommand, false, true});
+const cli::Registrar reg(
+    {"migrar-servidor", "migrar-servidor postgresql://... [--substituir]",
+     "Carrega as cinco tabelas da pasta de dados no servidor de dados do\n"
+     "endereço (a senha fica no arquivo de senhas do PostgreSQL), todas numa\n"
+     "só transação: ou todas passam, ou o servidor fica como estava. Recusa\n"
+     "um servidor cujas tabelas já têm registros, a não ser com --substituir.\n"
+     "Sai com 0 quando tudo foi carregado, 2 quando nada mudou no servidor.",
+     migrarServidorCommand, false, true});
 
 }  // namespace

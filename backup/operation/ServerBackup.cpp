@@ -48,15 +48,6 @@ std::unique_ptr<QTemporaryDir> temporaryFolder(RunError& error)
     return dir;
 }
 
-QString rowsText(const std::vector<pg::TableRows>& rows, QStringList* each = nullptr)
-{
-    QStringList parts;
-    for (const pg::TableRows& r : rows)
-        parts << QString("%1 (%2 registro(s))").arg(QString::fromStdString(r.fileName)).arg(r.rows);
-    if (each) *each = parts;
-    return parts.join(", ");
-}
-
 // The table files among `folder`'s files, by their defined names.
 QStringList tableFilesIn(const QString& folder)
 {
@@ -69,6 +60,14 @@ QStringList tableFilesIn(const QString& folder)
 }
 
 }  // namespace
+
+QStringList rowsText(const std::vector<pg::TableRows>& rows)
+{
+    QStringList parts;
+    for (const pg::TableRows& r : rows)
+        parts << QString("%1 (%2 registro(s))").arg(QString::fromStdString(r.fileName)).arg(r.rows);
+    return parts;
+}
 
 void logOnServer(pg::Connection& c, const QString& operacao, const QString& detalhe)
 {
@@ -118,18 +117,18 @@ ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archiv
     engine.RestoreMode = TBackupFile::rmAll;
     engine.RestoreFullPath = false;
     QString detalhe;
-    static_cast<RestoreOutcome&>(out) = runRestore(
-        engine, archive, dir->path(), follow,
-        [&](const QString&, const QString& d) { detalhe = d; });
+    static_cast<RestoreOutcome&>(out) =
+        runRestore(engine, archive, dir->path(), follow,
+                   [&](const QString&, const QString& d) { detalhe = d; });
     out.written = false;
     if (!out.ok) return out;
     out.ok = false;
     const QString folder = dir->path();
     const QStringList names = tableFilesIn(folder);
     if (names.isEmpty()) {
-        out.error = {Kind::NothingToDo, 0, archive,
-                     QString("O backup %1 não tem nenhuma tabela do Tolmare. %2")
-                         .arg(archive, unchanged)};
+        out.error = {
+            Kind::NothingToDo, 0, archive,
+            QString("O backup %1 não tem nenhuma tabela do Tolmare. %2").arg(archive, unchanged)};
         return out;
     }
     const QString retDebito = QDir(folder).filePath("RET_DEBITO.DB");
@@ -147,24 +146,25 @@ ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archiv
     try {
         pg::LoadSteps steps;
         steps.alsoCommit = [&](const std::vector<pg::TableRows>& loaded) {
-            QString linha = QString("arquivo %1 no servidor de dados: %2").arg(archive, rowsText(loaded));
+            QString linha = QString("arquivo %1 no servidor de dados: %2")
+                                .arg(archive, rowsText(loaded).join(", "));
             if (names.contains("RET_DEBITO.DB")) {
                 const long long n = pg::undoImportsAfter(
                     *c, copia.addSecs(2).toUTC().toString(Qt::ISODateWithMs).toStdString(),
                     copia.date().toString(Qt::ISODate).toStdString(),
                     ("restauração de " + linha).toStdString());
-                linha += "; RET_DEBITO.DB voltou à cópia de "
-                         + copia.toString("dd/MM/yyyy hh:mm:ss");
+                linha +=
+                    "; RET_DEBITO.DB voltou à cópia de " + copia.toString("dd/MM/yyyy hh:mm:ss");
                 if (n > 0)
-                    linha += QString(": %1 importação(ões) de retorno posterior(es) deixa(m) de "
-                                     "contar como importada(s)")
+                    linha += QString(
+                                 ": %1 importação(ões) de retorno posterior(es) deixa(m) de "
+                                 "contar como importada(s)")
                                  .arg(n);
             }
             logOnServer(*c, "Restauração", linha);
         };
-        rowsText(pg::loadTables(*c, folder.toStdString(), load, tables::all(),
-                                store::mainTables(), steps),
-                 &out.loaded);
+        out.loaded = rowsText(pg::loadTables(*c, folder.toStdString(), load, tables::all(),
+                                             store::mainTables(), steps));
     } catch (const std::exception& e) {
         out.error = serverError(e, Kind::WriteFailed, archive, unchanged);
         return out;

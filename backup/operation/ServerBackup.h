@@ -5,8 +5,7 @@
 #pragma once
 
 #include "backup/operation/BackupOperation.h"
-
-namespace pg { class Connection; }
+#include "core/pgstore/ServerTransfer.h"
 
 namespace backup {
 
@@ -31,5 +30,8 @@ ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archiv
 // Adds a line to the log of the server store on `c` (inside its open transaction, if any), with
 // the current user and time.
 void logOnServer(pg::Connection& c, const QString& operacao, const QString& detalhe);
+
+// "GRUPO.DB (3 registro(s))" for each table, joined by ", ".
+QStringList rowsText(const std::vector<pg::TableRows>& rows);
 
 }  // namespace backup

@@ -4,16 +4,16 @@
 
 namespace pg {
 
-void appendLog(Connection& c, const std::string& when, long long user,
-               const std::string& operation, const std::string& detail)
+void appendLog(Connection& c, const std::string& when, long long user, const std::string& operation,
+               const std::string& detail)
 {
     c.exec("INSERT INTO " + qualified("HISTORICO")
                + " (\"QUANDO\", \"USUARIO\", \"OPERACAO\", \"DETALHE\") VALUES ($1, $2, $3, $4)",
            {when, std::to_string(user), operation, detail});
 }
 
-long long undoImportsAfter(Connection& c, const std::string& afterUtc,
-                           const std::string& afterDate, const std::string& reason)
+long long undoImportsAfter(Connection& c, const std::string& afterUtc, const std::string& afterDate,
+                           const std::string& reason)
 {
     return c
         .exec("UPDATE " + qualified("RETORNOS_IMPORTADOS")

@@ -4,15 +4,14 @@
 #include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/Transaction.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace pg {
 
@@ -127,8 +126,7 @@ long long integer(const std::string& text)
 }
 
 // Binds the server's text of a value as the file store keeps it.
-void bindValue(sqlite3_stmt* s, int i, const store::FieldSpec* f, const Result& r, int row,
-               int col)
+void bindValue(sqlite3_stmt* s, int i, const store::FieldSpec* f, const Result& r, int row, int col)
 {
     if (r.isNull(row, col)) {
         sqlite3_bind_null(s, i);
@@ -158,16 +156,14 @@ long long exportTable(Connection& c, const store::TableSpec& t, const std::strin
     std::string marks;
     for (size_t i = 0; i < cols.names.size(); ++i) marks += i ? ", ?" : "?";
     const std::string table = quoted(t.tableName());
-    LiteStatement insert(out, "INSERT INTO main." + table + " (" + joined(cols.names)
-                                  + ") VALUES (" + marks + ")",
-                         "Falha ao gravar a tabela");
-    c.exec(std::string("DECLARE ") + kCursor + " NO SCROLL CURSOR FOR SELECT "
-           + joined(cols.names) + " FROM " + qualified(t.tableName()) + " ORDER BY "
-           + quoted(cols.number));
+    LiteStatement insert(
+        out, "INSERT INTO main." + table + " (" + joined(cols.names) + ") VALUES (" + marks + ")",
+        "Falha ao gravar a tabela");
+    c.exec(std::string("DECLARE ") + kCursor + " NO SCROLL CURSOR FOR SELECT " + joined(cols.names)
+           + " FROM " + qualified(t.tableName()) + " ORDER BY " + quoted(cols.number));
     long long rows = 0;
     for (;;) {
-        const Result r =
-            c.exec("FETCH " + std::to_string(kFetchRows) + " FROM " + kCursor);
+        const Result r = c.exec("FETCH " + std::to_string(kFetchRows) + " FROM " + kCursor);
         for (int row = 0; row < r.rows(); ++row) {
             for (int col = 0; col < r.columns(); ++col)
                 bindValue(insert.s, col + 1, cols.fields[size_t(col)], r, row, col);
@@ -180,17 +176,19 @@ long long exportTable(Connection& c, const store::TableSpec& t, const std::strin
     c.exec(std::string("CLOSE ") + kCursor);
     // The counter goes with the table: a number given once is not given again after a restore.
     if (t.rowidKey()) {
-        const Result k = c.exec(
-            "SELECT pg_sequence_last_value(pg_get_serial_sequence($1, $2)::regclass)",
-            {qualified(t.tableName()), cols.number});
+        const Result k =
+            c.exec("SELECT pg_sequence_last_value(pg_get_serial_sequence($1, $2)::regclass)",
+                   {qualified(t.tableName()), cols.number});
         if (!k.isNull(0, 0)) {
             const long long seq = integer(k.text(0, 0));
-            LiteStatement put(out, "UPDATE main.sqlite_sequence SET seq = max(seq, ?1) WHERE "
-                                   "name = ?2",
+            LiteStatement put(out,
+                              "UPDATE main.sqlite_sequence SET seq = max(seq, ?1) WHERE "
+                              "name = ?2",
                               "Falha ao gravar a tabela");
-            LiteStatement add(out, "INSERT INTO main.sqlite_sequence (name, seq) SELECT ?2, ?1 "
-                                   "WHERE NOT EXISTS (SELECT 1 FROM main.sqlite_sequence "
-                                   "WHERE name = ?2)",
+            LiteStatement add(out,
+                              "INSERT INTO main.sqlite_sequence (name, seq) SELECT ?2, ?1 "
+                              "WHERE NOT EXISTS (SELECT 1 FROM main.sqlite_sequence "
+                              "WHERE name = ?2)",
                               "Falha ao gravar a tabela");
             for (sqlite3_stmt* s : {put.s, add.s}) {
                 sqlite3_bind_int64(s, 1, seq);
@@ -305,9 +303,9 @@ long long loadTable(Connection& c, const store::TableSpec& t, const std::string&
     const Columns cols = columnsOf(t);
     const std::string names = joined(cols.names);
     in.exec("BEGIN", "Falha ao ler a tabela");  // one state of the file throughout
-    LiteStatement read(in, "SELECT " + names + " FROM main." + quoted(t.tableName())
-                               + " ORDER BY rowid",
-                       "Falha ao ler a tabela");
+    LiteStatement read(
+        in, "SELECT " + names + " FROM main." + quoted(t.tableName()) + " ORDER BY rowid",
+        "Falha ao ler a tabela");
     const size_t width = cols.names.size();
     const size_t batch = kMaxParams / width;
     const std::string table = qualified(t.tableName());
@@ -348,11 +346,12 @@ void setCounter(Connection& c, const store::TableSpec& t, const std::string& col
                 long long fileCounter)
 {
     const std::string table = qualified(t.tableName());
-    c.exec("SELECT setval(pg_get_serial_sequence($1, $2), v) FROM (SELECT greatest("
-           "pg_sequence_last_value(pg_get_serial_sequence($1, $2)::regclass), $3::bigint, "
-           "(SELECT max("
-               + quoted(column) + ") FROM " + table + ")) AS v) s WHERE v IS NOT NULL",
-           {table, column, fileCounter < 0 ? Param() : Param(std::to_string(fileCounter))});
+    c.exec(
+        "SELECT setval(pg_get_serial_sequence($1, $2), v) FROM (SELECT greatest("
+        "pg_sequence_last_value(pg_get_serial_sequence($1, $2)::regclass), $3::bigint, "
+        "(SELECT max("
+            + quoted(column) + ") FROM " + table + ")) AS v) s WHERE v IS NOT NULL",
+        {table, column, fileCounter < 0 ? Param() : Param(std::to_string(fileCounter))});
 }
 
 }  // namespace
@@ -413,10 +412,10 @@ std::vector<TableRows> loadTables(Connection& c, const std::string& folder,
                 setCounter(c, t, cols.number, counter);
                 loaded.push_back({t.fileName, rows});
             } catch (const PgError& e) {
-                const std::string fix = e.kind() == ErrorKind::Constraint
-                                            ? " Corrija esses registros de " + t.fileName
-                                                  + " e repita."
-                                            : "";
+                const std::string fix =
+                    e.kind() == ErrorKind::Constraint
+                        ? " Corrija esses registros de " + t.fileName + " e repita."
+                        : "";
                 throw PgError(e.kind(),
                               "Ao carregar " + t.fileName + " no servidor: " + e.what() + fix,
                               e.sqlState());

@@ -52,14 +52,16 @@ QStringList fileDump(const QString& folder, const store::TableSpec& t)
     QStringList out;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QDir(folder).filePath(QString::fromStdString(t.fileName)).toUtf8(), &db,
-                        SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+                        SQLITE_OPEN_READONLY, nullptr)
+        != SQLITE_OK)
         return {"unreadable"};
     QString cols = "rowid";
     for (const store::FieldSpec& f : t.fields)
         cols += QString(", typeof(\"%1\") || ':' || quote(\"%1\")").arg(f.name.c_str());
-    for (const QString& q : {"SELECT " + cols + " FROM \"" + t.tableName().c_str() + "\" ORDER BY rowid",
-                             QString("SELECT name || seq FROM sqlite_sequence"),
-                             QString("SELECT type || name || sql FROM sqlite_master ORDER BY name")}) {
+    for (const QString& q :
+         {"SELECT " + cols + " FROM \"" + t.tableName().c_str() + "\" ORDER BY rowid",
+          QString("SELECT name || seq FROM sqlite_sequence"),
+          QString("SELECT type || name || sql FROM sqlite_master ORDER BY name")}) {
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(db, q.toUtf8(), -1, &s, nullptr);
         while (s && sqlite3_step(s) == SQLITE_ROW) {
@@ -93,10 +95,12 @@ class TstServerTransfer : public QObject {
     {
         const QString f = dir_.filePath("d" + QString::number(++n_));
         if (cli({"--dados", f, "--criar-pasta", "demonstracao"}) != 0) return {};
-        sql(f, "DEBITO", "INSERT INTO DEBITO VALUES (NULL, 3, 1234.5678, '2026-02-28', 1), "
-                         "('2026-08-10', 4, -0.01, '2026-01-01', 2)");
-        sql(f, "GRUPO", "INSERT INTO GRUPO (GRP_DESCRICAO, GRP_DTA_CAD) VALUES "
-                        "('Conceição ÑANDU ''x''', NULL)");
+        sql(f, "DEBITO",
+            "INSERT INTO DEBITO VALUES (NULL, 3, 1234.5678, '2026-02-28', 1), "
+            "('2026-08-10', 4, -0.01, '2026-01-01', 2)");
+        sql(f, "GRUPO",
+            "INSERT INTO GRUPO (GRP_DESCRICAO, GRP_DTA_CAD) VALUES "
+            "('Conceição ÑANDU ''x''', NULL)");
         // The last member's number is not given again, though no row holds it now.
         sql(f, "ASSOCIADOS", "DELETE FROM ASSOCIADOS WHERE ASS_ID = 8");
         return f;
@@ -112,8 +116,9 @@ class TstServerTransfer : public QObject {
                                           + "\" t ORDER BY t::text COLLATE \"C\"");
             for (int i = 0; i < r.rows(); ++i) out << QString::fromStdString(n + r.text(i, 0));
         }
-        const pg::Result s = c_->exec("SELECT sequencename || ' ' || coalesce(last_value, 0) FROM "
-                                      "pg_sequences WHERE schemaname = 'tolmare' ORDER BY 1");
+        const pg::Result s = c_->exec(
+            "SELECT sequencename || ' ' || coalesce(last_value, 0) FROM "
+            "pg_sequences WHERE schemaname = 'tolmare' ORDER BY 1");
         for (int i = 0; i < s.rows(); ++i) out << QString::fromStdString(s.text(i, 0));
         return out;
     }
@@ -182,17 +187,21 @@ private slots:
         QTest::addColumn<QString>("change");  // empty: the connection is cut instead
         QTest::addColumn<QString>("said");
         QTest::newRow("required field empty")
-            << "DEBITO" << "INSERT INTO DEBITO VALUES ('2026-09-10', 1, 5, NULL, 1)"
+            << "DEBITO"
+            << "INSERT INTO DEBITO VALUES ('2026-09-10', 1, 5, NULL, 1)"
             << "DEB_DTA_CAD do registro de número 11 de DEBITO.DB está vazio";
         QTest::newRow("key twice (empty dates are equal)")
-            << "DEBITO" << "INSERT INTO DEBITO VALUES (NULL, 3, 1234.5678, '2026-03-01', 1)"
+            << "DEBITO"
+            << "INSERT INTO DEBITO VALUES (NULL, 3, 1234.5678, '2026-03-01', 1)"
             << "Já existe um registro com a mesma chave em DEBITO";
         QTest::newRow("money past a ten-thousandth")
             << "RET_DEBITO"
             << "INSERT INTO RET_DEBITO (DEB_VALOR, DEB_DTA_CAD, DEB_USR_ID) VALUES (0.12345, "
                "'2026-01-01', 1)"
             << "não é um valor em dinheiro de até 4 casas decimais";
-        QTest::newRow("connection cut before the commit") << "" << "" << "conexão";
+        QTest::newRow("connection cut before the commit") << ""
+                                                          << ""
+                                                          << "conexão";
     }
     void failedLoadLeavesTheServerAsItWas()
     {
