@@ -116,10 +116,9 @@ ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archiv
     // The archive's files, flat in the temporary folder.
     engine.RestoreMode = TBackupFile::rmAll;
     engine.RestoreFullPath = false;
-    QString detalhe;
-    static_cast<RestoreOutcome&>(out) =
-        runRestore(engine, archive, dir->path(), follow,
-                   [&](const QString&, const QString& d) { detalhe = d; });
+    // Logged on the server with the load, not here.
+    static_cast<RestoreOutcome&>(out) = runRestore(engine, archive, dir->path(), follow,
+                                                   [](const QString&, const QString&) {});
     out.written = false;
     if (!out.ok) return out;
     out.ok = false;

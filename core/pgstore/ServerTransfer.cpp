@@ -350,7 +350,7 @@ void setCounter(Connection& c, const store::TableSpec& t, const std::string& col
         "SELECT setval(pg_get_serial_sequence($1, $2), v) FROM (SELECT greatest("
         "pg_sequence_last_value(pg_get_serial_sequence($1, $2)::regclass), $3::bigint, "
         "(SELECT max("
-            + quoted(column) + ") FROM " + table + ")) AS v) s WHERE v IS NOT NULL",
+            + quoted(column) + ") FROM " + table + ")) AS v) s WHERE v > 0",
         {table, column, fileCounter < 0 ? Param() : Param(std::to_string(fileCounter))});
 }
 

@@ -161,8 +161,15 @@ private slots:
         // not given again.
         c_->exec("INSERT INTO tolmare.\"GRUPO\" (\"GRP_DESCRICAO\") VALUES ('depois')");
         c_->exec("DELETE FROM tolmare.\"DEBITO\"");
+        // A return imported after the copy no longer counts as imported; one before still does.
+        c_->exec("INSERT INTO tolmare.\"RETORNOS_IMPORTADOS\" VALUES ('a', 'A.TXT', 7, 2026, "
+                 "'2026-07-20', 8, '2000-01-01T00:00:00.000Z', NULL, DEFAULT), ('b', 'B.TXT', "
+                 "7, 2026, '2026-07-20', 8, '2099-01-01T00:00:00.000Z', NULL, DEFAULT)");
         QCOMPARE(cli({"--dados", serverUri(), "restaurar", archive}), 0);
         QCOMPARE(one("SELECT count(*) FROM tolmare.\"DEBITO\""), std::string("10"));
+        QCOMPARE(one("SELECT string_agg(\"IMPRESSAO\", ' ') FROM tolmare.\"RETORNOS_IMPORTADOS\" "
+                     "WHERE \"DESFEITO\" LIKE 'restauração de arquivo %'"),
+                 std::string("b"));
         QCOMPARE(one("SELECT string_agg(\"GRP_DESCRICAO\", '|' ORDER BY \"GRP_ID\") FROM "
                      "tolmare.\"GRUPO\" WHERE \"GRP_ID\" > 3"),
                  std::string("Conceição ÑANDU 'x'"));
