@@ -113,7 +113,7 @@ int conteudoCommand(cli::Context& ctx)
 }
 
 const cli::Registrar regRestaurar({"restaurar",
-    "restaurar ARQUIVO [PASTA] [--modo M] [--caminho-completo]",
+    "restaurar ARQUIVO PASTA [--modo M] [--caminho-completo]",
     "Restaura os arquivos do backup na PASTA. --modo: todos, sem-sobrescrever, mais-novos,\n"
     "existentes ou existentes-mais-novos. Os volumes seguintes são lidos quando existem;\n"
     "sem eles, pergunta no terminal (ou para, quando a entrada não é um terminal).\n"

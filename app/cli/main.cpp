@@ -1,5 +1,5 @@
-// tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program
-// without windows.
+// tolmare-cli [--dados PASTA [--criar-pasta] | --dados postgresql://...] COMMAND [ARGS]: runs one
+// command of the program without windows.
 #include "app/cli/Cli.h"
 #include "app/doc/Usage.h"
 #include "core/DataFolder.h"
