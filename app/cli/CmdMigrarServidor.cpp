@@ -19,7 +19,8 @@ QString rowsText(std::vector<pg::TableRows> rows, bool holdingOnly)
     return backup::rowsText(rows).join(", ");
 }
 
-// 0: every table on the server; 2: nothing changed there.
+// 0: every table on the server; 2: nothing changed there; 1: the connection was lost (the message
+// says whether the load was saved).
 int migrarServidorCommand(cli::Context& ctx)
 {
     const bool substituir = ctx.flag("substituir");
@@ -72,11 +73,10 @@ int migrarServidorCommand(cli::Context& ctx)
                 << ", repita o comando com --substituir.\n";
         return 2;
     } catch (const pg::PgError& e) {
-        ctx.err << e.what();
-        if (e.kind() != pg::ErrorKind::ConnectionLost)
-            ctx.err << "\nNada foi copiado para o servidor.";
-        ctx.err << "\n";
-        return 2;
+        // A connection lost says itself whether the work was saved.
+        const bool lost = e.kind() == pg::ErrorKind::ConnectionLost;
+        ctx.err << e.what() << (lost ? "" : "\nNada foi copiado para o servidor.") << "\n";
+        return lost ? 1 : 2;
     } catch (const pg::FileError& e) {
         ctx.err << e.what() << "\nNada foi copiado para o servidor.\n";
         return 2;
@@ -93,7 +93,8 @@ const cli::Registrar reg(
      "endereço (a senha fica no arquivo de senhas do PostgreSQL), todas numa\n"
      "só transação: ou todas passam, ou o servidor fica como estava. Recusa\n"
      "um servidor cujas tabelas já têm registros, a não ser com --substituir.\n"
-     "Sai com 0 quando tudo foi carregado, 2 quando nada mudou no servidor.",
+     "Sai com 0 quando tudo foi carregado, 2 quando nada mudou no servidor, 1 quando a\n"
+     "conexão caiu (a mensagem diz se a carga foi gravada).",
      migrarServidorCommand, false, true});
 
 }  // namespace

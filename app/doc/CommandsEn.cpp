@@ -71,7 +71,8 @@ QString commandHelpEn(const QString& command)
          "password stays in PostgreSQL's password file), all in one transaction: either all\n"
          "of them go in, or the server stays as it was. Refuses a server whose tables hold\n"
          "rows already, unless --substituir. Exits 0 when everything was loaded, 2 when\n"
-         "nothing changed on the server."},
+         "nothing changed on the server, 1 when the connection was lost (the message says\n"
+         "whether the load was saved)."},
         {"inadimplentes",
          "The members with months returned since their last month received: how many\n"
          "months, the sum of their values and the last reason. --minimo: only those with at\n"
