@@ -19,6 +19,7 @@ struct Context {
     QTextStream& err;
     bool folderGiven = false;    // --dados named the data folder
     bool createFolder = false;   // --criar-pasta: a new data folder may be started there
+    QString server;              // --dados postgresql://...: the server store's address
 
     // The value after `--name`, taken out of args; nullopt when absent.
     std::optional<QString> option(const QString& name);
@@ -34,7 +35,12 @@ struct Command {
     // Draws pages (PDF): runs under a QGuiApplication on the offscreen platform unless
     // QT_QPA_PLATFORM says otherwise. Other commands need no display.
     bool needsGui = false;
+    // Runs on a server store too (--dados postgresql://...); every other command refuses one.
+    bool onServer = false;
 };
+
+// Whether `text` is a server store's address (a libpq URI), not a folder.
+bool isServerAddress(const QString& text);
 
 // Registers a command; used by the command files through a static Registrar.
 void registerCommand(Command c);

@@ -1,7 +1,11 @@
 // tolmare-cli backup and verificar-backup: writing an archive and reading it back.
 #include "app/cli/BackupCli.h"
 #include "backup/ArchiveBytes.h"
+#include "backup/operation/ServerBackup.h"
+#include "core/TableDefs.h"
+#include "core/engine/EngineConfig.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -29,6 +33,18 @@ std::optional<qint32> volumeSize(cli::Context& ctx)
     return qint32(v);
 }
 
+// The table files of the data folder: what a backup without specifications takes.
+QStringList tableFiles()
+{
+    const QDir folder(db::EngineConfig::aliasFolder("Tolmare"));
+    QStringList files;
+    for (const store::TableSpec& t : tables::all()) {
+        const QString path = folder.filePath(QString::fromStdString(t.fileName));
+        if (QFileInfo(path).isFile()) files << path;
+    }
+    return files;
+}
+
 int backupCommand(cli::Context& ctx)
 {
     TBackupFile b;
@@ -46,13 +62,28 @@ int backupCommand(cli::Context& ctx)
     if (!volume) return 2;
     b.MaxSize = *volume;
     const bool verify = !ctx.flag("sem-verificacao");
-    if (ctx.args.size() < 2) {
-        ctx.err << "Uso: tolmare-cli backup ARQUIVO ESPECIFICACAO... [opções]\n";
+    if (ctx.args.isEmpty()) {
+        ctx.err << "Uso: tolmare-cli backup ARQUIVO [ESPECIFICACAO...] [opções]\n";
         return 2;
     }
     const QString archive = ctx.args.takeFirst();
+    if (!ctx.server.isEmpty() && !ctx.args.isEmpty()) {
+        ctx.err << "Com os dados num servidor, o backup leva as tabelas do servidor: dê só o "
+                   "ARQUIVO, sem especificações de arquivos.\n";
+        return 2;
+    }
+    const QStringList files = ctx.server.isEmpty() && ctx.args.isEmpty() ? tableFiles() : ctx.args;
+    if (ctx.server.isEmpty() && files.isEmpty()) {
+        ctx.err << "A pasta de dados "
+                << QDir::toNativeSeparators(db::EngineConfig::aliasFolder("Tolmare"))
+                << " não tem as tabelas do Tolmare: confira o caminho dado em --dados, ou dê "
+                   "as especificações dos arquivos. Nenhum backup foi gravado.\n";
+        return 1;
+    }
     wire(b, ctx.err);
-    const backup::Outcome done = backup::runBackup(b, ctx.args, archive, verify, follow());
+    const backup::Outcome done =
+        ctx.server.isEmpty() ? backup::runBackup(b, files, archive, verify, follow())
+                             : backup::runServerBackup(b, ctx.server, archive, verify, follow());
     if (terminal(STDERR_FILENO)) ctx.err << "\n";
     if (done.written)
         ctx.out << done.files << " arquivo(s), " << b.TotalSize << " bytes, compressão "
@@ -95,13 +126,16 @@ int verificarCommand(cli::Context& ctx)
 const cli::Registrar regVerificar({"verificar-backup", "verificar-backup ARQUIVO",
     "Lê todos os blocos do backup (e dos volumes seguintes) sem gravar nada; termina com 0\n"
     "só quando todos decodificam e cada arquivo tem o tamanho registrado na lista.",
-    verificarCommand});
+    verificarCommand, false, true});
 const cli::Registrar regBackup({"backup",
-    "backup ARQUIVO ESPEC... [--titulo T] [--incremental] [--ids] [--nivel N] [--volume BYTES]"
-    " [--sem-verificacao]",
+    "backup ARQUIVO [ESPEC...] [--titulo T] [--incremental] [--ids] [--nivel N]"
+    " [--volume BYTES] [--sem-verificacao]",
     "Copia os arquivos das especificações (curingas; \" /s\" no fim entra nas pastas)\n"
-    "para o arquivo de backup. --nivel: rapido, nenhuma, padrao ou maxima. --volume divide\n"
-    "o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a lista dos arquivos.\n"
-    "Depois lê o backup inteiro de volta (verificar-backup), salvo com --sem-verificacao.",
-    backupCommand});
+    "para o arquivo de backup; sem especificações, as cinco tabelas da pasta de dados, ou,\n"
+    "com --dados postgresql://..., um retrato único das tabelas do servidor (as mesmas\n"
+    "tabelas que uma pasta de dados guarda). --nivel: rapido, nenhuma, padrao ou maxima.\n"
+    "--volume divide o backup em volumes de até BYTES (ARQUIVO.002, .003...). --ids grava a\n"
+    "lista dos arquivos. Depois lê o backup inteiro de volta (verificar-backup), salvo com\n"
+    "--sem-verificacao.",
+    backupCommand, false, true});
 }  // namespace

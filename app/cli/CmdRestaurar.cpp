@@ -1,5 +1,7 @@
-// tolmare-cli restaurar and conteudo: restoring an archive into a folder, listing it.
+// tolmare-cli restaurar and conteudo: restoring an archive into a folder or onto the server
+// store, listing it.
 #include "app/cli/BackupCli.h"
+#include "backup/operation/ServerBackup.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -10,8 +12,36 @@ using namespace backupcli;
 
 namespace {
 
+// The archive's tables onto the server, in one transaction.
+int restaurarNoServidor(cli::Context& ctx)
+{
+    if (ctx.args.size() != 1) {
+        ctx.err << "Uso: tolmare-cli --dados postgresql://... restaurar ARQUIVO (as tabelas do "
+                   "backup substituem as do servidor; --modo e --caminho-completo não valem "
+                   "aqui)\n";
+        return 2;
+    }
+    const QString archive = ctx.args[0];
+    if (!QFile::exists(archive)) {
+        ctx.err << "Arquivo não encontrado: " << archive << "\n";
+        return 1;
+    }
+    TBackupFile b;
+    wire(b, ctx.err);
+    const backup::ServerRestoreOutcome done =
+        backup::runServerRestore(b, archive, ctx.server, follow());
+    if (terminal(STDERR_FILENO)) ctx.err << "\n";
+    if (!done.ok) {
+        if (!done.reported) printError(ctx.err, done.error);
+        return 1;
+    }
+    ctx.out << "Tabelas carregadas no servidor de dados: " << done.loaded.join(", ") << "\n";
+    return 0;
+}
+
 int restaurarCommand(cli::Context& ctx)
 {
+    if (!ctx.server.isEmpty()) return restaurarNoServidor(ctx);
     TBackupFile b;
     const QString mode = ctx.option("modo").value_or("todos");
     const QStringList modes{"todos", "sem-sobrescrever", "mais-novos", "existentes",
@@ -86,10 +116,12 @@ const cli::Registrar regRestaurar({"restaurar",
     "restaurar ARQUIVO PASTA [--modo M] [--caminho-completo]",
     "Restaura os arquivos do backup na PASTA. --modo: todos, sem-sobrescrever, mais-novos,\n"
     "existentes ou existentes-mais-novos. Os volumes seguintes são lidos quando existem;\n"
-    "sem eles, pergunta no terminal (ou para, quando a entrada não é um terminal).",
-    restaurarCommand});
+    "sem eles, pergunta no terminal (ou para, quando a entrada não é um terminal).\n"
+    "Com --dados postgresql://... (restaurar ARQUIVO): as tabelas do backup substituem as do\n"
+    "servidor, todas numa só transação.",
+    restaurarCommand, false, true});
 const cli::Registrar regConteudo({"conteudo", "conteudo ARQUIVO",
     "Mostra o título, os totais e a lista de arquivos (quando gravada) de um backup.",
-    conteudoCommand});
+    conteudoCommand, false, true});
 
 }  // namespace

@@ -1,5 +1,5 @@
-// tolmare-cli [--dados PASTA [--criar-pasta]] COMMAND [ARGS]: runs one command of the program
-// without windows.
+// tolmare-cli [--dados PASTA [--criar-pasta] | --dados postgresql://...] COMMAND [ARGS]: runs one
+// command of the program without windows.
 #include "app/cli/Cli.h"
 #include "app/doc/Usage.h"
 #include "core/DataFolder.h"
@@ -64,12 +64,17 @@ int main(int argc, char** argv)
 
     const bool createFolder = args.removeAll("--criar-pasta") > 0;
     const int dados = args.indexOf("--dados");
+    QString server;
     if (dados >= 0) {
         if (dados + 1 >= args.size()) {
             err << "--dados precisa de uma pasta\n";
             return 2;
         }
-        db::EngineConfig::overrideAlias("Tolmare", args.at(dados + 1));
+        // A server's address is never taken for a folder.
+        if (cli::isServerAddress(args.at(dados + 1)))
+            server = args.at(dados + 1);
+        else
+            db::EngineConfig::overrideAlias("Tolmare", args.at(dados + 1));
         args.remove(dados, 2);
     }
     if (args.size() == 1 && args.first() == "--version") {
@@ -82,10 +87,22 @@ int main(int argc, char** argv)
     }
     const QString name = args.takeFirst();
     if (const cli::Command* c = commandNamed(name)) {
-        cli::Context ctx{args, out, err, dados >= 0, createFolder};
+        cli::Context ctx{args, out, err, dados >= 0, createFolder, server};
         if (ctx.flag("help")) {
             out << "Uso: tolmare-cli " << c->usage << "\n" << c->help << "\n";
             return 0;
+        }
+        if (dados < 0 && cli::isServerAddress(db::EngineConfig::aliasFolder("Tolmare"))) {
+            err << "O apelido Tolmare do arquivo de configuração aponta para um servidor de "
+                   "dados, que o tolmare-cli ainda não lê de lá: dê o endereço em --dados "
+                   "postgresql://...\n";
+            return 2;
+        }
+        if (!server.isEmpty() && !c->onServer) {
+            err << "O comando " << name << " ainda não funciona com os dados num servidor "
+                << "(--dados " << server << "); com o servidor funcionam backup, restaurar, "
+                << "verificar-backup e conteudo.\n";
+            return 2;
         }
         return c->run(ctx);
     }

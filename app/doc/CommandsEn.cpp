@@ -27,17 +27,21 @@ QString commandHelpEn(const QString& command)
          "--reimportar is given."},
         {"backup",
          "Copies the files of the specifications (wildcards; \" /s\" at the end enters the\n"
-         "folders) into the backup archive. --nivel: rapido, nenhuma, padrao or maxima.\n"
-         "--volume splits the backup into volumes of at most BYTES (ARQUIVO.002, .003...).\n"
-         "--ids records the list of files. Then reads the whole backup back\n"
-         "(verificar-backup), unless --sem-verificacao."},
+         "folders) into the backup archive; without specifications, the five tables of the\n"
+         "data folder, or, with --dados postgresql://..., one snapshot of the server's\n"
+         "tables (the same table files a data folder holds). --nivel: rapido, nenhuma,\n"
+         "padrao or maxima. --volume splits the backup into volumes of at most BYTES\n"
+         "(ARQUIVO.002, .003...). --ids records the list of files. Then reads the whole\n"
+         "backup back (verificar-backup), unless --sem-verificacao."},
         {"verificar-backup",
          "Reads every block of the backup (and of the further volumes) writing nothing;\n"
          "exits 0 only when all decode and each file has the size recorded in the list."},
         {"restaurar",
          "Restores the files of the backup into PASTA. --modo: todos, sem-sobrescrever,\n"
          "mais-novos, existentes or existentes-mais-novos. Further volumes are read when\n"
-         "present; without them, asks on the terminal (or stops, when input is not one)."},
+         "present; without them, asks on the terminal (or stops, when input is not one).\n"
+         "With --dados postgresql://... (restaurar ARQUIVO): the backup's tables replace the\n"
+         "server's, all in one transaction."},
         {"conteudo",
          "Shows the title, the totals and the list of files (when recorded) of a backup."},
         {"importar-legado",
@@ -62,6 +66,13 @@ QString commandHelpEn(const QString& command)
          "folder that already holds rows, unless --substituir, which first keeps the current\n"
          "tables in a subfolder \"Anterior-AAAAMMDD-HHMMSS\". Exits 0 when every row was\n"
          "converted, 1 when rows were refused, 2 when nothing was done."},
+        {"migrar-servidor",
+         "Loads the five tables of the data folder onto the server at the address (the\n"
+         "password stays in PostgreSQL's password file), all in one transaction: either all\n"
+         "of them go in, or the server stays as it was. Refuses a server whose tables hold\n"
+         "rows already, unless --substituir. Exits 0 when everything was loaded, 2 when\n"
+         "nothing changed on the server, 1 when the connection was lost (the message says\n"
+         "whether the load was saved)."},
         {"inadimplentes",
          "The members with months returned since their last month received: how many\n"
          "months, the sum of their values and the last reason. --minimo: only those with at\n"

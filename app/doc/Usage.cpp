@@ -85,6 +85,13 @@ const Program& cli()
            "ela precisa existir e ter as tabelas",
            "uses FOLDER (PASTA) as the data folder (alias \"Tolmare\") for this run;\n"
            "it must exist and hold the tables"}},
+         {"--dados URI",
+          {"com URI postgresql://..., usa o servidor de dados desse endereço (a senha no\n"
+           "arquivo de senhas do PostgreSQL); por ora só em backup, restaurar,\n"
+           "verificar-backup e conteudo",
+           "with URI postgresql://..., uses the server store at that address (the password\n"
+           "in PostgreSQL's password file); for now only in backup, restaurar,\n"
+           "verificar-backup and conteudo"}},
          {"--criar-pasta",
           {"com --dados, começa uma pasta de dados nova em PASTA",
            "with --dados, starts a new data folder in PASTA"}},

@@ -45,7 +45,7 @@ RunError unreadableArchive(const BackupException& e, const QString& archive)
 }
 
 Outcome runBackup(TBackupFile& engine, const QStringList& files, const QString& archive,
-                  bool readBack, const Follow& follow)
+                  bool readBack, const Follow& follow, const LogLine& log)
 {
     Outcome out;
     if ((out.error = nothingToBackUp(engine, files, archive))) return out;
@@ -79,14 +79,20 @@ Outcome runBackup(TBackupFile& engine, const QStringList& files, const QString& 
         }
     }
     out.ok = true;
+    const QString detalhe = QString("arquivo %1: %2 arquivo(s), %3 bytes%4")
+                                .arg(archive)
+                                .arg(engine.FilesDone)
+                                .arg(engine.TotalSize)
+                                .arg(readBack ? ", lido de volta" : "");
     try {
-        historico::registrar("Backup", QString("arquivo %1: %2 arquivo(s), %3 bytes%4")
-                                           .arg(archive)
-                                           .arg(engine.FilesDone)
-                                           .arg(engine.TotalSize)
-                                           .arg(readBack ? ", lido de volta" : ""));
+        if (log)
+            log("Backup", detalhe);
+        else
+            historico::registrar("Backup", detalhe);
     } catch (const db::EngineError& e) {
         out.logProblem = e.message();
+    } catch (const std::exception& e) {
+        out.logProblem = QString::fromStdString(e.what());
     }
     return out;
 }

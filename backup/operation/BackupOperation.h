@@ -22,6 +22,10 @@ struct Follow {
     std::function<bool(int volume, const QString& path)> missingVolume;
 };
 
+// Writes an operation's line in the log of the store it concerns, throwing with the reason when
+// it cannot (a server store's log, say). Unset: the data folder's log.
+using LogLine = std::function<void(const QString& operacao, const QString& detalhe)>;
+
 struct Outcome {
     bool ok = false;        // everything asked was done
     bool written = false;   // backup: the archive was completed; restore: files may have changed
@@ -36,9 +40,10 @@ struct Outcome {
 // file, or none changed since the last incremental backup, is refused (NothingToDo) with
 // nothing written. Tables are read under one read lock (store::readLockTables, unless the
 // engine has a ReadLock of its own); further volumes are written beside the first. With
-// `readBack` the archive is then checked (verifyArchive). A backup done is logged ("Backup").
+// `readBack` the archive is then checked (verifyArchive). A backup done is logged ("Backup"),
+// through `log` when it is set.
 Outcome runBackup(TBackupFile& engine, const QStringList& files, const QString& archive,
-                  bool readBack, const Follow& follow = {});
+                  bool readBack, const Follow& follow = {}, const LogLine& log = {});
 
 // Reads every block of `archive` (and its further volumes) back, writing nothing: ok when all
 // decode and every file has its listed size; `files` counts the files read.
@@ -55,9 +60,10 @@ struct RestoreOutcome : Outcome {
 // Restores `archive` into the folder `dest` with the engine's RestoreMode and RestoreFullPath.
 // Every connection of the program is closed first (no table stays open while it is replaced).
 // A restore that changed anything is logged in the data folder's log ("Restauração"); a copy
-// of RET_DEBITO.DB put back there undoes the return imports recorded after it.
+// of RET_DEBITO.DB put back there undoes the return imports recorded after it. With `log` set,
+// the line goes there instead and the data folder is left alone.
 RestoreOutcome runRestore(TBackupFile& engine, const QString& archive, const QString& dest,
-                          const Follow& follow = {});
+                          const Follow& follow = {}, const LogLine& log = {});
 
 // An archive that could not be read at all (the engine's exception), as a run error.
 RunError unreadableArchive(const BackupException& e, const QString& archive);

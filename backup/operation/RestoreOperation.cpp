@@ -28,7 +28,7 @@ QStringList listedNames(const QString& archive)
 }  // namespace
 
 RestoreOutcome runRestore(TBackupFile& engine, const QString& archive, const QString& dest,
-                          const Follow& follow)
+                          const Follow& follow, const LogLine& log)
 {
     RestoreOutcome out;
     if (!QFileInfo(archive).isFile()) {
@@ -42,8 +42,9 @@ RestoreOutcome runRestore(TBackupFile& engine, const QString& archive, const QSt
     // No table file may stay open while it is replaced.
     const QString folder = db::EngineConfig::aliasFolder("Tolmare");
     db::Session::instance().closeAll();
-    const retorno::RetDebitoAntes retDebito =
-        folder.isEmpty() ? retorno::RetDebitoAntes{} : retorno::antesDaRestauracao(folder);
+    const retorno::RetDebitoAntes retDebito = folder.isEmpty() || log
+                                                  ? retorno::RetDebitoAntes{}
+                                                  : retorno::antesDaRestauracao(folder);
 
     // A file counts as restored once the engine has gone on to the next one with it done;
     // the file a failed run was on is not counted, whatever the engine's count says.
@@ -92,10 +93,15 @@ RestoreOutcome runRestore(TBackupFile& engine, const QString& archive, const QSt
                                 .arg(out.files)
                                 .arg(out.ok ? QString() : QString(", com falhas"));
     try {
-        retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"), detalhe,
-                                      retDebito);
+        if (log)
+            log("Restauração", detalhe);
+        else
+            retorno::registrarRestauracao(db::Session::instance().connectionFor("Tolmare"),
+                                          detalhe, retDebito);
     } catch (const db::EngineError& e) {
         out.logProblem = e.message();
+    } catch (const std::exception& e) {
+        out.logProblem = QString::fromStdString(e.what());
     }
     return out;
 }

@@ -12,6 +12,8 @@ const char* beginStatement(Isolation isolation)
     switch (isolation) {
         case Isolation::RepeatableRead:
             return "BEGIN ISOLATION LEVEL REPEATABLE READ";
+        case Isolation::Snapshot:
+            return "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
         case Isolation::Serializable:
             return "BEGIN ISOLATION LEVEL SERIALIZABLE";
         case Isolation::ReadCommitted:

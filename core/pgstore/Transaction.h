@@ -12,6 +12,7 @@ namespace pg {
 enum class Isolation {
     ReadCommitted,
     RepeatableRead,  // one snapshot for the whole work
+    Snapshot,        // the same, reading only (a backup's export)
     Serializable,
 };
 

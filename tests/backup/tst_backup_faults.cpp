@@ -558,6 +558,17 @@ private slots:
             << QStringList({"backup", "@/b.bck", "@/plain", "--volume", "abc"}) << 2 << "abc";
         QTest::newRow("volume too small")
             << QStringList({"backup", "@/b.bck", "@/plain", "--volume", "16488"}) << 2 << "16489";
+        QTest::newRow("no specifications, no tables")
+            << QStringList({"--dados", "@/out", "backup", "@/b.bck"}) << 1 << "@/out";
+        QTest::newRow("server store with specifications")
+            << QStringList({"--dados", "postgresql://127.0.0.1:1/x", "backup", "@/b.bck", "@/plain"})
+            << 2 << "sem especificações";
+        QTest::newRow("server store unreachable")
+            << QStringList({"--dados", "postgresql://127.0.0.1:1/x", "backup", "@/b.bck"}) << 1
+            << "Não foi possível conectar";
+        QTest::newRow("a command not on a server yet")
+            << QStringList({"--dados", "postgresql://127.0.0.1:1/x", "remessa"}) << 2
+            << "ainda não funciona com os dados num servidor";
     }
     void commandLine()
     {

@@ -1,0 +1,249 @@
+// Tables between a data folder and a real PostgreSQL server (the address in TOLMARE_PG_URI,
+// else libpq's PG* variables, as pg_virtualenv sets them), through tolmare-cli: migrar-servidor,
+// the backup of the server's snapshot, its restore into a folder and onto the server; and a
+// load that fails half-way leaving the server as it was.
+#include "core/TableDefs.h"
+#include "core/pgstore/PgConnection.h"
+#include "core/pgstore/ServerTransfer.h"
+#include "core/store/MainTables.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+QString serverUri()
+{
+    return qEnvironmentVariable("TOLMARE_PG_URI", "postgresql://");
+}
+
+// Runs tolmare-cli to its end: the exit code (-1 when it did not end), its error output in `err`.
+int cli(const QStringList& args, QString* err = nullptr)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", args);
+    if (!p.waitForFinished(60000)) return -1;
+    const QString e = QString::fromUtf8(p.readAllStandardError());
+    if (err) *err = e;
+    if (p.exitCode() != 0 && !err) qWarning("%s", qPrintable(e));
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void sql(const QString& folder, const QString& table, const QString& statement)
+{
+    sqlite3* db = nullptr;
+    QVERIFY(sqlite3_open(QDir(folder).filePath(table + ".DB").toUtf8(), &db) == SQLITE_OK);
+    store::registerCollation(db);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, statement.toUtf8(), nullptr, nullptr, &error);
+    const QString why = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(why));
+}
+
+// A table file as its rows (row number, each value's type and text), its counter and its schema.
+QStringList fileDump(const QString& folder, const store::TableSpec& t)
+{
+    QStringList out;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QDir(folder).filePath(QString::fromStdString(t.fileName)).toUtf8(), &db,
+                        SQLITE_OPEN_READONLY, nullptr)
+        != SQLITE_OK)
+        return {"unreadable"};
+    QString cols = "rowid";
+    for (const store::FieldSpec& f : t.fields)
+        cols += QString(", typeof(\"%1\") || ':' || quote(\"%1\")").arg(f.name.c_str());
+    for (const QString& q :
+         {"SELECT " + cols + " FROM \"" + t.tableName().c_str() + "\" ORDER BY rowid",
+          QString("SELECT name || seq FROM sqlite_sequence"),
+          QString("SELECT type || name || sql FROM sqlite_master ORDER BY name")}) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, q.toUtf8(), -1, &s, nullptr);
+        while (s && sqlite3_step(s) == SQLITE_ROW) {
+            QStringList row;
+            for (int i = 0; i < sqlite3_column_count(s); ++i)
+                row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+            out << row.join('|');
+        }
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+}  // namespace
+
+class TstServerTransfer : public QObject {
+    Q_OBJECT
+    std::unique_ptr<pg::Connection> c_;
+    QTemporaryDir dir_;
+    int n_ = 0;
+
+    QString newFolder()
+    {
+        const QString f = dir_.filePath("d" + QString::number(++n_));
+        QDir().mkpath(f);
+        return f;
+    }
+    // A data folder with the demonstration's rows and a few values at the edges.
+    QString filledFolder()
+    {
+        const QString f = dir_.filePath("d" + QString::number(++n_));
+        if (cli({"--dados", f, "--criar-pasta", "demonstracao"}) != 0) return {};
+        sql(f, "DEBITO",
+            "INSERT INTO DEBITO VALUES (NULL, 3, 1234.5678, '2026-02-28', 1), "
+            "('2026-08-10', 4, -0.01, '2026-01-01', 2)");
+        sql(f, "GRUPO",
+            "INSERT INTO GRUPO (GRP_DESCRICAO, GRP_DTA_CAD) VALUES "
+            "('Conceição ÑANDU ''x''', NULL)");
+        // The last member's number is not given again, though no row holds it now.
+        sql(f, "ASSOCIADOS", "DELETE FROM ASSOCIADOS WHERE ASS_ID = 8");
+        return f;
+    }
+    // Everything a load may change on the server: the rows, the log and the counters.
+    QStringList serverDump()
+    {
+        QStringList out;
+        std::vector<std::string> names{"HISTORICO", "RETORNOS_IMPORTADOS"};
+        for (const store::TableSpec& t : tables::all()) names.push_back(t.tableName());
+        for (const std::string& n : names) {
+            const pg::Result r = c_->exec("SELECT t::text FROM tolmare.\"" + n
+                                          + "\" t ORDER BY t::text COLLATE \"C\"");
+            for (int i = 0; i < r.rows(); ++i) out << QString::fromStdString(n + r.text(i, 0));
+        }
+        const pg::Result s = c_->exec(
+            "SELECT sequencename || ' ' || coalesce(last_value, 0) FROM "
+            "pg_sequences WHERE schemaname = 'tolmare' ORDER BY 1");
+        for (int i = 0; i < s.rows(); ++i) out << QString::fromStdString(s.text(i, 0));
+        return out;
+    }
+    std::string one(const std::string& query) { return c_->exec(query).text(0, 0); }
+
+private slots:
+    void initTestCase()
+    {
+        try {
+            c_ = std::make_unique<pg::Connection>(serverUri().toStdString());
+        } catch (const pg::PgError& e) {
+            QFAIL(qPrintable(QString("no PostgreSQL server (%1): the tests labelled pg run under "
+                                     "pg_virtualenv, as scripts/test.sh does")
+                                 .arg(e.what())));
+        }
+    }
+    void init() { c_->exec("DROP SCHEMA IF EXISTS tolmare CASCADE"); }
+
+    void folderToServerToArchiveToFolder()
+    {
+        const QString folder = filledFolder();
+        QVERIFY(!folder.isEmpty());
+        QCOMPARE(cli({"--dados", folder, "migrar-servidor", serverUri()}), 0);
+        QCOMPARE(one("SELECT string_agg(\"DEB_VALOR\"::text, ' ' ORDER BY \"rowid\") FROM "
+                     "tolmare.\"DEBITO\" WHERE \"DEB_ASS_ID\" IN (3, 4)"),
+                 std::string("30.0000 45.0000 1234.5678 -0.0100"));
+        QString err;
+        QCOMPARE(cli({"--dados", folder, "migrar-servidor", serverUri()}, &err), 2);
+        QVERIFY2(err.contains("já tem registros") && err.contains("--substituir"), qPrintable(err));
+
+        const QString archive = dir_.filePath("servidor.bck");
+        QCOMPARE(cli({"--dados", serverUri(), "backup", archive}), 0);
+        const QString restored = newFolder();
+        QCOMPARE(cli({"--dados", restored, "restaurar", archive, restored}), 0);
+        for (const store::TableSpec& t : tables::all())
+            QCOMPARE(fileDump(restored, t), fileDump(folder, t));
+        QVERIFY(fileDump(folder, *tables::find("ASSOCIADOS.DB")).contains("ASSOCIADOS8"));
+
+        // Back onto the server, in place of what came since: the numbers given meanwhile are
+        // not given again.
+        c_->exec("INSERT INTO tolmare.\"GRUPO\" (\"GRP_DESCRICAO\") VALUES ('depois')");
+        c_->exec("DELETE FROM tolmare.\"DEBITO\"");
+        // A return imported after the copy no longer counts as imported; one before still does.
+        c_->exec("INSERT INTO tolmare.\"RETORNOS_IMPORTADOS\" VALUES ('a', 'A.TXT', 7, 2026, "
+                 "'2026-07-20', 8, '2000-01-01T00:00:00.000Z', NULL, DEFAULT), ('b', 'B.TXT', "
+                 "7, 2026, '2026-07-20', 8, '2099-01-01T00:00:00.000Z', NULL, DEFAULT)");
+        QCOMPARE(cli({"--dados", serverUri(), "restaurar", archive}), 0);
+        QCOMPARE(one("SELECT count(*) FROM tolmare.\"DEBITO\""), std::string("10"));
+        QCOMPARE(one("SELECT string_agg(\"IMPRESSAO\", ' ') FROM tolmare.\"RETORNOS_IMPORTADOS\" "
+                     "WHERE \"DESFEITO\" LIKE 'restauração de arquivo %'"),
+                 std::string("b"));
+        QCOMPARE(one("SELECT string_agg(\"GRP_DESCRICAO\", '|' ORDER BY \"GRP_ID\") FROM "
+                     "tolmare.\"GRUPO\" WHERE \"GRP_ID\" > 3"),
+                 std::string("Conceição ÑANDU 'x'"));
+        QCOMPARE(one("INSERT INTO tolmare.\"GRUPO\" (\"GRP_DESCRICAO\") VALUES ('nova') "
+                     "RETURNING \"GRP_ID\""),
+                 std::string("6"));
+        QCOMPARE(one("INSERT INTO tolmare.\"ASSOCIADOS\" (\"ASS_NOME\") VALUES ('Nova') "
+                     "RETURNING \"ASS_ID\""),
+                 std::string("9"));
+        QCOMPARE(one("SELECT string_agg(\"OPERACAO\", ' ' ORDER BY \"ID\") FROM "
+                     "tolmare.\"HISTORICO\""),
+                 std::string("Migração Backup Restauração"));
+
+        // Commands that do not work on a server yet say so, and never take it for a folder.
+        QCOMPARE(cli({"--dados", serverUri(), "remessa", "--data", "10/07/2026"}, &err), 2);
+        QVERIFY2(err.contains("ainda não funciona com os dados num servidor"), qPrintable(err));
+    }
+
+    void failedLoadLeavesTheServerAsItWas_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("change");  // empty: the connection is cut instead
+        QTest::addColumn<QString>("said");
+        QTest::newRow("required field empty")
+            << "DEBITO"
+            << "INSERT INTO DEBITO VALUES ('2026-09-10', 1, 5, NULL, 1)"
+            << "DEB_DTA_CAD do registro de número 11 de DEBITO.DB está vazio";
+        QTest::newRow("key twice (empty dates are equal)")
+            << "DEBITO"
+            << "INSERT INTO DEBITO VALUES (NULL, 3, 1234.5678, '2026-03-01', 1)"
+            << "Já existe um registro com a mesma chave em DEBITO";
+        QTest::newRow("money past a ten-thousandth")
+            << "RET_DEBITO"
+            << "INSERT INTO RET_DEBITO (DEB_VALOR, DEB_DTA_CAD, DEB_USR_ID) VALUES (0.12345, "
+               "'2026-01-01', 1)"
+            << "não é um valor em dinheiro de até 4 casas decimais";
+        QTest::newRow("connection cut before the commit") << ""
+                                                          << ""
+                                                          << "conexão";
+    }
+    void failedLoadLeavesTheServerAsItWas()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        const QString folder = filledFolder();
+        QVERIFY(!folder.isEmpty());
+        QCOMPARE(cli({"--dados", folder, "migrar-servidor", serverUri()}), 0);
+        const QStringList before = serverDump();
+        sql(folder, "GRUPO", "UPDATE GRUPO SET GRP_DESCRICAO = 'mudou'");
+        QString err;
+        if (!change.isEmpty()) {
+            sql(folder, table, change);
+            QCOMPARE(cli({"--dados", folder, "migrar-servidor", serverUri(), "--substituir"}, &err),
+                     2);
+        } else {
+            pg::Connection loader(serverUri().toStdString());
+            pg::LoadSteps steps;
+            steps.alsoCommit = [&](const std::vector<pg::TableRows>&) {
+                c_->exec("SELECT pg_terminate_backend($1::int, 5000)",
+                         {std::to_string(loader.backendPid())});
+            };
+            try {
+                pg::loadTables(loader, folder.toStdString(), tables::all(), tables::all(),
+                               store::mainTables(), steps);
+            } catch (const pg::PgError& e) {
+                QCOMPARE(int(e.kind()), int(pg::ErrorKind::ConnectionLost));
+                err = e.what();
+            }
+        }
+        QVERIFY2(err.contains(said), qPrintable(err));
+        QCOMPARE(serverDump(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstServerTransfer)
+#include "tst_servertransfer.moc"
