@@ -5,24 +5,16 @@
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
+#include "core/store/CreateMainTable.h"
 
 namespace historico {
 
 namespace {
 
 // Created on first use; the triggers keep the log append-only against any program.
-const char* const kEsquema =
-    "CREATE TABLE IF NOT EXISTS main.HISTORICO ("
-    " ID INTEGER PRIMARY KEY AUTOINCREMENT, QUANDO TEXT NOT NULL, USUARIO INTEGER NOT NULL,"
-    " OPERACAO TEXT NOT NULL, DETALHE TEXT NOT NULL);"
-    "CREATE TRIGGER IF NOT EXISTS main.HISTORICO_SEM_ALTERACAO BEFORE UPDATE ON HISTORICO"
-    " BEGIN SELECT RAISE(ABORT, 'O histórico de operações não pode ser alterado.'); END;"
-    "CREATE TRIGGER IF NOT EXISTS main.HISTORICO_SEM_EXCLUSAO BEFORE DELETE ON HISTORICO"
-    " BEGIN SELECT RAISE(ABORT, 'O histórico de operações não pode ser apagado.'); END;";
-
 void criar(db::Connection& c)
 {
-    c.exec(QString::fromLatin1(kEsquema));
+    store::createMainTable(c, "HISTORICO");
 }
 
 bool existe(db::Connection& c)

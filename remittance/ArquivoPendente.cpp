@@ -3,6 +3,7 @@
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
+#include "core/store/CreateMainTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,10 +23,6 @@
 namespace remessa {
 
 namespace {
-
-const char* const kCreate =
-    "CREATE TABLE IF NOT EXISTS main.tolmare_arquivo_pendente (id INTEGER PRIMARY KEY, "
-    "temporario TEXT NOT NULL, destino TEXT NOT NULL, concluido INTEGER NOT NULL DEFAULT 0)";
 
 const QString kRegistro = "tolmare_arquivo_pendente";
 
@@ -78,7 +75,7 @@ QString temporaryName(const QString& target)
 ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
     : c_(c), target_(QFileInfo(target).absoluteFilePath())  // the next run may start elsewhere
 {
-    c_.exec(kCreate);
+    store::createMainTable(c_, "tolmare_arquivo_pendente");
     for (int attempt = 0; attempt < 8 && !file_.isOpen(); ++attempt) {
         const QString name = temporaryName(target_);
         if (QFileInfo::exists(name)) continue;
@@ -149,7 +146,7 @@ QString ArquivoPendente::install()
 
 QStringList concluirPendentes(db::Connection& c)
 {
-    c.exec(kCreate);
+    store::createMainTable(c, "tolmare_arquivo_pendente");
     struct Pendente { qint64 id; QString temp, target; bool done; };
     QVector<Pendente> list;
     {

@@ -6,6 +6,7 @@
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
+#include "core/store/CreateMainTable.h"
 #include "remittance/ArquivoPendente.h"
 #include "remittance/OrdemChave.h"
 
@@ -20,20 +21,11 @@ namespace {
 
 const QString kRegistro = "REMESSA_DESFAZER";
 
-// The record: one header (the last remittance) and the rows it keeps, as they were before it
-// (O columns) with, where it is checked, what the remittance makes of them (N columns). The
-// value columns have no type, so every value is kept exactly as the table held it.
+// The record of the last remittance (core/store/MainTables).
 void criar(db::Connection& c)
 {
-    QString linhas = "CREATE TABLE IF NOT EXISTS main.REMESSA_DESFAZER_LINHAS ("
-                     " SEQ INTEGER PRIMARY KEY, TABELA TEXT NOT NULL, OP TEXT NOT NULL,"
-                     " RID INTEGER NOT NULL";
-    for (int i = 1; i <= 8; ++i) linhas += QString(", O%1, N%1").arg(i);
-    c.exec("CREATE TABLE IF NOT EXISTS main.REMESSA_DESFAZER ("
-           " REMESSA INTEGER NOT NULL, ARQUIVO TEXT NOT NULL, DATA_DEBITO TEXT NOT NULL,"
-           " GERADA_EM TEXT NOT NULL, IMPORTACOES INTEGER NOT NULL,"
-           " DESFEITA INTEGER NOT NULL DEFAULT 0, DESTINO TEXT);"
-           + linhas + ")");
+    store::createMainTable(c, "REMESSA_DESFAZER");
+    store::createMainTable(c, "REMESSA_DESFAZER_LINHAS");
 }
 
 bool existe(db::Connection& c, const char* table)

@@ -5,6 +5,7 @@
 #include "core/engine/Database.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
+#include "core/store/CreateMainTable.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -25,8 +26,7 @@ bool existe(db::Connection& c)
                             "name = 'RETORNOS_IMPORTADOS'", kTabela).found();
 }
 
-// REGISTRADO: when the import was recorded (UTC); DESFEITO: the restore that undid it. Both
-// are added to a list recorded before they existed.
+// REGISTRADO and DESFEITO, added to a record made before they existed.
 void colunasNovas(db::Connection& c)
 {
     if (db::Statement(c, "SELECT 1 FROM pragma_table_info('RETORNOS_IMPORTADOS', 'main') "
@@ -38,11 +38,7 @@ void colunasNovas(db::Connection& c)
 
 void criar(db::Connection& c)
 {
-    c.exec("CREATE TABLE IF NOT EXISTS main.RETORNOS_IMPORTADOS ("
-           " IMPRESSAO TEXT NOT NULL, ARQUIVO TEXT NOT NULL, MES INTEGER NOT NULL,"
-           " ANO INTEGER NOT NULL, DATA TEXT NOT NULL, LINHAS INTEGER NOT NULL);"
-           "CREATE INDEX IF NOT EXISTS main.RETORNOS_IMPORTADOS_IMPRESSAO"
-           " ON RETORNOS_IMPORTADOS (IMPRESSAO)");
+    store::createMainTable(c, "RETORNOS_IMPORTADOS");
     colunasNovas(c);
 }
 
