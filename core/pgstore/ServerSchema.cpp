@@ -32,6 +32,7 @@ struct Index {
     std::string name;
     bool unique = false;
     std::vector<std::string> columns;
+    std::string where;  // a partial index's rows
 };
 struct Table {
     std::string name;
@@ -146,9 +147,9 @@ Table fromSpec(const store::TableSpec& t)
     if (!t.rowidKey()) out.columns.push_back(identityColumn(kRowid));
     for (const store::IndexSpec& idx : t.indexes) {
         out.indexes.push_back(Index{idx.name.empty() ? store::primaryIndexName(t) : idx.name,
-                                    idx.name.empty(), indexColumns(t, idx)});
+                                    idx.name.empty(), indexColumns(t, idx), {}});
     }
-    if (!t.rowidKey()) out.indexes.push_back(Index{"rowid_" + out.name, true, {kRowid}});
+    if (!t.rowidKey()) out.indexes.push_back(Index{"rowid_" + out.name, true, {kRowid}, {}});
     return out;
 }
 
@@ -159,6 +160,7 @@ Table fromMain(const store::MainTableSpec& m)
     for (const store::ColumnSpec& col : m.columns) {
         switch (col.type) {
             case store::ColumnType::Key:
+            case store::ColumnType::RowNumber:
                 out.columns.push_back(identityColumn(col.name));
                 key = col.name;
                 break;
@@ -166,6 +168,7 @@ Table fromMain(const store::MainTableSpec& m)
                 out.columns.push_back(column(col.name, "bigint", col.required, col.defaultValue));
                 break;
             case store::ColumnType::Text:
+            case store::ColumnType::Value:
                 out.columns.push_back(column(col.name, "text", col.required, col.defaultValue));
                 break;
         }
@@ -174,10 +177,15 @@ Table fromMain(const store::MainTableSpec& m)
         key = kRowid;
         out.columns.push_back(identityColumn(kRowid));
     }
-    out.indexes.push_back(Index{"pk_" + m.name, true, {key}});
+    out.indexes.push_back(Index{"pk_" + m.name, true, {key}, {}});
     for (const store::IndexSpec& idx : m.indexes) {
-        Index i{idx.name, false, {}};
+        Index i{idx.name, false, {}, {}};
         for (int n : idx.fields) i.columns.push_back(m.columns[size_t(n - 1)].name);
+        out.indexes.push_back(i);
+    }
+    for (const store::UniqueSpec& u : m.serverUnique) {
+        Index i{u.name, true, {}, u.where};
+        for (int n : u.fields) i.columns.push_back(m.columns[size_t(n - 1)].name);
         out.indexes.push_back(i);
     }
     return out;
@@ -228,7 +236,8 @@ std::vector<std::string> createStatements(const Table& t)
     for (const Index& idx : t.indexes)
         out.push_back(std::string(idx.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ")
                       + quoted(idx.name) + " ON " + table + " (" + join(idx.columns) + ")"
-                      + (idx.unique ? " NULLS NOT DISTINCT" : ""));
+                      + (idx.unique ? " NULLS NOT DISTINCT" : "")
+                      + (idx.where.empty() ? "" : " WHERE " + idx.where));
     for (const Trigger& trg : triggers(t))
         out.push_back("CREATE TRIGGER " + quoted(trg.name) + " BEFORE " + trg.event + " ON " + table
                       + (trg.event == "TRUNCATE" ? " FOR EACH STATEMENT" : " FOR EACH ROW")
@@ -254,7 +263,9 @@ std::string describe(const Column& c)
 
 std::string describe(const Index& i)
 {
-    return "index " + i.name + (i.unique ? " unique" : "") + " (" + join(i.columns) + ")";
+    // The server gives a predicate back in parentheses.
+    return "index " + i.name + (i.unique ? " unique" : "") + " (" + join(i.columns) + ")"
+           + (i.where.empty() ? "" : " where (" + i.where + ")");
 }
 
 std::vector<std::string> expectedDescription(const Table& t)
@@ -309,8 +320,8 @@ Found readFound(Connection& c, const std::string& table)
         "(SELECT string_agg('\"' || replace(a.attname, '\"', '\"\"') || '\"', ', ' ORDER BY k.n) "
         " FROM unnest(ix.indkey::int2[]) WITH ORDINALITY k(attnum, n) "
         " JOIN pg_attribute a ON a.attrelid = ix.indrelid AND a.attnum = k.attnum), "
-        "ix.indisunique AND NOT ix.indnullsnotdistinct OR ix.indexprs IS NOT NULL "
-        "OR ix.indpred IS NOT NULL "
+        "ix.indisunique AND NOT ix.indnullsnotdistinct OR ix.indexprs IS NOT NULL, "
+        "coalesce(pg_get_expr(ix.indpred, ix.indrelid), '') "
         "FROM pg_index ix JOIN pg_class ic ON ic.oid = ix.indexrelid "
         "WHERE ix.indrelid = to_regclass($1) ORDER BY ic.relname",
         {name});
@@ -318,7 +329,7 @@ Found readFound(Connection& c, const std::string& table)
         f.indexes.push_back(idx.text(r, 0));
         f.description.push_back("index " + idx.text(r, 0) + (idx.text(r, 1) == "t" ? " unique" : "")
                                 + (idx.text(r, 3) == "t" ? " other" : "") + " (" + idx.text(r, 2)
-                                + ")");
+                                + ")" + (idx.text(r, 4).empty() ? "" : " where " + idx.text(r, 4)));
     }
     std::sort(f.description.begin() + long(f.columns.size() + size_t(collations.rows())),
               f.description.end());

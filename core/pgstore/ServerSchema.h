@@ -9,7 +9,9 @@
 //   Autoincrement: an identity column, whose numbers are never given again.
 // - The primary key is the unique index `pk_<TABLE>` (two empty values are equal in it); a
 //   table whose key is not an Autoincrement field has a row number column `rowid`.
-// - The operation log refuses any change or removal on the server too.
+// - The operation log refuses any change or removal on the server too. A main table's untyped
+//   value column is text; its unique rules (MainTableSpec::serverUnique) are partial unique
+//   indexes: an imported return's fingerprint is unique among the imports that still count.
 #pragma once
 
 #include "core/pgstore/PgConnection.h"

@@ -3,6 +3,7 @@
 #include "core/TableDefs.h"
 #include "core/pgstore/Money.h"
 #include "core/pgstore/PgConnection.h"
+#include "core/pgstore/ServerLog.h"
 #include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/Transaction.h"
 #include "core/store/MainTables.h"
@@ -250,6 +251,26 @@ private slots:
         QCOMPARE(int(e.kind()), int(ErrorKind::ConnectionLost));
         QVERIFY2(QString(e.what()).contains("A operação não foi gravada"), e.what());
         QCOMPARE(victim.exec("SELECT 1").text(0, 0), std::string("1"));
+    }
+
+    void importedReturnCountsOnce()
+    {
+        checkSchema(*c_, {}, {store::mainTable("RETORNOS_IMPORTADOS")});
+        const std::string insert =
+            "INSERT INTO tolmare.\"RETORNOS_IMPORTADOS\" (\"IMPRESSAO\", \"ARQUIVO\", \"MES\", "
+            "\"ANO\", \"DATA\", \"LINHAS\", \"REGISTRADO\") VALUES ('f', 'r.txt', 1, 2026, "
+            "'2026-01-10', 3, $1)";
+        c_->exec(insert, {"2026-01-10T12:00:00"});
+        const PgError twice = failure([&] { c_->exec(insert, {"2026-01-11T12:00:00"}); });
+        QCOMPARE(int(twice.kind()), int(ErrorKind::Constraint));
+        QVERIFY2(QString(twice.what()).startsWith("Já existe um registro com a mesma chave"),
+                 twice.what());
+        // A restore took the import back: the same file is imported again.
+        QCOMPARE(undoImportsAfter(*c_, "2026-01-10T00:00:00", "2026-01-09", "restaurada"), 1LL);
+        c_->exec(insert, {"2026-01-11T12:00:00"});
+        QCOMPARE(lines(c_->exec("SELECT \"REGISTRADO\", \"DESFEITO\" IS NULL FROM "
+                                "tolmare.\"RETORNOS_IMPORTADOS\" ORDER BY 1")),
+                 QStringList({"2026-01-10T12:00:00|f", "2026-01-11T12:00:00|t"}));
     }
 
     void conflictsRetriedAndLocksBounded()
