@@ -10,8 +10,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <unistd.h>
-
 #include <charconv>
 
 namespace pg {
@@ -94,7 +92,7 @@ void bindValue(db::Statement& s, int i, const store::FieldSpec* f, const Result&
     switch (f ? f->type : FieldType::Autoincrement) {
         case FieldType::Alpha:
         case FieldType::Date:
-            s.bindText(i, QByteArrayView(v.data(), qsizetype(v.size())));
+            s.bindText(i, QByteArrayView(v));
             break;
         case FieldType::Number:
         case FieldType::Money:
@@ -113,7 +111,7 @@ long long exportTable(Connection& c, db::Connection& out, const store::TableSpec
     const QString file = qs(t.fileName);
     // A file of the name is replaced (a link by a file, its target untouched).
     const QString path = QDir(out.folder()).filePath(file);
-    for (const QString& p : {path, path + "-journal"}) ::unlink(QFile::encodeName(p).constData());
+    for (const QString& p : {path, path + "-journal"}) QFile::remove(p);
     const QString schema = out.createTable(t);
     // A copy on its way into an archive: the archive is read back, not this file.
     out.exec("PRAGMA " + qs(quoted(schema.toStdString())) + ".synchronous=OFF", file);
@@ -153,8 +151,7 @@ long long exportTable(Connection& c, db::Connection& out, const store::TableSpec
                       "(SELECT 1 FROM " + sequence + " WHERE name = ?2)"})
                 db::Statement(out, qs(sql), file)
                     .bindInt(1, integer(k.text(0, 0)))
-                    .bindText(2, QByteArrayView(t.tableName().data(),
-                                                qsizetype(t.tableName().size())))
+                    .bindText(2, QByteArrayView(t.tableName()))
                     .run();
         }
     }
@@ -297,7 +294,7 @@ long long loadTable(Connection& c, db::Connection& files, const store::TableSpec
                           qs("SELECT seq FROM " + quoted(schema.toStdString())
                              + ".sqlite_sequence WHERE name = ?"),
                           file);
-        seq.bindText(1, QByteArrayView(t.tableName().data(), qsizetype(t.tableName().size())));
+        seq.bindText(1, QByteArrayView(t.tableName()));
         if (seq.next()) counter = seq.int64(0);
     }
     return counter;
