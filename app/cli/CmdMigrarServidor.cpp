@@ -5,6 +5,7 @@
 #include "core/TableDefs.h"
 #include "core/engine/Database.h"
 #include "core/engine/EngineConfig.h"
+#include "core/engine/EngineError.h"
 #include "core/store/TableReadLock.h"
 
 #include <QDir>
@@ -77,8 +78,10 @@ int migrarServidorCommand(cli::Context& ctx)
         const bool lost = e.kind() == pg::ErrorKind::ConnectionLost;
         ctx.err << e.what() << (lost ? "" : "\nNada foi copiado para o servidor.") << "\n";
         return lost ? 1 : 2;
-    } catch (const pg::FileError& e) {
-        ctx.err << e.what() << "\nNada foi copiado para o servidor.\n";
+    } catch (const db::EngineError& e) {
+        // A table file of the folder that cannot be read (busy, damaged) or holds a value the
+        // server would not take.
+        ctx.err << e.message() << "\nNada foi copiado para o servidor.\n";
         return 2;
     }
     lock.reset();

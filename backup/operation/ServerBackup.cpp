@@ -4,6 +4,7 @@
 #include "core/TableDefs.h"
 #include "core/UVariaveis.h"
 #include "core/engine/Database.h"
+#include "core/engine/EngineError.h"
 #include "core/pgstore/ServerLog.h"
 #include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/ServerTransfer.h"
@@ -31,7 +32,10 @@ RunError serverError(const std::exception& e, Kind kind, const QString& file,
                      const QString& outcome)
 {
     const auto* pgError = dynamic_cast<const pg::PgError*>(&e);
-    if (pgError && pgError->kind() == pg::ErrorKind::Busy) kind = Kind::Busy;
+    const auto* fileError = dynamic_cast<const db::EngineError*>(&e);
+    if ((pgError && pgError->kind() == pg::ErrorKind::Busy)
+        || (fileError && fileError->fault() == db::EngineFault::Busy))
+        kind = Kind::Busy;
     // A connection lost mid-work says itself whether the work was saved.
     const bool said = pgError && pgError->kind() == pg::ErrorKind::ConnectionLost;
     return {kind, 0, file, said ? text(e) : text(e) + " " + outcome};

@@ -4,11 +4,17 @@
 #include "core/engine/SqlValue.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace db {
 
@@ -141,6 +147,40 @@ QString Connection::attach(const QString& fileName)
         throw EngineError(QString("A tabela %1 não existe na pasta %2. Abra o Tolmare para que "
                                   "as tabelas sejam criadas, ou restaure-as de um backup.")
                               .arg(fileName, folder_));
+    return attachPath(path, schema, nullptr);
+}
+
+QString Connection::createTable(const store::TableSpec& spec)
+{
+    const QString file = QString::fromStdString(spec.fileName);
+    const QString schema = QString::fromStdString(spec.tableName());
+    if (specs_.contains(schema)) throw EngineError("Table " + schema + " is open already");
+    const QString path = QDir(folder_).filePath(file);
+    const QByteArray native = QFile::encodeName(path);
+    const int fd =
+        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int e = errno;
+        throw EngineError(QString("Não foi possível criar a tabela %1 na pasta %2 (%3): confira o "
+                                  "espaço livre e as permissões da pasta, e tente de novo.")
+                              .arg(file, QDir::toNativeSeparators(folder_),
+                                   QString::fromLocal8Bit(std::strerror(e))),
+                          e == ENOSPC ? EngineFault::DiskFull : EngineFault::ReadOnly);
+    }
+    ::close(fd);
+    try {
+        return attachPath(path, schema, &spec);
+    } catch (...) {
+        ::unlink(native.constData());
+        throw;
+    }
+}
+
+// Attaches the file at `path` as `schema`, first creating the table of `create` in it (an empty
+// file) when given, and reads its definition back.
+QString Connection::attachPath(const QString& path, const QString& schema,
+                               const store::TableSpec* create)
+{
     const QString uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(
                             QUrl::FullyEncoded) + "?mode=rw";
     sqlite3_stmt* st = nullptr;
@@ -153,18 +193,34 @@ QString Connection::attach(const QString& fileName)
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE) throwSqlite(db_, path);
 
-    store::TableSpec spec;
-    std::string error;
-    if (!store::readSpec(db_, schema.toStdString(), QFileInfo(path).fileName().toStdString(),
-                         spec, error)) {
-        const QString detach = "DETACH DATABASE " + QString::fromStdString(
-                                   store::quoted(schema.toStdString()));
-        sqlite3_exec(db_, detach.toUtf8().constData(), nullptr, nullptr, nullptr);
-        throw sqliteError(SQLITE_NOTADB, QString::fromStdString(error), path, {});
-    }
     const QString q = QString::fromStdString(store::quoted(schema.toStdString()));
-    exec("PRAGMA " + q + ".journal_mode=DELETE");
-    exec("PRAGMA " + q + ".synchronous=FULL");
+    const auto detach = [&] {
+        if (inTransaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, ("DETACH DATABASE " + q).toUtf8().constData(), nullptr, nullptr,
+                     nullptr);
+    };
+    store::TableSpec spec;
+    try {
+        if (create) {
+            exec("BEGIN IMMEDIATE", path);
+            for (const std::string& sql : store::createStatements(*create, schema.toStdString()))
+                exec(QString::fromStdString(sql), path);
+            exec("COMMIT", path);
+        }
+        std::string error;
+        if (!store::readSpec(db_, schema.toStdString(), QFileInfo(path).fileName().toStdString(),
+                             spec, error)) {
+            // A file that cannot be read now (held by another program) is not one that is no
+            // table: the schema is read once more, its failure reported as it is.
+            exec("SELECT 1 FROM " + q + ".sqlite_master LIMIT 1", path);
+            throw sqliteError(SQLITE_NOTADB, QString::fromStdString(error), path, {});
+        }
+        exec("PRAGMA " + q + ".journal_mode=DELETE", path);
+        exec("PRAGMA " + q + ".synchronous=FULL", path);
+    } catch (...) {
+        detach();
+        throw;
+    }
     specs_.insert(schema, spec);
     return schema;
 }
@@ -196,18 +252,18 @@ void Connection::detachAll()
     bump();
 }
 
-void Connection::exec(const QString& sql)
+void Connection::exec(const QString& sql, const QString& table)
 {
     char* err = nullptr;
     if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString msg = QString::fromUtf8(err ? err : "unknown error");
         sqlite3_free(err);
-        throw sqliteError(sqlite3_extended_errcode(db_), msg, {}, folder_);
+        throw sqliteError(sqlite3_extended_errcode(db_), msg, table, folder_);
     }
 }
 
 void Connection::begin() { exec("BEGIN IMMEDIATE"); }
-void Connection::commit() { exec("COMMIT"); bump(); }
+void Connection::commit(const QString& table) { exec("COMMIT", table); bump(); }
 void Connection::rollback() { exec("ROLLBACK"); bump(); }
 bool Connection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 

@@ -1,8 +1,9 @@
 // One SQLite connection on a data folder. Each table file of the folder is ATTACHed under its
 // table name ("GRUPO.DB" as schema GRUPO) the first time a dataset or statement needs it, so
-// joined statements run unchanged. Table files are never created here: a missing table is an
-// error. The main database is a hidden file of the folder, so that one transaction over
-// several tables commits all or nothing.
+// joined statements run unchanged. The folder's table files are never created here (a missing
+// table is an error); only a copy made for another store is (createTable). The main database
+// is a hidden file of the folder, so that one transaction over several tables commits all or
+// nothing.
 #pragma once
 
 #include "core/store/StoreSchema.h"
@@ -41,6 +42,11 @@ public:
     // Attaches a table file (once) and returns its schema name. Throws EngineError when the
     // file is missing, is not a table file, or cannot be opened.
     QString attach(const QString& fileName);
+    // Creates the table file of `spec` in the folder, new and private to its owner (a file or a
+    // link already in its place is refused), holding the empty table, and attaches it; returns
+    // its schema name. For copies written for another store: the data folder's table files come
+    // from the schema check. Throws EngineError naming the file.
+    QString createTable(const store::TableSpec& spec);
     // Attaches the table named in an SQL error "no such table: X" when a file X.DB exists.
     bool attachByTableName(const QString& tableName);
     // The definition read from an attached table file.
@@ -51,8 +57,9 @@ public:
     quint64 generation() const { return generation_; }
     void bump() { ++generation_; }
 
-    // Runs a statement without results; throws EngineError with `context` in the message.
-    void exec(const QString& sql);
+    // Runs a statement without results; throws EngineError naming `table` (a table file) when
+    // given, else the folder.
+    void exec(const QString& sql, const QString& table = {});
 
     // The kept prepared statement of `sql` (prepared on first use), or nullptr when it is in
     // use already; Statement takes and gives back.
@@ -61,7 +68,7 @@ public:
 
     // Bulk work: one transaction around many posts, each post in a savepoint of its own.
     void begin();
-    void commit();
+    void commit(const QString& table = {});
     void rollback();
     bool inTransaction() const;
 
@@ -75,6 +82,8 @@ private:
     };
     QHash<QString, Kept> kept_;  // by SQL text
     void forgetStatements();
+    QString attachPath(const QString& path, const QString& schema,
+                       const store::TableSpec* create);
     quint64 generation_ = 1;
 };
 
@@ -83,7 +92,8 @@ class Transaction {
 public:
     explicit Transaction(Connection& c) : c_(c) { c_.begin(); }
     ~Transaction() { if (!done_) { try { c_.rollback(); } catch (...) {} } }
-    void commit() { c_.commit(); done_ = true; }
+    // `table` names the table file written, in the error of a failed commit.
+    void commit(const QString& table = {}) { c_.commit(table); done_ = true; }
 
 private:
     Connection& c_;

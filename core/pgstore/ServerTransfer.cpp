@@ -1,17 +1,16 @@
 #include "core/pgstore/ServerTransfer.h"
 
+#include "core/engine/Connection.h"
+#include "core/engine/EngineError.h"
+#include "core/engine/Statement.h"
 #include "core/pgstore/Money.h"
 #include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/Transaction.h"
 
-#include <fcntl.h>
-#include <sqlite3.h>
-#include <unistd.h>
+#include <QDir>
+#include <QFile>
 
-#include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 
 namespace pg {
 
@@ -59,56 +58,12 @@ std::string joined(const std::vector<std::string>& names)
 
 // ---- the table files ----
 
-struct Lite {
-    sqlite3* db = nullptr;
-    std::string path;
-    ~Lite() { sqlite3_close_v2(db); }
-    std::string error() const { return db ? sqlite3_errmsg(db) : "sem memória"; }
-    [[noreturn]] void fail(const std::string& what) const
-    {
-        throw FileError(what + " " + path + " (" + error() + ").");
-    }
-    void exec(const std::string& sql, const char* what)
-    {
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail(what);
-    }
-};
+QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-struct LiteStatement {
-    sqlite3_stmt* s = nullptr;
-    LiteStatement(Lite& db, const std::string& sql, const char* what)
-    {
-        if (sqlite3_prepare_v2(db.db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) db.fail(what);
-    }
-    ~LiteStatement() { sqlite3_finalize(s); }
-    LiteStatement(const LiteStatement&) = delete;
-    LiteStatement& operator=(const LiteStatement&) = delete;
-};
-
-void open(Lite& db, const std::string& path, int flags)
+// A schema's table: "GRUPO"."GRUPO".
+std::string inSchema(const QString& schema, const store::TableSpec& t)
 {
-    db.path = path;
-    if (sqlite3_open_v2(path.c_str(), &db.db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK)
-        db.fail("Não foi possível abrir a tabela");
-    sqlite3_busy_timeout(db.db, 5000);
-    store::registerCollation(db.db);
-}
-
-// A new table file at `path`, private to its owner, holding the empty table.
-void createTableFile(Lite& db, const std::string& path, const store::TableSpec& t)
-{
-    ::unlink(path.c_str());
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        throw FileError("Não foi possível criar a tabela " + path + " (" + std::strerror(errno)
-                        + "): confira o espaço livre e as permissões da pasta temporária.");
-    ::close(fd);
-    open(db, path, SQLITE_OPEN_READWRITE);
-    // A copy on its way into an archive: the archive is read back, not this file.
-    db.exec("PRAGMA synchronous=OFF", "Falha ao gravar a tabela");
-    db.exec("BEGIN", "Falha ao gravar a tabela");
-    for (const std::string& sql : store::createStatements(t, "main"))
-        db.exec(sql, "Falha ao gravar a tabela");
+    return quoted(schema.toStdString()) + "." + quoted(t.tableName());
 }
 
 double number(const std::string& text)
@@ -126,49 +81,58 @@ long long integer(const std::string& text)
 }
 
 // Binds the server's text of a value as the file store keeps it.
-void bindValue(sqlite3_stmt* s, int i, const store::FieldSpec* f, const Result& r, int row, int col)
+void bindValue(db::Statement& s, int i, const store::FieldSpec* f, const Result& r, int row,
+               int col)
 {
     if (r.isNull(row, col)) {
-        sqlite3_bind_null(s, i);
+        s.bindNull(i);
         return;
     }
     const std::string v = r.text(row, col);
     switch (f ? f->type : FieldType::Autoincrement) {
         case FieldType::Alpha:
         case FieldType::Date:
-            sqlite3_bind_text(s, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
+            s.bindText(i, QByteArrayView(v));
             break;
         case FieldType::Number:
         case FieldType::Money:
-            sqlite3_bind_double(s, i, number(v));
+            s.bindReal(i, number(v));
             break;
         case FieldType::Autoincrement:
-            sqlite3_bind_int64(s, i, integer(v));
+            s.bindInt(i, integer(v));
             break;
     }
 }
 
-long long exportTable(Connection& c, const store::TableSpec& t, const std::string& folder)
+// Writes `t` as the server holds it into a new table file of `out`'s folder, in one
+// transaction.
+long long exportTable(Connection& c, db::Connection& out, const store::TableSpec& t)
 {
-    Lite out;
-    createTableFile(out, folder + "/" + t.fileName, t);
+    const QString file = qs(t.fileName);
+    // A file of the name is replaced (a link by a file, its target untouched).
+    const QString path = QDir(out.folder()).filePath(file);
+    for (const QString& p : {path, path + "-journal"}) QFile::remove(p);
+    const QString schema = out.createTable(t);
+    // A copy on its way into an archive: the archive is read back, not this file.
+    out.exec("PRAGMA " + qs(quoted(schema.toStdString())) + ".synchronous=OFF", file);
+    db::Transaction writing(out);
     const Columns cols = columnsOf(t);
     std::string marks;
     for (size_t i = 0; i < cols.names.size(); ++i) marks += i ? ", ?" : "?";
-    const std::string table = quoted(t.tableName());
-    LiteStatement insert(
-        out, "INSERT INTO main." + table + " (" + joined(cols.names) + ") VALUES (" + marks + ")",
-        "Falha ao gravar a tabela");
+    db::Statement insert(out,
+                         qs("INSERT INTO " + inSchema(schema, t) + " (" + joined(cols.names)
+                            + ") VALUES (" + marks + ")"),
+                         file);
     c.exec(std::string("DECLARE ") + kCursor + " NO SCROLL CURSOR FOR SELECT " + joined(cols.names)
            + " FROM " + qualified(t.tableName()) + " ORDER BY " + quoted(cols.number));
     long long rows = 0;
     for (;;) {
         const Result r = c.exec("FETCH " + std::to_string(kFetchRows) + " FROM " + kCursor);
         for (int row = 0; row < r.rows(); ++row) {
+            insert.reset();
             for (int col = 0; col < r.columns(); ++col)
-                bindValue(insert.s, col + 1, cols.fields[size_t(col)], r, row, col);
-            if (sqlite3_step(insert.s) != SQLITE_DONE) out.fail("Falha ao gravar a tabela");
-            sqlite3_reset(insert.s);
+                bindValue(insert, col + 1, cols.fields[size_t(col)], r, row, col);
+            insert.run();
         }
         rows += r.rows();
         if (r.rows() < kFetchRows) break;
@@ -180,24 +144,18 @@ long long exportTable(Connection& c, const store::TableSpec& t, const std::strin
             c.exec("SELECT pg_sequence_last_value(pg_get_serial_sequence($1, $2)::regclass)",
                    {qualified(t.tableName()), cols.number});
         if (!k.isNull(0, 0)) {
-            const long long seq = integer(k.text(0, 0));
-            LiteStatement put(out,
-                              "UPDATE main.sqlite_sequence SET seq = max(seq, ?1) WHERE "
-                              "name = ?2",
-                              "Falha ao gravar a tabela");
-            LiteStatement add(out,
-                              "INSERT INTO main.sqlite_sequence (name, seq) SELECT ?2, ?1 "
-                              "WHERE NOT EXISTS (SELECT 1 FROM main.sqlite_sequence "
-                              "WHERE name = ?2)",
-                              "Falha ao gravar a tabela");
-            for (sqlite3_stmt* s : {put.s, add.s}) {
-                sqlite3_bind_int64(s, 1, seq);
-                sqlite3_bind_text(s, 2, t.tableName().c_str(), -1, SQLITE_TRANSIENT);
-                if (sqlite3_step(s) != SQLITE_DONE) out.fail("Falha ao gravar a tabela");
-            }
+            const std::string sequence = quoted(schema.toStdString()) + ".sqlite_sequence";
+            for (const std::string& sql :
+                 {"UPDATE " + sequence + " SET seq = max(seq, ?1) WHERE name = ?2",
+                  "INSERT INTO " + sequence + " (name, seq) SELECT ?2, ?1 WHERE NOT EXISTS "
+                      "(SELECT 1 FROM " + sequence + " WHERE name = ?2)"})
+                db::Statement(out, qs(sql), file)
+                    .bindInt(1, integer(k.text(0, 0)))
+                    .bindText(2, QByteArrayView(t.tableName()))
+                    .run();
         }
     }
-    out.exec("COMMIT", "Falha ao gravar a tabela");
+    writing.commit(file);
     return rows;
 }
 
@@ -209,49 +167,52 @@ std::string where(const store::TableSpec& t, long long number, const std::string
            + t.fileName;
 }
 
-size_t characters(const unsigned char* p, int bytes)
+size_t characters(QByteArrayView text)
 {
     size_t n = 0;
-    for (int i = 0; i < bytes; ++i) n += (p[i] & 0xC0) != 0x80;
+    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return n;
 }
 
 // A value of the file as the server takes it, checked against the field's definition.
-Param valueOf(sqlite3_stmt* s, int i, const store::FieldSpec* f, const store::TableSpec& t,
+Param valueOf(const db::Statement& s, int i, const store::FieldSpec* f, const store::TableSpec& t,
               long long number)
 {
-    const int kind = sqlite3_column_type(s, i);
-    if (!f) return std::to_string(sqlite3_column_int64(s, i));
+    using Kind = db::Statement::Kind;
+    const Kind kind = s.kind(i);
+    if (!f) return std::to_string(s.int64(i));
     const std::string here = where(t, number, f->name);
-    if (kind == SQLITE_NULL) {
+    if (kind == Kind::Null) {
         if (f->required)
-            throw FileError(here + " está vazio, mas é obrigatório: preencha-o (ou exclua o "
-                                   "registro) e repita.");
+            throw db::EngineError(qs(here + " está vazio, mas é obrigatório: preencha-o (ou "
+                                            "exclua o registro) e repita."));
         return std::nullopt;
     }
-    if (kind == SQLITE_BLOB) throw FileError(here + " guarda dados binários: corrija-o e repita.");
-    const unsigned char* text = sqlite3_column_text(s, i);
-    const int bytes = sqlite3_column_bytes(s, i);
-    const std::string value(reinterpret_cast<const char*>(text), size_t(bytes));
+    if (kind == Kind::Blob)
+        throw db::EngineError(qs(here + " guarda dados binários: corrija-o e repita."));
+    const QByteArrayView text = s.bytes(i);
+    const std::string value(text.data(), size_t(text.size()));
     switch (f->type) {
         case FieldType::Alpha:
-            if (f->width > 0 && characters(text, bytes) > size_t(f->width))
-                throw FileError(here + " tem mais que os " + std::to_string(f->width)
-                                + " caracteres da definição: encurte-o e repita.");
+            if (f->width > 0 && characters(text) > size_t(f->width))
+                throw db::EngineError(qs(here + " tem mais que os " + std::to_string(f->width)
+                                         + " caracteres da definição: encurte-o e repita."));
             return value;
         case FieldType::Date:
-            if (kind != SQLITE_TEXT || value.size() != 10 || value[4] != '-' || value[7] != '-')
-                throw FileError(here + " não é uma data (\"" + value + "\"): corrija-o e repita.");
+            if (kind != Kind::Text || value.size() != 10 || value[4] != '-' || value[7] != '-')
+                throw db::EngineError(
+                    qs(here + " não é uma data (\"" + value + "\"): corrija-o e repita."));
             return value;
         case FieldType::Number:
         case FieldType::Money:
-            if (kind == SQLITE_TEXT)
-                throw FileError(here + " não é um número (\"" + value + "\"): corrija-o e repita.");
+            if (kind == Kind::Text)
+                throw db::EngineError(
+                    qs(here + " não é um número (\"" + value + "\"): corrija-o e repita."));
             break;
         case FieldType::Autoincrement:
-            return std::to_string(sqlite3_column_int64(s, i));
+            return std::to_string(s.int64(i));
     }
-    const double v = sqlite3_column_double(s, i);
+    const double v = s.real(i);
     char buf[64];
     if (f->type == FieldType::Number) {
         const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
@@ -262,22 +223,23 @@ Param valueOf(sqlite3_stmt* s, int i, const store::FieldSpec* f, const store::Ta
     const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr;
     const std::optional<Money> m = Money::fromText(std::string(buf, end));
     if (!m)
-        throw FileError(here + " (" + std::string(buf, end)
-                        + ") não é um valor em dinheiro de até 4 casas decimais: corrija-o e "
-                          "repita.");
+        throw db::EngineError(qs(here + " (" + std::string(buf, end)
+                                 + ") não é um valor em dinheiro de até 4 casas decimais: "
+                                   "corrija-o e repita."));
     return m->text();
 }
 
-void checkDefinition(Lite& db, const store::TableSpec& t)
+// Attaches the table files of `load` to `files`, each checked against its definition.
+void attachFiles(db::Connection& files, const std::vector<store::TableSpec>& load)
 {
-    store::TableSpec found;
-    std::string error;
-    std::vector<std::string> foreign;
-    if (!store::readSpec(db.db, "main", t.fileName, found, error, &foreign)
-        || found.fields != t.fields || found.indexes != t.indexes)
-        throw FileError("A tabela " + db.path
-                        + " não tem a estrutura desta versão do Tolmare: verifique a pasta com o "
-                          "Tolmare (ou tolmare-cli verificar), que a atualiza, e repita.");
+    for (const store::TableSpec& t : load) {
+        const store::TableSpec& found = files.spec(files.attach(qs(t.fileName)));
+        if (found.fields != t.fields || found.indexes != t.indexes)
+            throw db::EngineError(
+                "A tabela " + QDir::toNativeSeparators(QDir(files.folder()).filePath(qs(t.fileName)))
+                + " não tem a estrutura desta versão do Tolmare: verifique a pasta com o Tolmare "
+                  "(ou tolmare-cli verificar), que a atualiza, e repita.");
+    }
 }
 
 std::string insertSql(const std::string& table, const std::string& cols, size_t columns,
@@ -294,18 +256,16 @@ std::string insertSql(const std::string& table, const std::string& cols, size_t 
 }
 
 // The file's rows into the emptied table; returns the file's counter (-1 when it has none).
-long long loadTable(Connection& c, const store::TableSpec& t, const std::string& folder,
+long long loadTable(Connection& c, db::Connection& files, const store::TableSpec& t,
                     long long& rows)
 {
-    Lite in;
-    open(in, folder + "/" + t.fileName, SQLITE_OPEN_READONLY);
-    checkDefinition(in, t);
+    const QString file = qs(t.fileName);
+    const QString schema = files.attach(file);
     const Columns cols = columnsOf(t);
     const std::string names = joined(cols.names);
-    in.exec("BEGIN", "Falha ao ler a tabela");  // one state of the file throughout
-    LiteStatement read(
-        in, "SELECT " + names + " FROM main." + quoted(t.tableName()) + " ORDER BY rowid",
-        "Falha ao ler a tabela");
+    db::Statement read(files, qs("SELECT " + names + " FROM " + inSchema(schema, t)
+                                 + " ORDER BY rowid"),
+                       file);
     const size_t width = cols.names.size();
     const size_t batch = kMaxParams / width;
     const std::string table = qualified(t.tableName());
@@ -320,22 +280,22 @@ long long loadTable(Connection& c, const store::TableSpec& t, const std::string&
         params.clear();
     };
     const int numberAt = t.rowidKey() ? t.primaryKey()->fields[0] - 1 : int(width) - 1;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(read.s)) == SQLITE_ROW) {
-        const long long id = sqlite3_column_int64(read.s, numberAt);
+    while (read.next()) {
+        const long long id = read.int64(numberAt);
         for (size_t i = 0; i < width; ++i)
-            params.push_back(valueOf(read.s, int(i), cols.fields[i], t, id));
+            params.push_back(valueOf(read, int(i), cols.fields[i], t, id));
         ++rows;
         if (params.size() == batch * width) send();
     }
-    if (rc != SQLITE_DONE) in.fail("Falha ao ler a tabela");
     send();
     long long counter = -1;
     if (t.rowidKey()) {
-        LiteStatement seq(in, "SELECT seq FROM main.sqlite_sequence WHERE name = ?",
-                          "Falha ao ler a tabela");
-        sqlite3_bind_text(seq.s, 1, t.tableName().c_str(), -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(seq.s) == SQLITE_ROW) counter = sqlite3_column_int64(seq.s, 0);
+        db::Statement seq(files,
+                          qs("SELECT seq FROM " + quoted(schema.toStdString())
+                             + ".sqlite_sequence WHERE name = ?"),
+                          file);
+        seq.bindText(1, QByteArrayView(t.tableName()));
+        if (seq.next()) counter = seq.int64(0);
     }
     return counter;
 }
@@ -366,8 +326,9 @@ std::vector<TableRows> exportSnapshot(Connection& c, const std::vector<store::Ta
             out.clear();
             // Numbers as the shortest text that reads back to the same value.
             c.exec("SELECT set_config('extra_float_digits', '3', true)");
+            db::Connection files(qs(folder));
             for (const store::TableSpec& t : tables)
-                out.push_back({t.fileName, exportTable(c, t, folder)});
+                out.push_back({t.fileName, exportTable(c, files, t)});
         },
         Isolation::Snapshot);
     return out;
@@ -395,6 +356,11 @@ std::vector<TableRows> loadTables(Connection& c, const std::string& folder,
     std::vector<TableRows> loaded;
     inTransaction(c, [&] {
         loaded.clear();
+        db::Connection files(qs(folder));
+        attachFiles(files, load);
+        // One state of each file throughout: its shared lock is taken at its first read and
+        // kept to the end.
+        db::ReadTransaction reading(files);
         checkSchema(c, schema, mainTables);
         std::vector<std::string> names;
         for (const store::TableSpec& t : load) names.push_back(qualified(t.tableName()));
@@ -407,7 +373,7 @@ std::vector<TableRows> loadTables(Connection& c, const std::string& folder,
         for (const store::TableSpec& t : load) {
             try {
                 long long rows = 0;
-                const long long counter = loadTable(c, t, folder, rows);
+                const long long counter = loadTable(c, files, t, rows);
                 const Columns cols = columnsOf(t);
                 setCounter(c, t, cols.number, counter);
                 loaded.push_back({t.fileName, rows});

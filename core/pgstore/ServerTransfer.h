@@ -1,7 +1,9 @@
 // The tables between the server store and table files of the file store. A backup of the
 // server exports one snapshot into table files (the files a single computer's data folder
 // holds, made from the same definition), and the archive is made of those; a restore or a
-// migration loads table files onto the server in one transaction.
+// migration loads table files onto the server in one transaction. The files are read and
+// written through the engine's connection and statements (core/engine), so every failure of
+// theirs is an EngineError naming the file, a busy one said to be busy.
 #pragma once
 
 #include "core/pgstore/PgConnection.h"
@@ -9,7 +11,6 @@
 #include "core/store/StoreSchema.h"
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,18 +21,11 @@ struct TableRows {
     long long rows = 0;
 };
 
-// A table file that cannot be written, or read as one of the file store's; the message says
-// which, and what to correct.
-class FileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // Writes `tables` as the server holds them, all from one snapshot (one REPEATABLE READ
 // transaction that only reads), into table files in `folder` (a file of the same name there is
 // replaced): the file store's schema for the definition, every row with its row number, money
-// and dates as the file store keeps them, and each Autoincrement counter. Throws PgError (the
-// server) or FileError (the files).
+// and dates as the file store keeps them, and each Autoincrement counter, each file written in
+// one transaction. Throws PgError (the server) or db::EngineError (the files).
 std::vector<TableRows> exportSnapshot(Connection& c, const std::vector<store::TableSpec>& tables,
                                       const std::string& folder);
 
@@ -49,8 +43,9 @@ struct LoadSteps {
 // In one transaction: the schema check (`schema` and `mainTables`), then the rows of each table
 // of `load` replaced by those of its file in `folder` (a table file of the definition), each
 // counter set past both the file's and the server's own, so that no number is given again. A
-// failure rolls all of it back and throws PgError or FileError, naming the table (and the row
-// and field of a value the server would not take).
+// failure rolls all of it back and throws PgError (the server) or db::EngineError (a file that
+// cannot be read, or a value of it the server would not take), naming the table (and the row
+// and field of such a value). The files are read in one read transaction.
 std::vector<TableRows> loadTables(Connection& c, const std::string& folder,
                                   const std::vector<store::TableSpec>& load,
                                   const std::vector<store::TableSpec>& schema,

@@ -1,8 +1,9 @@
 // Tables between a data folder and a real PostgreSQL server (the address in TOLMARE_PG_URI,
 // else libpq's PG* variables, as pg_virtualenv sets them), through tolmare-cli: migrar-servidor,
 // the backup of the server's snapshot, its restore into a folder and onto the server; and a
-// load that fails half-way leaving the server as it was.
+// load that fails half-way (or finds a table file busy) leaving the server as it was.
 #include "core/TableDefs.h"
+#include "core/engine/EngineError.h"
 #include "core/pgstore/PgConnection.h"
 #include "core/pgstore/ServerTransfer.h"
 #include "core/store/MainTables.h"
@@ -191,7 +192,7 @@ private slots:
     void failedLoadLeavesTheServerAsItWas_data()
     {
         QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("change");  // empty: the connection is cut instead
+        QTest::addColumn<QString>("change");  // empty: the connection is cut, or `table` held
         QTest::addColumn<QString>("said");
         QTest::newRow("required field empty")
             << "DEBITO"
@@ -209,6 +210,8 @@ private slots:
         QTest::newRow("connection cut before the commit") << ""
                                                           << ""
                                                           << "conexão";
+        QTest::newRow("table file held by another program")
+            << "RET_DEBITO" << "" << "A tabela RET_DEBITO.DB está em uso por outro programa";
     }
     void failedLoadLeavesTheServerAsItWas()
     {
@@ -228,17 +231,30 @@ private slots:
         } else {
             pg::Connection loader(serverUri().toStdString());
             pg::LoadSteps steps;
-            steps.alsoCommit = [&](const std::vector<pg::TableRows>&) {
-                c_->exec("SELECT pg_terminate_backend($1::int, 5000)",
-                         {std::to_string(loader.backendPid())});
-            };
+            // Written by another program past the wait for it.
+            sqlite3* holder = nullptr;
+            if (table.isEmpty()) {
+                steps.alsoCommit = [&](const std::vector<pg::TableRows>&) {
+                    c_->exec("SELECT pg_terminate_backend($1::int, 5000)",
+                             {std::to_string(loader.backendPid())});
+                };
+            } else {
+                QCOMPARE(sqlite3_open(QDir(folder).filePath(table + ".DB").toUtf8(), &holder),
+                         SQLITE_OK);
+                QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                         SQLITE_OK);
+            }
             try {
                 pg::loadTables(loader, folder.toStdString(), tables::all(), tables::all(),
                                store::mainTables(), steps);
             } catch (const pg::PgError& e) {
                 QCOMPARE(int(e.kind()), int(pg::ErrorKind::ConnectionLost));
                 err = e.what();
+            } catch (const db::EngineError& e) {
+                QCOMPARE(int(e.fault()), int(db::EngineFault::Busy));
+                err = e.message();
             }
+            sqlite3_close(holder);
         }
         QVERIFY2(err.contains(said), qPrintable(err));
         QCOMPARE(serverDump(), before);
