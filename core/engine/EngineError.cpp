@@ -24,52 +24,60 @@ QString folderOf(sqlite3* db)
 EngineError sqliteError(int code, const QString& detail, const QString& file,
                         const QString& folder)
 {
-    const QString name = file.isEmpty() ? QStringLiteral("das tabelas") : QFileInfo(file).fileName();
+    // Without a file name the error is of the folder's tables as a whole (the main database,
+    // several tables at once): the texts then speak of "as tabelas".
+    const bool named = !file.isEmpty();
+    const QString name = named ? QFileInfo(file).fileName() : QString();
     QString dir = folder;
     if (file.contains('/')) dir = QFileInfo(file).absolutePath();
     if (dir.isEmpty()) dir = QStringLiteral("de dados");
-    const QString table = file.isEmpty() ? QStringLiteral("As tabelas") : "A tabela " + name;
+    const QString table = named ? "A tabela " + name : QStringLiteral("As tabelas");
+    const QString inFile = named ? "no arquivo " + name : QStringLiteral("nas tabelas");
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return EngineError(
-            table + " está em uso por outro programa (outra janela do Tolmare ou o "
+            table + (named ? " está" : " estão") + " em uso por outro programa (outra janela do Tolmare ou o "
                     "tolmare-cli). Aguarde o fim da outra operação e tente de novo.",
             EngineFault::Busy);
     case SQLITE_READONLY:
     case SQLITE_PERM:
         return EngineError(
-            QString("Não foi possível gravar no arquivo %1: falta permissão de escrita. Dê ao "
+            QString("Não foi possível gravar %1: falta permissão de escrita. Dê ao "
                     "usuário permissão de escrita na pasta %2 e nos arquivos .DB dela, e tente "
-                    "de novo.").arg(name, dir),
+                    "de novo.").arg(inFile, dir),
             EngineFault::ReadOnly);
     case SQLITE_CANTOPEN:
         return EngineError(
-            QString("Não foi possível abrir o arquivo %1 na pasta %2. Verifique se a pasta "
+            QString("Não foi possível abrir %1 na pasta %2. Verifique se a pasta "
                     "existe e se o usuário tem permissão de leitura e escrita nela e nos "
-                    "arquivos .DB, e tente de novo.").arg(name, dir),
+                    "arquivos .DB, e tente de novo.")
+                .arg(named ? "o arquivo " + name : QStringLiteral("as tabelas"), dir),
             EngineFault::ReadOnly);
     case SQLITE_FULL:
         return EngineError(
-            QString("O disco da pasta %1 está cheio: nada foi gravado em %2. Libere espaço "
-                    "no disco e tente de novo.").arg(dir, name),
+            QString("O disco da pasta %1 está cheio: nada foi gravado %2. Libere espaço "
+                    "no disco e tente de novo.").arg(dir, inFile),
             EngineFault::DiskFull);
     case SQLITE_IOERR:
         return EngineError(
-            QString("Erro de leitura ou gravação no arquivo %1 (%2). Verifique o disco e a "
+            QString("Erro de leitura ou gravação %1 (%2). Verifique o disco e a "
                     "pasta %3; se o erro continuar, restaure as tabelas de um backup.")
-                .arg(name, detail, dir),
+                .arg(inFile, detail, dir),
             EngineFault::Io);
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         return EngineError(
-            QString("O arquivo %1 na pasta %2 não é uma tabela do Tolmare ou está danificado. "
-                    "Restaure-o de um backup.").arg(name, dir),
+            named ? QString("O arquivo %1 na pasta %2 não é uma tabela do Tolmare ou está "
+                          "danificado. Restaure-o de um backup.").arg(name, dir)
+                  : QString("As tabelas da pasta %1 não são do Tolmare ou estão danificadas. "
+                            "Restaure-as de um backup.").arg(dir),
             EngineFault::NotATable);
     case SQLITE_CONSTRAINT:
-        return keyViolation(name);
+        return keyViolation(named ? name : QStringLiteral("(tabelas da pasta)"));
     default:
-        return EngineError(QString("Erro na tabela %1: %2").arg(name, detail));
+        return EngineError(named ? QString("Erro na tabela %1: %2").arg(name, detail)
+                                 : "Erro nas tabelas: " + detail);
     }
 }
 

@@ -97,6 +97,13 @@ private slots:
             QCOMPARE(sqlite3_open(qPrintable(QDir(folder_).filePath(".tolmare-main")), &db),
                      SQLITE_OK);
             QCOMPARE(sqlite3_exec(db, kEarlier, nullptr, nullptr, nullptr), SQLITE_OK);
+            // Earlier versions stored the log's refusal texts as UTF-8 read as Latin-1.
+            const QByteArray garbled =
+                "DROP TRIGGER HISTORICO_SEM_ALTERACAO; CREATE TRIGGER HISTORICO_SEM_ALTERACAO "
+                "BEFORE UPDATE ON HISTORICO BEGIN SELECT RAISE(ABORT, '"
+                + QString::fromLatin1("O histórico de operações não pode ser alterado.").toUtf8()
+                + "'); END";
+            QCOMPARE(sqlite3_exec(db, garbled.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
         }
         db::Connection& c = db::Session::instance().connectionFor("Tolmare");
@@ -116,6 +123,11 @@ private slots:
                  QStringList(earlier ? "2" : "1"));
         QCOMPARE(rows(c.handle(), "SELECT group_concat(IMPRESSAO) FROM main.RETORNOS_IMPORTADOS"),
                  QStringList(earlier ? "antiga,nova" : "nova"));
+
+        QCOMPARE(sqlite3_exec(c.handle(), "UPDATE main.HISTORICO SET DETALHE = 'y'", nullptr,
+                              nullptr, nullptr), SQLITE_CONSTRAINT_TRIGGER);
+        QCOMPARE(QString::fromUtf8(sqlite3_errmsg(c.handle())),
+                 QString("O histórico de operações não pode ser alterado."));
 
         // The same shape as the description makes on its own.
         sqlite3* described = nullptr;
