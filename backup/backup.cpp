@@ -59,6 +59,15 @@ struct BusyScope {
     ~BusyScope() { busy = false; }
 };
 
+// The name a file is recorded by: its path, or below `base` (when set) the path from there.
+QString storedName(const QString& path, const QString& base)
+{
+    const QString p = path.trimmed();
+    if (base.isEmpty()) return p;
+    const QString from = QDir::cleanPath(base) + '/';
+    return QDir::cleanPath(p).startsWith(from) ? QDir::cleanPath(p).mid(from.size()) : p;
+}
+
 }  // namespace
 
 TBackupFile::TBackupFile(QObject* owner) : QObject(owner) {}
@@ -186,7 +195,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             break;
         }
         if (SaveFileID)
-            info += backupfmt::encodeText(path) + '\t'
+            info += backupfmt::encodeText(storedName(path, StoreNamesFrom)) + '\t'
                     + QByteArray::number(backupfmt::fileDate(path)) + '='
                     + QByteArray::number(f.size()) + "\r\n";
     }
@@ -230,7 +239,7 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             run_.fail(Kind::SourceUnreadable, 1, path);
             break;
         }
-        const QByteArray name = isInfo ? kFileList : backupfmt::encodeText(path.trimmed());
+        const QByteArray name = isInfo ? kFileList : backupfmt::encodeText(storedName(path, StoreNamesFrom));
         if (!w.beginEntry(name, backupfmt::fileDate(path))) break;
         w.writeData(*in);
         if (!run_.failed() && run_.going && !isInfo) {

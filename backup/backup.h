@@ -73,6 +73,9 @@ public:
     bool SaveFileID = false;
     TNoteEvent OnNote;
     TReadLock ReadLock;
+    // When set, files inside this folder are recorded by their path relative to it (a copy made
+    // in a temporary folder is recorded by its bare name, not by where it lay for a moment).
+    QString StoreNamesFrom;
 
     // Public state.
     qint32 FileCount = 0;

@@ -97,6 +97,8 @@ Outcome runServerBackup(TBackupFile& engine, const QString& uri, const QString& 
         out.error = serverError(e, Kind::SourceUnreadable, uri, "Nenhum backup foi gravado.");
         return out;
     }
+    // The snapshot's table files are recorded by their names, as a folder's would be restored.
+    engine.StoreNamesFrom = dir->path();
     return runBackup(engine, files, archive, readBack, follow,
                      [&](const QString& operacao, const QString& detalhe) {
                          logOnServer(*c, operacao, detalhe + " (servidor de dados)");

@@ -153,7 +153,8 @@ private slots:
         const QString archive = dir_.filePath("servidor.bck");
         QCOMPARE(cli({"--dados", serverUri(), "backup", archive}), 0);
         const QString restored = newFolder();
-        QCOMPARE(cli({"--dados", restored, "restaurar", archive, restored}), 0);
+        // Recorded by the tables' names: restored with their paths, they land in the folder.
+        QCOMPARE(cli({"--dados", restored, "restaurar", archive, restored, "--caminho-completo"}), 0);
         for (const store::TableSpec& t : tables::all())
             QCOMPARE(fileDump(restored, t), fileDump(folder, t));
         QVERIFY(fileDump(folder, *tables::find("ASSOCIADOS.DB")).contains("ASSOCIADOS8"));
