@@ -63,6 +63,15 @@ QString missingQuestion(const QString& folder)
 
 bool ensureForWindow(const QString& folder, dialogs::Dialogs& d)
 {
+    if (db::EngineConfig::isServerAddress(folder)) {
+        d.message(dialogs::Kind::Error,
+                  "O apelido Tolmare do arquivo de configuração " + QDir::toNativeSeparators(
+                      db::EngineConfig::configFile())
+                      + " aponta para um servidor de dados, com que a janela ainda não "
+                        "trabalha. Aponte o apelido para uma pasta de dados; com o servidor, use "
+                        "o tolmare-cli (backup, restaurar, migrar-servidor).");
+        return false;
+    }
     if (QFileInfo(folder).isDir()) return true;
     if (!d.yesNo(missingQuestion(folder))) return false;
     const QString error = create(folder);

@@ -33,11 +33,6 @@ static QList<Command>& registry()
     return list;
 }
 
-bool isServerAddress(const QString& text)
-{
-    return text.startsWith("postgresql:") || text.startsWith("postgres:");
-}
-
 void registerCommand(Command c) { registry().append(std::move(c)); }
 const QList<Command>& commands() { return registry(); }
 

@@ -39,9 +39,6 @@ struct Command {
     bool onServer = false;
 };
 
-// Whether `text` is a server store's address (a libpq URI), not a folder.
-bool isServerAddress(const QString& text);
-
 // Registers a command; used by the command files through a static Registrar.
 void registerCommand(Command c);
 const QList<Command>& commands();

@@ -31,7 +31,7 @@ int migrarServidorCommand(cli::Context& ctx)
                    "depois do comando.\n";
         return 2;
     }
-    if (ctx.args.size() != 1 || !cli::isServerAddress(ctx.args[0])) {
+    if (ctx.args.size() != 1 || !db::EngineConfig::isServerAddress(ctx.args[0])) {
         ctx.err << "Uso: tolmare-cli [--dados PASTA] migrar-servidor postgresql://... "
                    "[--substituir]\n";
         return 2;

@@ -71,7 +71,7 @@ int main(int argc, char** argv)
             return 2;
         }
         // A server's address is never taken for a folder.
-        if (cli::isServerAddress(args.at(dados + 1)))
+        if (db::EngineConfig::isServerAddress(args.at(dados + 1)))
             server = args.at(dados + 1);
         else
             db::EngineConfig::overrideAlias("Tolmare", args.at(dados + 1));
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
             out << "Uso: tolmare-cli " << c->usage << "\n" << c->help << "\n";
             return 0;
         }
-        if (dados < 0 && cli::isServerAddress(db::EngineConfig::aliasFolder("Tolmare"))) {
+        if (dados < 0 && db::EngineConfig::isServerAddress(db::EngineConfig::aliasFolder("Tolmare"))) {
             err << "O apelido Tolmare do arquivo de configuração aponta para um servidor de "
                    "dados, que o tolmare-cli ainda não lê de lá: dê o endereço em --dados "
                    "postgresql://...\n";

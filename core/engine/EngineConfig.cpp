@@ -63,9 +63,11 @@ std::optional<QString> iniValue(const QString& section, const QString& key)
     return std::nullopt;
 }
 
-// Both "\\" and "/" separate folders, on every system.
+// Both "\\" and "/" separate folders, on every system. A server address is no folder: its
+// "//" and any backslash stay.
 QString folderPath(QString configured)
 {
+    if (EngineConfig::isServerAddress(configured)) return configured;
     return QDir::cleanPath(configured.replace(u'\\', u'/'));
 }
 
@@ -98,6 +100,11 @@ QStringList EngineConfig::aliasParams(const QString& alias)
 QString EngineConfig::dllPath()
 {
     return folderPath(iniValue({}, "DLLPath").value_or(QString()));
+}
+
+bool EngineConfig::isServerAddress(const QString& text)
+{
+    return text.startsWith("postgresql:") || text.startsWith("postgres:");
 }
 
 void EngineConfig::overrideAlias(const QString& alias, const QString& folder)

@@ -15,13 +15,16 @@ namespace db {
 class EngineConfig {
 public:
     static QString configFile();
-    // The folder of an alias; empty for an alias that is not known.
+    // The folder of an alias; empty for an alias that is not known. A server store's address
+    // (see isServerAddress) is given back as written.
     static QString aliasFolder(const QString& alias);
     // The alias's parameter list; its first line is "PATH=<folder>". Empty when unknown.
     static QStringList aliasParams(const QString& alias);
     static QString dllPath();
     // Points an alias at another folder for the rest of this run (the command line's --dados).
     static void overrideAlias(const QString& alias, const QString& folder);
+    // Whether an alias's value is a server store's address (a libpq URI), not a folder.
+    static bool isServerAddress(const QString& text);
 };
 
 }  // namespace db

@@ -61,6 +61,9 @@ private slots:
         QTest::newRow("DLLPath at the top, with a comma")
             << QByteArray("DLLPath=/opt/motor,2\n[Aliases]\nTolmare=/d\n") << "/d"
             << "/opt/motor,2";
+        QTest::newRow("server address, as written")
+            << QByteArray("[Aliases]\nTolmare=postgresql://sede//base?host=\\x\n")
+            << "postgresql://sede//base?host=\\x" << "";
         QTest::newRow("DLLPath under [General]")
             << QByteArray("[General]\nDLLPath=C:\\Motor\n") << "" << "C:/Motor";
     }
@@ -107,6 +110,20 @@ private slots:
         QDir().mkpath(folder);
         QVERIFY(datafolder::ensureForWindow(folder, dialogs));
         QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // The window does not open a server store: it says so and creates no folder of the address.
+    void serverAliasIsRefusedByTheWindow()
+    {
+        testdata::ScriptedDialogs dialogs;
+        dialogs.answer = true;
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir_.path());
+        QVERIFY(!datafolder::ensureForWindow("postgresql://sede/base", dialogs));
+        QDir::setCurrent(cwd);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY2(dialogs.shown.first().contains("servidor de dados"), qPrintable(dialogs.shown.first()));
+        QVERIFY(QDir(dir_.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).filter("postgres").isEmpty());
     }
 
     void connectingNeverCreatesTheFolder()
