@@ -239,7 +239,8 @@ bool TBackupFile::Backup(const QStringList& files, const QString& archiveName)
             run_.fail(Kind::SourceUnreadable, 1, path);
             break;
         }
-        const QByteArray name = isInfo ? kFileList : backupfmt::encodeText(storedName(path, StoreNamesFrom));
+        const QByteArray name =
+            isInfo ? kFileList : backupfmt::encodeText(storedName(path, StoreNamesFrom));
         if (!w.beginEntry(name, backupfmt::fileDate(path))) break;
         w.writeData(*in);
         if (!run_.failed() && run_.going && !isInfo) {

@@ -92,7 +92,8 @@ int main(int argc, char** argv)
             out << "Uso: tolmare-cli " << c->usage << "\n" << c->help << "\n";
             return 0;
         }
-        if (dados < 0 && db::EngineConfig::isServerAddress(db::EngineConfig::aliasFolder("Tolmare"))) {
+        if (dados < 0
+            && db::EngineConfig::isServerAddress(db::EngineConfig::aliasFolder("Tolmare"))) {
             err << "O apelido Tolmare do arquivo de configuração aponta para um servidor de "
                    "dados, que o tolmare-cli ainda não lê de lá: dê o endereço em --dados "
                    "postgresql://...\n";

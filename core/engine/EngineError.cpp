@@ -37,8 +37,9 @@ EngineError sqliteError(int code, const QString& detail, const QString& file,
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return EngineError(
-            table + (named ? " está" : " estão") + " em uso por outro programa (outra janela do Tolmare ou o "
-                    "tolmare-cli). Aguarde o fim da outra operação e tente de novo.",
+            table + (named ? " está" : " estão")
+                + " em uso por outro programa (outra janela do Tolmare ou o tolmare-cli). "
+                  "Aguarde o fim da outra operação e tente de novo.",
             EngineFault::Busy);
     case SQLITE_READONLY:
     case SQLITE_PERM:

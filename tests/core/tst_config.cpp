@@ -122,8 +122,12 @@ private slots:
         QVERIFY(!datafolder::ensureForWindow("postgresql://sede/base", dialogs));
         QDir::setCurrent(cwd);
         QCOMPARE(dialogs.shown.size(), 1);
-        QVERIFY2(dialogs.shown.first().contains("servidor de dados"), qPrintable(dialogs.shown.first()));
-        QVERIFY(QDir(dir_.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).filter("postgres").isEmpty());
+        QVERIFY2(dialogs.shown.first().contains("servidor de dados"),
+                 qPrintable(dialogs.shown.first()));
+        QVERIFY(QDir(dir_.path())
+                    .entryList(QDir::NoDotAndDotDot | QDir::AllEntries)
+                    .filter("postgres")
+                    .isEmpty());
     }
 
     void connectingNeverCreatesTheFolder()

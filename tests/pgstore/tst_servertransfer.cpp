@@ -154,7 +154,8 @@ private slots:
         QCOMPARE(cli({"--dados", serverUri(), "backup", archive}), 0);
         const QString restored = newFolder();
         // Recorded by the tables' names: restored with their paths, they land in the folder.
-        QCOMPARE(cli({"--dados", restored, "restaurar", archive, restored, "--caminho-completo"}), 0);
+        QCOMPARE(cli({"--dados", restored, "restaurar", archive, restored, "--caminho-completo"}),
+                 0);
         for (const store::TableSpec& t : tables::all())
             QCOMPARE(fileDump(restored, t), fileDump(folder, t));
         QVERIFY(fileDump(folder, *tables::find("ASSOCIADOS.DB")).contains("ASSOCIADOS8"));
