@@ -103,7 +103,7 @@ public:
     MonthRows(db::Connection& c, const QDate& first, const QDate& last, const QDate& today)
         : today_(today.toString(Qt::ISODate).toStdString()),
           first_(first.toString(Qt::ISODate).toStdString()),
-          rows_(c, "SELECT rowid, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
+          rows_(c, "SELECT rowid, DEB_DATA, DEB_DATA_RETORNO, DEB_REMESSA, DEB_VALOR FROM "
                    "RET_DEBITO.RET_DEBITO WHERE DEB_DATA = ? AND DEB_ASS_ID = ? ORDER BY "
                        + remessa::ordemDaChave("RET_DEBITO.DB", "Si_Data_Associado"), kRetDebito),
           update_(c, "UPDATE RET_DEBITO.RET_DEBITO SET DEB_OCORRENCIA = ?, DEB_DATA_RETORNO = ? "
@@ -137,47 +137,38 @@ public:
     void record(qint64 member, const QByteArray& reason)
     {
         for (const std::string& date : dates_) {
-            // A value stays bound through a reset: the date is bound only when it changes
-            // (a month mostly has its rows on one date).
-            rows_.reset();
-            if (&date != boundDate_) {
-                rows_.bindText(1, QByteArrayView(date.data(), qsizetype(date.size())));
-                boundDate_ = &date;
-            }
-            rows_.bindReal(2, double(member));
+            rows_.reset().bindText(1, QByteArrayView(date.data(), qsizetype(date.size())))
+                .bindReal(2, double(member));
             if (!rows_.next()) continue;
             // The first row gets the return date; another row of the member and date with the
             // key it then has would repeat the key.
-            RetRow changed = row(member, date);
+            RetRow changed = row(member);
             const bool returned = changed.returned == today_;
             changed.returned = today_;
             while (rows_.next())
-                if (compareRows(row(member, date), changed) == 0) throw LinhaRecusada();
+                if (compareRows(row(member), changed) == 0) throw LinhaRecusada();
             if (returned) {
                 // Returned today already (an earlier line, or the file imported again): only
                 // the reason can differ, and a row that holds it is not rewritten.
-                bindReason(again_.reset(), 1, reason, boundAgain_);
+                bindText(again_.reset(), 1, reason);
                 step(again_.bindInt(2, changed.rowid));
                 return;
             }
-            bindReason(update_.reset(), 1, reason, boundUpdate_);
+            bindText(update_.reset(), 1, reason);
             step(update_.bindInt(3, changed.rowid));
             return;
         }
-        bindReason(insert_.reset(), 3, reason, boundInsert_);
+        bindText(insert_.reset(), 3, reason);
         step(insert_.bindReal(4, double(member)));
         // The rows this import adds lie on the first of the month, the earliest date.
-        if (dates_.empty() || dates_.front() != first_) {
-            dates_.insert(dates_.begin(), first_);
-            boundDate_ = nullptr;  // the dates moved
-        }
+        if (dates_.empty() || dates_.front() != first_) dates_.insert(dates_.begin(), first_);
     }
 
 private:
-    RetRow row(qint64 member, const std::string& date) const
+    RetRow row(qint64 member) const
     {
-        return RetRow{member, rows_.int64(0), date, text(rows_, 1), value(rows_, 2),
-                      value(rows_, 3)};
+        return RetRow{member, rows_.int64(0), text(rows_, 1), text(rows_, 2), value(rows_, 3),
+                      value(rows_, 4)};
     }
     static std::string text(const db::Statement& st, int col)
     {
@@ -188,14 +179,11 @@ private:
     {
         return st.isNull(col) ? Valor() : Valor(st.real(col));
     }
-    // Binds the reason, or NULL when it is empty, unless `bound` (the one bound last, kept by
-    // the caller while it lives) is it already: a file repeats a few reasons line after line.
-    static void bindReason(db::Statement& st, int i, const QByteArray& t, QByteArray& bound)
+    // Binds the text, or NULL when it is empty.
+    static void bindText(db::Statement& st, int i, const QByteArray& t)
     {
-        if (!bound.isNull() && bound == t) return;
         if (t.isEmpty()) st.bindNull(i);
         else st.bindText(i, t);
-        bound = t.isNull() ? QByteArray("") : t;
     }
     // A key the table refuses passes the line over; any other failure stops the import.
     static void step(db::Statement& st)
@@ -210,8 +198,6 @@ private:
 
     const std::string today_, first_;
     std::vector<std::string> dates_;  // of the month's rows, in order
-    const std::string* boundDate_ = nullptr;  // the date bound to rows_
-    QByteArray boundUpdate_, boundAgain_, boundInsert_;  // the reasons bound (null: none yet)
     db::Statement rows_, update_, again_, insert_;
 };
 
