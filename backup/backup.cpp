@@ -64,8 +64,8 @@ QString storedName(const QString& path, const QString& base)
 {
     const QString p = path.trimmed();
     if (base.isEmpty()) return p;
-    const QString from = QDir::cleanPath(base) + '/';
-    return QDir::cleanPath(p).startsWith(from) ? QDir::cleanPath(p).mid(from.size()) : p;
+    const QString clean = QDir::cleanPath(p), from = QDir::cleanPath(base) + '/';
+    return clean.startsWith(from) ? clean.mid(from.size()) : p;
 }
 
 }  // namespace
