@@ -5,7 +5,9 @@
 #include "core/engine/EngineConfig.h"
 #include "core/engine/Table.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <sqlite3.h>
 
@@ -75,6 +77,22 @@ int countRows(const QString& folder, const QString& fileName)
     sqlite3_finalize(st);
     sqlite3_close(h);
     return n;
+}
+
+QString copyForOtherUser(const QString& dir, const QString& program)
+{
+    const QString to = QDir(dir).filePath("programa");
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                     | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup;
+    if (!QDir().mkpath(to) || !QFile::setPermissions(to, all)) return {};
+    const QString from = QCoreApplication::applicationDirPath();
+    for (const QString& name : {program, QStringLiteral("TBLSCN.DLL")}) {
+        const QString copy = QDir(to).filePath(name);
+        QFile::remove(copy);
+        if (!QFile::copy(QDir(from).filePath(name), copy) || !QFile::setPermissions(copy, all))
+            return {};
+    }
+    return QDir(to).filePath(program);
 }
 
 }  // namespace testdata

@@ -23,6 +23,12 @@ void addRow(const QString& fileName, const QVariantMap& values);
 // The number of rows of a table file (plain SQLite, no engine).
 int countRows(const QString& folder, const QString& fileName);
 
+// A program of the build run as another user cannot be read from the build folder when that
+// lies in an owner-only folder (a clone in `mktemp -d`): the program and the table-structure
+// component are copied into a folder of `dir` that every user may read, and the copy's path
+// returned (empty when the copy fails).
+QString copyForOtherUser(const QString& dir, const QString& program);
+
 }  // namespace testdata
 
 namespace testdata {

@@ -463,9 +463,11 @@ private slots:
         for (const QString& f : QDir(folder_).entryList({"*.DB", ".tolmare-main"},
                                                          QDir::Files | QDir::Hidden))
             QFile::setPermissions(QDir(folder_).filePath(f), QFile::Permissions(0x6666));
+        const QString program = testdata::copyForOtherUser(dir_.path(), "tolmare-cli");
+        QVERIFY(!program.isEmpty());
         QProcess cli;
-        cli.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                              QCoreApplication::applicationDirPath() + "/tolmare-cli", "--dados",
+        cli.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
+                              "--dados",
                               folder_, "retorno", "--arquivo", path, "--mes", "07/2026",
                               "--hoje", "03/08/2026"});
         if (!cli.waitForStarted()) QSKIP("setpriv is not available");

@@ -655,9 +655,12 @@ private slots:
         QVERIFY(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner
                                                        | QFile::ExeOwner | QFile::ReadOther
                                                        | QFile::ExeOther));
+        const QString program = testdata::copyForOtherUser(
+            dir_.path(), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QVERIFY(!program.isEmpty());
         QProcess child;
-        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                                QCoreApplication::applicationFilePath(), "--check", folder_});
+        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
+                                "--check", folder_});
         QVERIFY(child.waitForFinished(30000));
         if (child.exitCode() == 127) QSKIP("cannot run as another user here");
         const QString err = QString::fromUtf8(child.readAllStandardError());
