@@ -100,9 +100,13 @@ int main(int argc, char** argv)
             return 2;
         }
         if (!server.isEmpty() && !c->onServer) {
+            QStringList onServer;
+            for (const cli::Command& other : cli::commands())
+                if (other.onServer) onServer << other.name;
+            onServer.sort();
             err << "O comando " << name << " ainda não funciona com os dados num servidor "
-                << "(--dados " << server << "); com o servidor funcionam backup, restaurar, "
-                << "verificar-backup e conteudo.\n";
+                << "(--dados " << server << "); com o servidor funcionam "
+                << onServer.join(", ") << ".\n";
             return 2;
         }
         return c->run(ctx);

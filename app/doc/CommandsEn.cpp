@@ -12,7 +12,10 @@ QString commandHelpEn(const QString& command)
     static const QHash<QString, QString> texts{
         {"verificar",
          "Checks the tables of the data folder, creating the missing ones and adjusting\n"
-         "those that differ from the definition."},
+         "those that differ from the definition. Exit 0 when all was done, 1 when rows were\n"
+         "refused or a table replaced, 2 when a table of the older format could not be read.\n"
+         "With --dados postgresql://..., creates and adjusts the server store's tables (1: rows\n"
+         "lost in the adjustment, or the server failed and nothing changed)."},
         {"remessa",
          "Writes the PREVI remittance file of the debits for the debit date, brings the\n"
          "pending debits to that date, records each debit sent as \"Aguardando Retorno\"\n"
@@ -93,9 +96,9 @@ QString commandHelpEn(const QString& command)
          "remittance file gets \".desfeita\" appended to its name (it is not deleted: it may\n"
          "already have been sent)."},
         {"historico",
-         "Shows the operation log of the data folder: remittances, return imports, backups,\n"
-         "restores and table changes made at start-up, one per line, with date, time and\n"
-         "user."},
+         "Shows the operation log of the data folder (or of the server store):\n"
+         "remittances, return imports, backups, restores and table changes, one per line,\n"
+         "with date, time and user."},
     };
     return texts.value(command);
 }

@@ -88,10 +88,10 @@ const Program& cli()
          {"--dados URI",
           {"com URI postgresql://..., usa o servidor de dados desse endereço (a senha no\n"
            "arquivo de senhas do PostgreSQL); por ora só em backup, restaurar,\n"
-           "verificar-backup e conteudo",
+           "verificar-backup, conteudo, verificar e historico",
            "with URI postgresql://..., uses the server store at that address (the password\n"
            "in PostgreSQL's password file); for now only in backup, restaurar,\n"
-           "verificar-backup and conteudo"}},
+           "verificar-backup, conteudo, verificar and historico"}},
          {"--criar-pasta",
           {"com --dados, começa uma pasta de dados nova em PASTA",
            "with --dados, starts a new data folder in PASTA"}},

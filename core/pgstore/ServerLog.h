@@ -6,6 +6,7 @@
 #include "core/pgstore/PgConnection.h"
 
 #include <string>
+#include <vector>
 
 namespace pg {
 
@@ -13,6 +14,16 @@ namespace pg {
 // date and time as the file store's log writes it.
 void appendLog(Connection& c, const std::string& when, long long user, const std::string& operation,
                const std::string& detail);
+
+struct LogLine {
+    std::string when;  // as appendLog was given it
+    long long user = 0;
+    std::string operation, detail;
+};
+
+// The lines whose date and time is `since` or later (every line for an empty text), oldest
+// first; none when the server holds no log yet.
+std::vector<LogLine> readLog(Connection& c, const std::string& since);
 
 // A restore put back RET_DEBITO from a copy: the return imports recorded from `afterUtc` on
 // (ISO date and time, UTC), or of a day after `afterDate` when their time was not kept, no

@@ -432,8 +432,10 @@ std::string orderBy(const store::TableSpec& t, const store::IndexSpec& idx)
     return join(indexColumns(t, idx));
 }
 
-std::vector<SchemaOutcome> checkSchema(Connection& c, const std::vector<store::TableSpec>& tables,
-                                       const std::vector<store::MainTableSpec>& mainTables)
+std::vector<SchemaOutcome> checkSchema(
+    Connection& c, const std::vector<store::TableSpec>& tables,
+    const std::vector<store::MainTableSpec>& mainTables,
+    const std::function<void(const std::vector<SchemaOutcome>&)>& alsoCommit)
 {
     std::vector<Table> wanted;
     for (const store::TableSpec& t : tables) wanted.push_back(fromSpec(t));
@@ -454,6 +456,7 @@ std::vector<SchemaOutcome> checkSchema(Connection& c, const std::vector<store::T
                 outcomes.push_back(SchemaOutcome{t.name, SchemaAction::Unchanged, 0, 0});
             }
         }
+        if (alsoCommit) alsoCommit(outcomes);
     });
     return outcomes;
 }

@@ -18,6 +18,7 @@
 #include "core/store/MainTables.h"
 #include "core/store/StoreSchema.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,11 @@ struct SchemaOutcome {
 
 // Creates the missing tables and restructures those that differ, rows kept, all in one
 // transaction (a failure leaves the server as it was); on tables that match it changes
-// nothing. Another computer running it at the same time waits for this one.
-std::vector<SchemaOutcome> checkSchema(Connection& c, const std::vector<store::TableSpec>& tables,
-                                       const std::vector<store::MainTableSpec>& mainTables);
+// nothing. Another computer running it at the same time waits for this one. `alsoCommit`, when
+// given, runs inside that transaction with the outcomes (to log the changes with them).
+std::vector<SchemaOutcome> checkSchema(
+    Connection& c, const std::vector<store::TableSpec>& tables,
+    const std::vector<store::MainTableSpec>& mainTables,
+    const std::function<void(const std::vector<SchemaOutcome>&)>& alsoCommit = {});
 
 }  // namespace pg

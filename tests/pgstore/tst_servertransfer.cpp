@@ -22,14 +22,16 @@ QString serverUri()
     return qEnvironmentVariable("TOLMARE_PG_URI", "postgresql://");
 }
 
-// Runs tolmare-cli to its end: the exit code (-1 when it did not end), its error output in `err`.
-int cli(const QStringList& args, QString* err = nullptr)
+// Runs tolmare-cli to its end: the exit code (-1 when it did not end), its error output in `err`,
+// its output in `out`.
+int cli(const QStringList& args, QString* err = nullptr, QString* out = nullptr)
 {
     QProcess p;
     p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", args);
     if (!p.waitForFinished(60000)) return -1;
     const QString e = QString::fromUtf8(p.readAllStandardError());
     if (err) *err = e;
+    if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
     if (p.exitCode() != 0 && !err) qWarning("%s", qPrintable(e));
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
@@ -189,6 +191,29 @@ private slots:
         // Commands that do not work on a server yet say so, and never take it for a folder.
         QCOMPARE(cli({"--dados", serverUri(), "remessa", "--data", "10/07/2026"}, &err), 2);
         QVERIFY2(err.contains("ainda não funciona com os dados num servidor"), qPrintable(err));
+    }
+
+    // The schema check on the server creates the tables once, restructures one that differs with
+    // its rows, and logs each change with it; historico reads that log.
+    void checkAndLogOnServer()
+    {
+        QString out, err;
+        QCOMPARE(cli({"--dados", serverUri(), "verificar"}, &err, &out), 0);
+        QVERIFY2(out.contains("Tabela GRUPO criada.\n"), qPrintable(out));
+        c_->exec("INSERT INTO tolmare.\"GRUPO\" (\"GRP_DESCRICAO\") VALUES ('Sócios')");
+        c_->exec("ALTER TABLE tolmare.\"GRUPO\" DROP COLUMN \"GRP_DTA_CAD\"");
+        QCOMPARE(cli({"--dados", serverUri(), "verificar"}, &err, &out), 0);
+        QCOMPARE(out, QString("Tabela GRUPO reestruturada: 1 registro(s) mantido(s).\n"
+                              "Tabelas do servidor verificadas.\n"));
+        QCOMPARE(cli({"--dados", serverUri(), "verificar"}, &err, &out), 0);
+        QCOMPARE(out, QString("Tabelas do servidor verificadas.\n"));
+        QCOMPARE(cli({"--dados", serverUri(), "historico"}, &err, &out), 0);
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), int(tables::all().size() + store::mainTables().size()) + 1);
+        QVERIFY2(lines.last().endsWith("usuário 1  Tabelas: GRUPO reestruturada: 1 registro(s) "
+                                       "mantido(s) (servidor de dados)"),
+                 qPrintable(out));
+        QCOMPARE(one("SELECT \"GRP_DESCRICAO\" FROM tolmare.\"GRUPO\""), std::string("Sócios"));
     }
 
     void failedLoadLeavesTheServerAsItWas_data()
