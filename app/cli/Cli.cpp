@@ -1,5 +1,6 @@
 #include "app/cli/Cli.h"
 
+#include "backup/operation/ServerBackup.h"
 #include "core/DataFolder.h"
 #include "core/Historico.h"
 #include "core/MakeDBx.h"
@@ -10,6 +11,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace cli {
 
@@ -87,6 +89,32 @@ bool checkTables(Context& ctx)
         ctx.err << e.message() << "\n";
         return false;
     }
+}
+
+int runOnServerSnapshot(const Command& c, Context& ctx)
+{
+    QTemporaryDir dir(QDir::tempPath() + "/tolmare-servidor-XXXXXX");
+    if (!dir.isValid()) {
+        ctx.err << "Não foi possível criar uma pasta temporária em " << QDir::tempPath() << " ("
+                << dir.errorString() << "): libere espaço ou confira as permissões da pasta "
+                << "temporária.\n";
+        return 1;
+    }
+    try {
+        pg::Connection server(ctx.server.toStdString());
+        backup::snapshotInto(server, dir.path());
+    } catch (const std::exception& e) {
+        ctx.err << e.what() << "\nNada foi lido do servidor de dados.\n";
+        return 1;
+    }
+    const QString previous = db::EngineConfig::aliasFolder("Tolmare");
+    db::EngineConfig::overrideAlias("Tolmare", dir.path());
+    Context onFolder{ctx.args, ctx.out, ctx.err, true, false, QString()};
+    const int code = c.run(onFolder);
+    // Nothing may hold the snapshot's files when the folder goes.
+    db::Session::instance().closeAll();
+    db::EngineConfig::overrideAlias("Tolmare", previous);
+    return code;
 }
 
 std::optional<QDate> parseDate(const QString& text)

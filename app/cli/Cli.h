@@ -37,6 +37,9 @@ struct Command {
     bool needsGui = false;
     // Runs on a server store too (--dados postgresql://...); every other command refuses one.
     bool onServer = false;
+    // Only reads the five tables: on a server store it runs on one snapshot of them, exported
+    // into a private temporary folder (see runOnServerSnapshot).
+    bool fromSnapshot = false;
 };
 
 // Registers a command; used by the command files through a static Registrar.
@@ -51,6 +54,11 @@ struct Registrar {
 // it fails, had to replace a table whose file could not be read, or found a table of the
 // older format it could not read. Tables converted from the older format are told on `out`.
 bool checkTables(Context& ctx);
+
+// Runs `c` on one snapshot of the five tables of the server store ctx.server, exported (after
+// the server's schema check) as table files into a private temporary folder that is removed
+// afterwards; the command sees that folder as its data folder. 1 when the snapshot fails.
+int runOnServerSnapshot(const Command& c, Context& ctx);
 
 // Adds a line to the operation log of the data folder; a log that cannot be written is said
 // on `err` as a warning (the operation itself was done).

@@ -51,6 +51,6 @@ const cli::Registrar reg({"extrato", kUsage,
                           "recente ao mais antigo, com remessa, valor, situação (Aguardando,\n"
                           "Recebido, Devolvido), motivo e data do retorno; no fim, os totais\n"
                           "enviado, recebido e devolvido.",
-                          extratoCommand, true});
+                          extratoCommand, true, false, true});
 
 }  // namespace

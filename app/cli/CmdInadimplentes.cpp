@@ -70,6 +70,6 @@ const cli::Registrar reg({"inadimplentes", kUsage,
                           "quantos meses, a soma dos valores e o último motivo. --minimo: só\n"
                           "quem tem pelo menos N meses (padrão 1); --grupo: só esse grupo;\n"
                           "--ordem: por valor (padrão), por meses ou por nome.",
-                          inadimplentesCommand, true});
+                          inadimplentesCommand, true, false, true});
 
 }  // namespace

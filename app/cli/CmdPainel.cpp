@@ -54,6 +54,6 @@ const cli::Registrar reg({"painel", kUsage,
                           "aguardando (quantidade e valor), a taxa de cobrança (valor recebido\n"
                           "sobre o enviado) e os três motivos mais frequentes. O PDF traz o\n"
                           "gráfico dos valores e da taxa.",
-                          painelCommand, true});
+                          painelCommand, true, false, true});
 
 }  // namespace

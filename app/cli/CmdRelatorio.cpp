@@ -42,7 +42,7 @@ const Registrar reg({"relatorio", "relatorio NOME (--pdf | --csv | --xlsx) CAMIN
                      "  retornos --mes MM/AAAA --motivo todos|com|sem --pdf CAMINHO\n"
                      "           [--por-motivo]\n"
                      "Veja tolmare-cli relatorio NOME --help.",
-                     relatorioCommand, true});
+                     relatorioCommand, true, false, true});
 
 }  // namespace
 

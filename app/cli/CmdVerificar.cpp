@@ -2,24 +2,8 @@
 #include "app/cli/Cli.h"
 #include "backup/operation/ServerBackup.h"
 #include "core/MakeDBx.h"
-#include "core/TableDefs.h"
-#include "core/pgstore/ServerSchema.h"
 
 namespace {
-
-// What the check changed on the server, as the log and the output say it; empty when nothing.
-QString changeText(const pg::SchemaOutcome& o)
-{
-    const QString t = QString::fromStdString(o.table);
-    switch (o.action) {
-    case pg::SchemaAction::Created: return t + " criada";
-    case pg::SchemaAction::Modified:
-        return QString("%1 reestruturada: %2 registro(s) mantido(s)").arg(t).arg(o.copied)
-               + (o.lost ? QString(", %1 perdido(s) (chave repetida)").arg(o.lost) : QString());
-    case pg::SchemaAction::Unchanged: break;
-    }
-    return {};
-}
 
 // The server's tables created or restructured in one transaction, the log lines with them.
 int verificarServidor(cli::Context& ctx)
@@ -27,19 +11,14 @@ int verificarServidor(cli::Context& ctx)
     std::vector<pg::SchemaOutcome> outcomes;
     try {
         pg::Connection c(ctx.server.toStdString());
-        outcomes = pg::checkSchema(c, tables::all(), store::mainTables(),
-                                   [&](const std::vector<pg::SchemaOutcome>& done) {
-            for (const pg::SchemaOutcome& o : done)
-                if (const QString t = changeText(o); !t.isEmpty())
-                    backup::logOnServer(c, "Tabelas", t + " (servidor de dados)");
-        });
+        outcomes = backup::checkServerSchema(c);
     } catch (const pg::PgError& e) {
         ctx.err << e.what() << "\nNenhuma tabela do servidor foi alterada.\n";
         return 1;
     }
     bool lost = false;
     for (const pg::SchemaOutcome& o : outcomes) {
-        if (const QString t = changeText(o); !t.isEmpty()) ctx.out << "Tabela " << t << ".\n";
+        if (const QString t = backup::schemaChangeText(o); !t.isEmpty()) ctx.out << "Tabela " << t << ".\n";
         lost = lost || o.lost > 0;
     }
     ctx.out << "Tabelas do servidor verificadas.\n";

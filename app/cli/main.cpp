@@ -99,10 +99,11 @@ int main(int argc, char** argv)
                    "postgresql://...\n";
             return 2;
         }
+        if (!server.isEmpty() && c->fromSnapshot) return cli::runOnServerSnapshot(*c, ctx);
         if (!server.isEmpty() && !c->onServer) {
             QStringList onServer;
             for (const cli::Command& other : cli::commands())
-                if (other.onServer) onServer << other.name;
+                if (other.onServer || other.fromSnapshot) onServer << other.name;
             onServer.sort();
             err << "O comando " << name << " ainda não funciona com os dados num servidor "
                 << "(--dados " << server << "); com o servidor funcionam "

@@ -79,6 +79,38 @@ void logOnServer(pg::Connection& c, const QString& operacao, const QString& deta
                   UsuarioAtual, operacao.toStdString(), detalhe.toStdString());
 }
 
+QString schemaChangeText(const pg::SchemaOutcome& o)
+{
+    const QString t = QString::fromStdString(o.table);
+    switch (o.action) {
+    case pg::SchemaAction::Created: return t + " criada";
+    case pg::SchemaAction::Modified:
+        return QString("%1 reestruturada: %2 registro(s) mantido(s)").arg(t).arg(o.copied)
+               + (o.lost ? QString(", %1 perdido(s) (chave repetida)").arg(o.lost) : QString());
+    case pg::SchemaAction::Unchanged: break;
+    }
+    return {};
+}
+
+std::vector<pg::SchemaOutcome> checkServerSchema(pg::Connection& c)
+{
+    return pg::checkSchema(c, tables::all(), store::mainTables(),
+                           [&](const std::vector<pg::SchemaOutcome>& done) {
+        for (const pg::SchemaOutcome& o : done)
+            if (const QString t = schemaChangeText(o); !t.isEmpty())
+                logOnServer(c, "Tabelas", t + " (servidor de dados)");
+    });
+}
+
+QStringList snapshotInto(pg::Connection& c, const QString& folder)
+{
+    checkServerSchema(c);
+    QStringList files;
+    for (const pg::TableRows& t : pg::exportSnapshot(c, tables::all(), folder.toStdString()))
+        files << QDir(folder).filePath(QString::fromStdString(t.fileName));
+    return files;
+}
+
 Outcome runServerBackup(TBackupFile& engine, const QString& uri, const QString& archive,
                         bool readBack, const Follow& follow)
 {
@@ -89,10 +121,7 @@ Outcome runServerBackup(TBackupFile& engine, const QString& uri, const QString& 
     QStringList files;
     try {
         c = std::make_unique<pg::Connection>(uri.toStdString());
-        pg::checkSchema(*c, tables::all(), store::mainTables());
-        for (const pg::TableRows& t :
-             pg::exportSnapshot(*c, tables::all(), dir->path().toStdString()))
-            files << dir->filePath(QString::fromStdString(t.fileName));
+        files = snapshotInto(*c, dir->path());
     } catch (const std::exception& e) {
         out.error = serverError(e, Kind::SourceUnreadable, uri, "Nenhum backup foi gravado.");
         return out;

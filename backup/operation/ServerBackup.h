@@ -5,6 +5,7 @@
 #pragma once
 
 #include "backup/operation/BackupOperation.h"
+#include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/ServerTransfer.h"
 
 namespace backup {
@@ -26,6 +27,18 @@ struct ServerRestoreOutcome : RestoreOutcome {
 // failing leaves the server as it was. `ok` only when every table was loaded.
 ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archive,
                                       const QString& uri, const Follow& follow = {});
+
+// The server's schema check (pg::checkSchema with the five tables and the main database's),
+// each table it created or restructured logged as "Tabelas" in the same transaction. Throws
+// PgError.
+std::vector<pg::SchemaOutcome> checkServerSchema(pg::Connection& c);
+// What the check changed on a table ("GRUPO criada"); empty when nothing.
+QString schemaChangeText(const pg::SchemaOutcome& o);
+
+// After the schema check, one snapshot of the server's five tables as table files in `folder`
+// (a data folder of a single computer that the commands which only read can run on). Returns the
+// files. Throws PgError (the server) or db::EngineError (the files).
+QStringList snapshotInto(pg::Connection& c, const QString& folder);
 
 // Adds a line to the log of the server store on `c` (inside its open transaction, if any), with
 // the current user and time.

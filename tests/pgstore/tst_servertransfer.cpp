@@ -216,6 +216,44 @@ private slots:
         QCOMPARE(one("SELECT \"GRP_DESCRICAO\" FROM tolmare.\"GRUPO\""), std::string("Sócios"));
     }
 
+    // The commands that only read give on the server what they give on the folder it came from.
+    void readingCommandsOnServer()
+    {
+        const QString f = filledFolder();
+        QVERIFY(!f.isEmpty());
+        sql(f, "RET_DEBITO",
+            "INSERT INTO RET_DEBITO (DEB_DATA, DEB_DATA_RETORNO, DEB_ASS_ID, DEB_REMESSA, DEB_VALOR, "
+            "DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID) VALUES "
+            "('2026-05-10', '2026-06-02', 1, 3, 30.1, 'SALDO INSUFICIENTE', '2026-05-01', 1), "
+            "('2026-06-10', '2026-07-02', 1, 4, 30.1, 'CONTA ENCERRADA', '2026-06-01', 1), "
+            "('2026-06-10', '2026-07-02', 2, 4, 45, NULL, '2026-06-01', 1), "
+            "('2026-07-10', NULL, 2, 5, 45, 'Aguardando Retorno', '2026-07-01', 1)");
+        QCOMPARE(cli({"--dados", f, "migrar-servidor", serverUri()}), 0);
+        const QList<QStringList> commands{{"inadimplentes"},
+                                          {"painel", "--ate", "07/2026"},
+                                          {"extrato", "1"},
+                                          {"relatorio", "debitos"}};
+        for (const QStringList& command : commands) {
+            QByteArray written[2];
+            for (int onServer = 0; onServer < 2; ++onServer) {
+                const QString csv = dir_.filePath("saida.csv");
+                QFile::remove(csv);
+                QString err;
+                QCOMPARE(cli(QStringList{"--dados", onServer ? serverUri() : f} + command
+                                 + QStringList{"--csv", csv}, &err),
+                         0);
+                QFile file(csv);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                written[onServer] = file.readAll();
+            }
+            QVERIFY2(written[0].count('\n') > 1, qPrintable(command.join(' ')));
+            QCOMPARE(written[1], written[0]);
+        }
+        QString err;
+        QCOMPARE(cli({"--dados", "postgresql://localhost:1/x", "painel", "--csv", "x.csv"}, &err), 1);
+        QVERIFY2(err.contains("Nada foi lido do servidor de dados."), qPrintable(err));
+    }
+
     void failedLoadLeavesTheServerAsItWas_data()
     {
         QTest::addColumn<QString>("table");
