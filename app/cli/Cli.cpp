@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "backup/operation/ServerBackup.h"
+#include "backup/operation/ServerFolder.h"
 #include "core/DataFolder.h"
 #include "core/Historico.h"
 #include "core/MakeDBx.h"
@@ -11,7 +12,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 namespace cli {
 
@@ -93,11 +93,9 @@ bool checkTables(Context& ctx)
 
 int runOnServerSnapshot(const Command& c, Context& ctx)
 {
-    QTemporaryDir dir(QDir::tempPath() + "/tolmare-servidor-XXXXXX");
-    if (!dir.isValid()) {
-        ctx.err << "Não foi possível criar uma pasta temporária em " << QDir::tempPath() << " ("
-                << dir.errorString() << "): libere espaço ou confira as permissões da pasta "
-                << "temporária.\n";
+    const backup::ServerFolder dir;
+    if (dir.path().isEmpty()) {
+        ctx.err << dir.error() << "\n";
         return 1;
     }
     try {

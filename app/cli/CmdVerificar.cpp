@@ -18,7 +18,8 @@ int verificarServidor(cli::Context& ctx)
     }
     bool lost = false;
     for (const pg::SchemaOutcome& o : outcomes) {
-        if (const QString t = backup::schemaChangeText(o); !t.isEmpty()) ctx.out << "Tabela " << t << ".\n";
+        if (const QString t = backup::schemaChangeText(o); !t.isEmpty())
+            ctx.out << "Tabela " << t << ".\n";
         lost = lost || o.lost > 0;
     }
     ctx.out << "Tabelas do servidor verificadas.\n";

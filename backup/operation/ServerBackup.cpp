@@ -1,5 +1,6 @@
 #include "backup/operation/ServerBackup.h"
 
+#include "backup/operation/ServerFolder.h"
 #include "core/MakeDBx.h"
 #include "core/TableDefs.h"
 #include "core/UVariaveis.h"
@@ -12,7 +13,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -39,17 +39,6 @@ RunError serverError(const std::exception& e, Kind kind, const QString& file,
     // A connection lost mid-work says itself whether the work was saved.
     const bool said = pgError && pgError->kind() == pg::ErrorKind::ConnectionLost;
     return {kind, 0, file, said ? text(e) : text(e) + " " + outcome};
-}
-
-std::unique_ptr<QTemporaryDir> temporaryFolder(RunError& error)
-{
-    auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/tolmare-servidor-XXXXXX");
-    if (!dir->isValid())
-        error = {Kind::WriteFailed, 0, dir->path(),
-                 "Não foi possível criar uma pasta temporária em " + QDir::tempPath() + " ("
-                     + dir->errorString()
-                     + "): libere espaço ou confira as permissões da pasta temporária."};
-    return dir;
 }
 
 // The table files among `folder`'s files, by their defined names.
@@ -115,19 +104,22 @@ Outcome runServerBackup(TBackupFile& engine, const QString& uri, const QString& 
                         bool readBack, const Follow& follow)
 {
     Outcome out;
-    const std::unique_ptr<QTemporaryDir> dir = temporaryFolder(out.error);
-    if (out.error) return out;
+    const ServerFolder dir;
+    if (dir.path().isEmpty()) {
+        out.error = {Kind::WriteFailed, 0, QDir::tempPath(), dir.error()};
+        return out;
+    }
     std::unique_ptr<pg::Connection> c;
     QStringList files;
     try {
         c = std::make_unique<pg::Connection>(uri.toStdString());
-        files = snapshotInto(*c, dir->path());
+        files = snapshotInto(*c, dir.path());
     } catch (const std::exception& e) {
         out.error = serverError(e, Kind::SourceUnreadable, uri, "Nenhum backup foi gravado.");
         return out;
     }
     // The snapshot's table files are recorded by their names, as a folder's would be restored.
-    engine.StoreNamesFrom = dir->path();
+    engine.StoreNamesFrom = dir.path();
     return runBackup(engine, files, archive, readBack, follow,
                      [&](const QString& operacao, const QString& detalhe) {
                          logOnServer(*c, operacao, detalhe + " (servidor de dados)");
@@ -138,8 +130,11 @@ ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archiv
                                       const QString& uri, const Follow& follow)
 {
     ServerRestoreOutcome out;
-    const std::unique_ptr<QTemporaryDir> dir = temporaryFolder(out.error);
-    if (out.error) return out;
+    const ServerFolder dir;
+    if (dir.path().isEmpty()) {
+        out.error = {Kind::WriteFailed, 0, QDir::tempPath(), dir.error()};
+        return out;
+    }
     const QString unchanged = "Nenhuma tabela do servidor foi alterada.";
     std::unique_ptr<pg::Connection> c;
     try {
@@ -152,12 +147,12 @@ ServerRestoreOutcome runServerRestore(TBackupFile& engine, const QString& archiv
     engine.RestoreMode = TBackupFile::rmAll;
     engine.RestoreFullPath = false;
     // Logged on the server with the load, not here.
-    static_cast<RestoreOutcome&>(out) = runRestore(engine, archive, dir->path(), follow,
+    static_cast<RestoreOutcome&>(out) = runRestore(engine, archive, dir.path(), follow,
                                                    [](const QString&, const QString&) {});
     out.written = false;
     if (!out.ok) return out;
     out.ok = false;
-    const QString folder = dir->path();
+    const QString folder = dir.path();
     const QStringList names = tableFilesIn(folder);
     if (names.isEmpty()) {
         out.error = {

@@ -9,7 +9,10 @@
 #include "core/store/MainTables.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -252,6 +255,57 @@ private slots:
         QString err;
         QCOMPARE(cli({"--dados", "postgresql://localhost:1/x", "painel", "--csv", "x.csv"}, &err), 1);
         QVERIFY2(err.contains("Nada foi lido do servidor de dados."), qPrintable(err));
+    }
+
+    // The client killed at any instant of a restore onto the server: the server holds all that
+    // was there before or all of the archive (with its log line), the next try works, and the
+    // copies of the tables a killed run left in the temporary folder are gone after it.
+    void killedRestoreLeavesAllOrNothing()
+    {
+        const QString temp = newFolder(), previousTemp = qEnvironmentVariable("TMPDIR");
+        qputenv("TMPDIR", temp.toLocal8Bit());
+        const auto restoreTemp = qScopeGuard([&] { qputenv("TMPDIR", previousTemp.toLocal8Bit()); });
+        const QString before = filledFolder(), other = filledFolder();
+        QVERIFY(!before.isEmpty() && !other.isEmpty());
+        sql(other, "GRUPO", "INSERT INTO GRUPO (GRP_DESCRICAO) VALUES ('só no backup')");
+        const QString archive = dir_.filePath("outro.bck");
+        QCOMPARE(cli({"--dados", other, "backup", archive}), 0);
+        auto state = [&] {
+            QStringList rows = serverDump();
+            const qsizetype logLines =
+                std::count_if(rows.cbegin(), rows.cend(),
+                              [](const QString& r) { return r.startsWith("HISTORICO"); });
+            rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                      [](const QString& r) { return r.startsWith("HISTORICO"); }),
+                       rows.end());
+            return std::pair{rows, logLines};
+        };
+        const QStringList restore{"--dados", serverUri(), "restaurar", archive};
+        QCOMPARE(cli({"--dados", before, "migrar-servidor", serverUri()}), 0);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(cli(restore), 0);
+        const int took = int(t.elapsed());
+        const QStringList after = state().first;
+        int kept = 0, done = 0;
+        for (int round = 0; round < 8; ++round) {
+            QCOMPARE(cli({"--dados", before, "migrar-servidor", serverUri(), "--substituir"}), 0);
+            const auto [rows, logLines] = state();
+            QProcess p;
+            p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", restore);
+            QVERIFY(p.waitForStarted());
+            QThread::msleep(QRandomGenerator::global()->bounded(took + 50));
+            p.kill();
+            p.waitForFinished();
+            const auto [now, nowLines] = state();
+            if (now == rows && nowLines == logLines) ++kept;
+            else if (now == after && nowLines == logLines + 1) ++done;
+            else QFAIL(qPrintable(QString("round %1: neither before nor after").arg(round)));
+            QCOMPARE(cli(restore), 0);
+            QCOMPARE(state().first, after);
+        }
+        qInfo("%d kill(s) before the commit, %d after", kept, done);
+        QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
     void failedLoadLeavesTheServerAsItWas_data()

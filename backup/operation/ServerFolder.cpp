@@ -1,0 +1,65 @@
+#include "backup/operation/ServerFolder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace backup {
+
+namespace {
+
+const char* const kPrefix = "tolmare-servidor-";
+const char* const kLock = ".em-uso";
+
+// An ended run's folder: its lock file can be locked, or it has none and is older than any run
+// takes between making the folder and locking it.
+bool ended(const QString& folder)
+{
+    const QByteArray lock = QFile::encodeName(QDir(folder).filePath(kLock));
+    const int fd = ::open(lock.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) > 600;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+// The folders of ended runs of this user, in the temporary folder (never a link's target).
+
+void removeEnded()
+{
+    const QDir temp(QDir::tempPath());
+    for (const QFileInfo& f : temp.entryInfoList({QString(kPrefix) + "*"},
+                                                 QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (f.isSymLink() || f.ownerId() != ::getuid() || !ended(f.absoluteFilePath())) continue;
+        QDir(f.absoluteFilePath()).removeRecursively();
+    }
+}
+
+}  // namespace
+
+ServerFolder::ServerFolder() : dir_((removeEnded(), QDir::tempPath() + "/" + kPrefix + "XXXXXX"))
+{
+    if (dir_.isValid()) {
+        const QByteArray lock = QFile::encodeName(QDir(dir_.path()).filePath(kLock));
+        lock_ = ::open(lock.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        ok_ = lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) == 0;
+    }
+    if (!ok_)
+        error_ = "Não foi possível criar uma pasta temporária em " + QDir::tempPath() + " ("
+                 + (dir_.isValid() ? QString::fromLocal8Bit(strerror(errno)) : dir_.errorString())
+                 + "): libere espaço ou confira as permissões da pasta temporária.";
+}
+
+ServerFolder::~ServerFolder()
+{
+    if (lock_ >= 0) ::close(lock_);
+}
+
+}  // namespace backup
