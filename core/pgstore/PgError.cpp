@@ -21,7 +21,7 @@ ErrorKind kindOf(const std::string& state)
     if (state == "40001" || state == "40P01") return ErrorKind::Conflict;
     if (cls == "23") return ErrorKind::Constraint;
     if (cls == "22") return ErrorKind::Invalid;
-    if (cls == "28") return ErrorKind::Authentication;
+    if (cls == "28" || state == "42501") return ErrorKind::Authentication;
     return ErrorKind::Other;
 }
 
@@ -95,7 +95,14 @@ PgError resultError(PGconn* conn, const PGresult* result, int lockTimeoutMs)
             text = "O servidor de dados recusou um valor: " + message;
             break;
         case ErrorKind::Authentication:
-            text = "O servidor de dados recusou o acesso: " + message;
+            if (state == "42501")  // a user without the right to a table or a counter
+                text = "O usuário " + std::string(PQuser(conn) ? PQuser(conn) : "")
+                       + " não tem permissão para isto no servidor de dados (" + message
+                       + "): peça a quem administra o servidor acesso às tabelas e sequências "
+                         "do esquema tolmare (leitura para consultar e fazer backup; gravação "
+                         "para restaurar, alterar e registrar no histórico).";
+            else
+                text = "O servidor de dados recusou o acesso: " + message;
             break;
         default:
             text = "Erro do servidor de dados (" + state + "): " + message;

@@ -230,7 +230,12 @@ private slots:
         e = failure([&] { Connection c(uri); });
         writePassword("certa");
         const PgError right = failure([&] { Connection c(uri); });
+        // Let in, but without the right to what it reads: told what to ask for.
+        const PgError denied = failure([&] { Connection(uri).exec("SELECT * FROM pg_authid"); });
         qputenv("PGPASSWORD", envPassword);
+        QCOMPARE(int(denied.kind()), int(ErrorKind::Authentication));
+        QVERIFY2(QString(denied.what()).contains("O usuário tolmare_teste não tem permissão"),
+                 denied.what());
         QCOMPARE(int(e.kind()), int(ErrorKind::Authentication));
         QVERIFY2(QString(e.what()).contains("recusou a senha do usuário tolmare_teste"), e.what());
         QVERIFY2(right.kind() == ErrorKind::Other && std::string(right.what()) == "no error",
