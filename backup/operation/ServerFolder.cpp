@@ -4,11 +4,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace backup {
 
@@ -23,8 +24,7 @@ bool ended(const QString& folder)
 {
     const QByteArray lock = QFile::encodeName(QDir(folder).filePath(kLock));
     const int fd = ::open(lock.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) > 600;
+    if (fd < 0) return QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) > 600;
     const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
     return free;
@@ -35,8 +35,8 @@ bool ended(const QString& folder)
 void removeEnded()
 {
     const QDir temp(QDir::tempPath());
-    for (const QFileInfo& f : temp.entryInfoList({QString(kPrefix) + "*"},
-                                                 QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+    for (const QFileInfo& f : temp.entryInfoList(
+             {QString(kPrefix) + "*"}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
         if (f.isSymLink() || f.ownerId() != ::getuid() || !ended(f.absoluteFilePath())) continue;
         QDir(f.absoluteFilePath()).removeRecursively();
     }

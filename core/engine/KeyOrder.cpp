@@ -13,6 +13,18 @@ QString fieldName(const store::TableSpec& spec, int column)
     return QString::fromStdString(spec.fields[size_t(column)].name);
 }
 
+// The server's sort key column of a quoted Alpha column ("X" gives "intl_X").
+QString sortKeyOf(const QString& quotedColumn)
+{
+    return "\"intl_" + quotedColumn.mid(1);
+}
+
+// The sort key the server keeps beside a text.
+QString sortKey(const QVariant& text)
+{
+    return QString::fromStdString(store::intlSortKey(text.toString().toStdString()));
+}
+
 bool isEmpty(const QVariant& v)
 {
     return !v.isValid() || v.isNull();
@@ -81,9 +93,10 @@ QString lowestOfItsLetters(const QString& text)
     return out;
 }
 
-KeyOrder KeyOrder::of(const store::TableSpec& spec, const store::IndexSpec* index)
+KeyOrder KeyOrder::of(const store::TableSpec& spec, const store::IndexSpec* index, Dialect dialect)
 {
     KeyOrder k;
+    k.dialect = dialect;
     if (index) {
         for (int f : store::storedIndexFields(spec, *index)) {
             k.cols << sqlName(fieldName(spec, f - 1));
@@ -94,7 +107,14 @@ KeyOrder KeyOrder::of(const store::TableSpec& spec, const store::IndexSpec* inde
     }
     const bool endsWithRowid =
         !k.types.isEmpty() && k.types.last() == FieldType::Autoincrement && spec.rowidKey();
-    if (!endsWithRowid) {
+    if (!endsWithRowid && dialect == Dialect::Server && spec.rowidKey()) {
+        // The server has no row number beside the Autoincrement key: the key is the tie-break.
+        const int key = spec.primaryKey()->fields[0] - 1;
+        k.cols << sqlName(fieldName(spec, key));
+        k.names << fieldName(spec, key);
+        k.src << key;
+        k.types << FieldType::Autoincrement;
+    } else if (!endsWithRowid) {
         k.cols << "rowid";
         k.names << "rowid";
         k.src << -1;
@@ -103,11 +123,41 @@ KeyOrder KeyOrder::of(const store::TableSpec& spec, const store::IndexSpec* inde
     return k;
 }
 
+bool KeyOrder::alphaOnServer(int i) const
+{
+    return dialect == Dialect::Server && types[i] == FieldType::Alpha;
+}
+
 QString KeyOrder::orderBy(bool ascending) const
 {
     QStringList parts;
-    for (const QString& c : cols) parts << c + (ascending ? "" : " DESC");
+    for (int i = 0; i < cols.size(); ++i) {
+        if (dialect == Dialect::File) {
+            parts << cols[i] + (ascending ? "" : " DESC");
+            continue;
+        }
+        const QString dir = ascending ? " NULLS FIRST" : " DESC NULLS LAST";
+        if (alphaOnServer(i)) parts << sortKeyOf(cols[i]) + dir;
+        parts << cols[i] + dir;
+    }
     return " ORDER BY " + parts.join(", ");
+}
+
+Sql KeyOrder::compared(int i, const char* op, const QVariant& v) const
+{
+    if (!alphaOnServer(i)) return Sql{cols[i] + " " + op + " ?", {v}};
+    return Sql{"(" + sortKeyOf(cols[i]) + ", " + cols[i] + ") " + op + " (?, ?)", {sortKey(v), v}};
+}
+
+Sql KeyOrder::same(int i, const QVariant& v) const
+{
+    if (dialect == Dialect::File) return Sql{cols[i] + " IS ?", {v}};
+    return Sql{cols[i] + " IS NOT DISTINCT FROM ?", {v}};
+}
+
+Sql KeyOrder::empty(int i, bool isEmpty) const
+{
+    return Sql{cols[i] + (isEmpty ? " IS NULL" : " IS NOT NULL"), {}};
 }
 
 QVector<QVariant> KeyOrder::keyOf(const QVector<QVariant>& row, qint64 rowid) const
@@ -122,18 +172,18 @@ QVector<Sql> KeyOrder::armsFrom(const QVector<QVariant>& key, bool forward) cons
     QVector<Sql> out;
     for (int i = int(cols.size()) - 1; i >= 0; --i) {
         Sql prefix;
-        for (int j = 0; j < i; ++j) prefix.add(Sql{cols[j] + " IS ?", {key[j]}});
+        for (int j = 0; j < i; ++j) prefix.add(same(j, key[j]));
         const bool null = isEmpty(key[i]);
         if (forward) {
             Sql a = prefix;
-            a.add(null ? Sql{cols[i] + " IS NOT NULL", {}} : Sql{cols[i] + " > ?", {key[i]}});
+            a.add(null ? empty(i, false) : compared(i, ">", key[i]));
             out << a;
         } else if (!null) {
             Sql a = prefix;
-            a.add(Sql{cols[i] + " < ?", {key[i]}});
+            a.add(compared(i, "<", key[i]));
             out << a;
             Sql b = prefix;
-            b.add(Sql{cols[i] + " IS NULL", {}});
+            b.add(empty(i, true));
             out << b;
         }
     }
@@ -159,28 +209,43 @@ Sql KeyOrder::bound(const QVariantList& values, bool atLeast) const
     // sort first, so a lower bound leaves them out by itself, and for a single field an
     // upper bound needs only to let them in.
     if (m > 0 && !anyNull && (atLeast || m == 1)) {
-        const QStringList lead = cols.mid(0, m);
-        const QString lhs = m == 1 ? lead[0] : "(" + lead.join(", ") + ")";
-        const QString rhs = m == 1 ? "?" : "(" + QStringList(m, "?").join(", ") + ")";
-        if (atLeast) return Sql{lhs + " >= " + rhs, v};
-        return Sql{"(" + lhs + " <= " + rhs + " OR " + lead[0] + " IS NULL)", v};
+        QStringList lhs, rhs;
+        QVector<QVariant> params;
+        for (int i = 0; i < m; ++i) {
+            if (alphaOnServer(i)) {
+                lhs << sortKeyOf(cols[i]);
+                rhs << "?";
+                params << sortKey(v[i]);
+            }
+            lhs << cols[i];
+            rhs << "?";
+            params << v[i];
+        }
+        const QString l = lhs.size() == 1 ? lhs[0] : "(" + lhs.join(", ") + ")";
+        const QString r = rhs.size() == 1 ? rhs[0] : "(" + rhs.join(", ") + ")";
+        if (atLeast) return Sql{l + " >= " + r, params};
+        return Sql{"(" + l + " <= " + r + " OR " + cols[0] + " IS NULL)", params};
     }
     Sql any;
     for (int i = 0; i < m; ++i) {
         const bool null = !v[i].isValid();
         Sql arm;
-        for (int j = 0; j < i; ++j) arm.add(Sql{cols[j] + " IS ?", {v[j]}});
-        if (atLeast)
-            arm.add(null ? Sql{cols[i] + " IS NOT NULL", {}} : Sql{cols[i] + " > ?", {v[i]}});
-        else if (null)
+        for (int j = 0; j < i; ++j) arm.add(same(j, v[j]));
+        if (atLeast) {
+            arm.add(null ? empty(i, false) : compared(i, ">", v[i]));
+        } else if (null) {
             continue;
-        else
-            arm.add(Sql{"(" + cols[i] + " < ? OR " + cols[i] + " IS NULL)", {v[i]}});
+        } else {
+            Sql below = compared(i, "<", v[i]);
+            below.add(empty(i, true), " OR ");
+            below.text = "(" + below.text + ")";
+            arm.add(below);
+        }
         arm.text = "(" + arm.text + ")";
         any.add(arm, " OR ");
     }
     Sql equal;
-    for (int j = 0; j < m; ++j) equal.add(Sql{cols[j] + " IS ?", {v[j]}});
+    for (int j = 0; j < m; ++j) equal.add(same(j, v[j]));
     if (!equal.text.isEmpty()) {
         equal.text = "(" + equal.text + ")";
         any.add(equal, " OR ");
@@ -194,7 +259,7 @@ Sql KeyOrder::leadingEqual(const QVariantList& values) const
 {
     const QVector<QVariant> v = converted(values);
     Sql s;
-    for (int i = 0; i < v.size(); ++i) s.add(Sql{cols[i] + " IS ?", {v[i]}});
+    for (int i = 0; i < v.size(); ++i) s.add(same(i, v[i]));
     return s;
 }
 

@@ -26,14 +26,24 @@ const store::IndexSpec* chooseIndex(const store::TableSpec& spec, const QString&
 // before it is. A nearest-key search starts there, so "jose" lands on the first of JOSE, José.
 QString lowestOfItsLetters(const QString& text);
 
+// Whose SQL the order speaks. The server store (core/pgstore/ServerSchema.h) keeps an Alpha
+// field beside its sort key `intl_<field>`: a comparison there is one of the pair (sort key,
+// exact text), whose key the engine folds as the server does (store::intlSortKey); empty values
+// are NULL and come first as in the file store; its tie-break for a table keyed by its
+// Autoincrement field is that field. Parameters stay "?" in the text; the server's statements
+// number them in order.
+enum class Dialect { File, Server };
+
 struct KeyOrder {
     QStringList cols;   // SQL names, the unique tie-break last
     QStringList names;  // the same fields as the operator knows them ("rowid" for the rowid)
     QVector<int> src;   // column of each in the table's row, -1 for the rowid
     QVector<store::FieldType> types;
+    Dialect dialect = Dialect::File;
 
     // The order of `index` of `spec` (nullptr: the rowid alone).
-    static KeyOrder of(const store::TableSpec& spec, const store::IndexSpec* index);
+    static KeyOrder of(const store::TableSpec& spec, const store::IndexSpec* index,
+                       Dialect dialect = Dialect::File);
 
     QString orderBy(bool ascending) const;  // " ORDER BY ..."
     // The key of a row of the table standing on `rowid`.
@@ -54,6 +64,12 @@ struct KeyOrder {
 
 private:
     QVector<QVariant> converted(const QVariantList& values) const;
+    // The fragments every condition is made of, in the order's dialect: column i compared with
+    // `op` ("<" or ">") to a filled value, equal to a value (empty too), empty or not.
+    Sql compared(int i, const char* op, const QVariant& v) const;
+    Sql same(int i, const QVariant& v) const;
+    Sql empty(int i, bool isEmpty) const;
+    bool alphaOnServer(int i) const;
 };
 
 }  // namespace db

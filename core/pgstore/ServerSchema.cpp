@@ -33,6 +33,7 @@ struct Index {
     bool unique = false;
     std::vector<std::string> columns;
     std::string where;  // a partial index's rows
+    bool nullsFirst = false;  // empty values first in every column, as the file store orders
 };
 struct Table {
     std::string name;
@@ -146,8 +147,12 @@ Table fromSpec(const store::TableSpec& t)
     }
     if (!t.rowidKey()) out.columns.push_back(identityColumn(kRowid));
     for (const store::IndexSpec& idx : t.indexes) {
+        // Empty values first, as the file store orders them: the engine walks the index so.
         out.indexes.push_back(Index{idx.name.empty() ? store::primaryIndexName(t) : idx.name,
-                                    idx.name.empty(), indexColumns(t, idx), {}});
+                                    idx.name.empty(),
+                                    indexColumns(t, idx),
+                                    {},
+                                    true});
     }
     if (!t.rowidKey()) out.indexes.push_back(Index{"rowid_" + out.name, true, {kRowid}, {}});
     return out;
@@ -191,11 +196,17 @@ Table fromMain(const store::MainTableSpec& m)
     return out;
 }
 
-std::string join(const std::vector<std::string>& parts)
+std::string join(const std::vector<std::string>& parts, const char* after = "")
 {
     std::string out;
-    for (const std::string& p : parts) out += (out.empty() ? "" : ", ") + quoted(p);
+    for (const std::string& p : parts) out += (out.empty() ? "" : ", ") + quoted(p) + after;
     return out;
+}
+
+// An index's column list as the server creates and describes it.
+std::string columnList(const Index& i)
+{
+    return join(i.columns, i.nullsFirst ? " NULLS FIRST" : "");
 }
 
 // The triggers that keep an append-only table so: name, event, the refusal's text.
@@ -235,7 +246,7 @@ std::vector<std::string> createStatements(const Table& t)
                           + literal(col.comment));
     for (const Index& idx : t.indexes)
         out.push_back(std::string(idx.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ")
-                      + quoted(idx.name) + " ON " + table + " (" + join(idx.columns) + ")"
+                      + quoted(idx.name) + " ON " + table + " (" + columnList(idx) + ")"
                       + (idx.unique ? " NULLS NOT DISTINCT" : "")
                       + (idx.where.empty() ? "" : " WHERE " + idx.where));
     for (const Trigger& trg : triggers(t))
@@ -264,7 +275,7 @@ std::string describe(const Column& c)
 std::string describe(const Index& i)
 {
     // The server gives a predicate back in parentheses.
-    return "index " + i.name + (i.unique ? " unique" : "") + " (" + join(i.columns) + ")"
+    return "index " + i.name + (i.unique ? " unique" : "") + " (" + columnList(i) + ")"
            + (i.where.empty() ? "" : " where (" + i.where + ")");
 }
 
@@ -317,8 +328,9 @@ Found readFound(Connection& c, const std::string& table)
         f.description.push_back("collation of " + collations.text(r, 0));
     const Result idx = c.exec(
         "SELECT ic.relname, ix.indisunique AND ix.indnullsnotdistinct, "
-        "(SELECT string_agg('\"' || replace(a.attname, '\"', '\"\"') || '\"', ', ' ORDER BY k.n) "
-        " FROM unnest(ix.indkey::int2[]) WITH ORDINALITY k(attnum, n) "
+        "(SELECT string_agg('\"' || replace(a.attname, '\"', '\"\"') || '\"' || CASE WHEN "
+        " k.opt & 2 <> 0 THEN ' NULLS FIRST' ELSE '' END, ', ' ORDER BY k.n) "
+        " FROM unnest(ix.indkey::int2[], ix.indoption::int2[]) WITH ORDINALITY k(attnum, opt, n) "
         " JOIN pg_attribute a ON a.attrelid = ix.indrelid AND a.attnum = k.attnum), "
         "ix.indisunique AND NOT ix.indnullsnotdistinct OR ix.indexprs IS NOT NULL, "
         "coalesce(pg_get_expr(ix.indpred, ix.indrelid), '') "

@@ -1,6 +1,7 @@
 // The server store against a real PostgreSQL server (the address in TOLMARE_PG_URI, else
 // libpq's PG* variables, as pg_virtualenv sets them).
 #include "core/TableDefs.h"
+#include "core/engine/KeyOrder.h"
 #include "core/pgstore/Money.h"
 #include "core/pgstore/PgConnection.h"
 #include "core/pgstore/ServerLog.h"
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <functional>
@@ -50,6 +53,37 @@ PgError failure(const std::function<void()>& work)
         return e;
     }
     return PgError(ErrorKind::Other, "no error");
+}
+
+// The ids a key order's condition lets through on the server, in its order: "?" numbered, the
+// values as text.
+QStringList serverIds(Connection& c, const db::KeyOrder& k, const db::Sql& where, bool ascending)
+{
+    std::string text;
+    int n = 0;
+    for (const QChar ch : where.text)
+        text += ch == u'?' ? "$" + std::to_string(++n) : QString(ch).toStdString();
+    Params params;
+    for (const QVariant& v : where.params)
+        params.push_back(v.isNull() ? Param() : Param(v.toString().toStdString()));
+    return lines(c.exec("SELECT \"ASS_ID\" FROM tolmare.\"ASSOCIADOS\""
+                            + (text.empty() ? "" : " WHERE " + text)
+                            + k.orderBy(ascending).toStdString(),
+                        params));
+}
+
+// The same on a table file.
+QStringList fileIds(sqlite3* db, const db::KeyOrder& k, const db::Sql& where, bool ascending)
+{
+    const QString sql = "SELECT ASS_ID FROM ASSOCIADOS"
+                        + (where.text.isEmpty() ? QString() : " WHERE " + where.text)
+                        + k.orderBy(ascending);
+    db::StmtGuard st(db::prepare(db, sql));
+    db::bindAll(st.get(), where.params);
+    QStringList out;
+    while (sqlite3_step(st.get()) == SQLITE_ROW)
+        out << QString::number(sqlite3_column_int64(st.get(), 0));
+    return out;
 }
 
 const char* const kParametros = "tolmare.\"PARAMETROS\"";
@@ -181,6 +215,79 @@ private slots:
             "Márcia",     "O'Neil",          "Oneida",          "Œdipo",    "Ødegaard",
             "Ñandu",      "Nando",           "Şükrü",           "Ñ",        "N"};
     }
+    // The engine's key conditions in the server's dialect let the same rows through, in the
+    // same order, as in the file store's: bounds of a nearest-key search (empty values, ties
+    // of case and accents, a field after the first) and the walks on either side of each row.
+    void keyOrderOnServerIsTheFileStoreOrder()
+    {
+        const store::TableSpec& spec = *tables::find("ASSOCIADOS.DB");
+        checkSchema(*c_, {spec}, {});
+        QTemporaryDir dir;
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(dir.filePath("a.db")).constData(), &db), SQLITE_OK);
+        const auto closeDb = qScopeGuard([&] { sqlite3_close(db); });
+        store::registerCollation(db);
+        for (const std::string& sql : store::createStatements(spec, "main"))
+            QCOMPARE(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        const QList<QPair<QVariant, QVariant>> rows{
+            {"JOSÉ", "1"},  {"José", "01"},     {"jose", "1"},         {"JOSE", QVariant()},
+            {"Ana", "1"},   {"ÁNA", "2"},       {"bia", "1"},          {"Zé", "10"},
+            {"ZE", "1-0"},  {"Ñandu", "A1"},    {"nandu", QVariant()}, {"O'Brien", "1"},
+            {"jose", "01"}, {"Bia", QVariant()}};
+        for (int i = 0; i < rows.size(); ++i) {
+            const QString id = QString::number(i + 1);
+            const auto [name, account] = rows[i];
+            c_->exec(
+                "INSERT INTO tolmare.\"ASSOCIADOS\" (\"ASS_ID\", \"ASS_NOME\", "
+                "\"ASS_CONTA_CORRENTE\") OVERRIDING SYSTEM VALUE VALUES ($1, $2, $3)",
+                {id.toStdString(), name.isNull() ? Param() : Param(name.toString().toStdString()),
+                 account.isNull() ? Param() : Param(account.toString().toStdString())});
+            db::StmtGuard st(db::prepare(db,
+                                         "INSERT INTO ASSOCIADOS (ASS_ID, ASS_NOME, "
+                                         "ASS_CONTA_CORRENTE) VALUES (?, ?, ?)"));
+            db::bindAll(st.get(), {id.toLongLong(), name, account});
+            QCOMPARE(sqlite3_step(st.get()), SQLITE_DONE);
+        }
+        const QList<QVariantList> searches{{"jose"},      {"JOSÉ"}, {"ana"},      {QVariant()},
+                                           {"z"},         {"1"},    {"1", "ana"}, {QVariant(), "x"},
+                                           {"01", "JOSE"}};
+        for (const store::IndexSpec& idx : spec.indexes) {
+            const db::KeyOrder file = db::KeyOrder::of(spec, &idx),
+                               server = db::KeyOrder::of(spec, &idx, db::Dialect::Server);
+            const QString what = QString::fromStdString(idx.name);
+            const QStringList all = fileIds(db, file, {}, true);
+            QCOMPARE(serverIds(*c_, server, {}, true), all);
+            QCOMPARE(serverIds(*c_, server, {}, false), fileIds(db, file, {}, false));
+            const bool alpha = file.types[0] == store::FieldType::Alpha;
+            for (const QVariantList& values : alpha ? searches : QList<QVariantList>{}) {
+                if (values.size() > file.cols.size() - 1) continue;
+                for (const bool atLeast : {true, false}) {
+                    QCOMPARE(serverIds(*c_, server, server.bound(values, atLeast), atLeast),
+                             fileIds(db, file, file.bound(values, atLeast), atLeast));
+                }
+                QCOMPARE(serverIds(*c_, server, server.range(values, values), true),
+                         fileIds(db, file, file.range(values, values), true));
+            }
+            // From each row, the rows after and before it, arm by arm.
+            for (int i = 0; i < rows.size(); ++i) {
+                const QVariant name = rows[i].first, account = rows[i].second;
+                QVector<QVariant> row(int(spec.fields.size()));
+                row[0] = i + 1;
+                row[1] = name;
+                row[4] = account;
+                for (const bool forward : {true, false}) {
+                    QStringList onServer, onFile;
+                    const QVector<db::Sql> s = server.armsFrom(server.keyOf(row, i + 1), forward),
+                                           f = file.armsFrom(file.keyOf(row, i + 1), forward);
+                    for (const db::Sql& arm : s) onServer += serverIds(*c_, server, arm, forward);
+                    for (const db::Sql& arm : f) onFile += fileIds(db, file, arm, forward);
+                    QVERIFY2(onServer == onFile, qPrintable(what + ": " + onServer.join(',') + " / "
+                                                            + onFile.join(',')));
+                }
+            }
+        }
+    }
+
     void sortKeyOrderIsTheFileStoreOrder()
     {
         QFETCH(QStringList, names);
