@@ -22,6 +22,14 @@ Sql& Sql::add(const Sql& other, const QString& glue)
     return *this;
 }
 
+QString Sql::numbered() const
+{
+    QString out;
+    int n = 0;
+    for (const QChar ch : text) out += ch == u'?' ? "$" + QString::number(++n) : QString(ch);
+    return out;
+}
+
 sqlite3_stmt* prepare(sqlite3* db, const QString& sql, const QString& what)
 {
     sqlite3_stmt* st = nullptr;

@@ -18,6 +18,8 @@ struct Sql {
     QString text;
     QVector<QVariant> params;
     Sql& add(const Sql& other, const QString& glue = " AND ");
+    // The text with its parameters numbered ($1, $2...), as the server store takes them.
+    QString numbered() const;
 };
 
 // Prepares a statement; throws EngineError naming `what` on failure.

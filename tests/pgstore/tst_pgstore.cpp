@@ -59,10 +59,7 @@ PgError failure(const std::function<void()>& work)
 // values as text.
 QStringList serverIds(Connection& c, const db::KeyOrder& k, const db::Sql& where, bool ascending)
 {
-    std::string text;
-    int n = 0;
-    for (const QChar ch : where.text)
-        text += ch == u'?' ? "$" + std::to_string(++n) : QString(ch).toStdString();
+    const std::string text = where.numbered().toStdString();
     Params params;
     for (const QVariant& v : where.params)
         params.push_back(v.isNull() ? Param() : Param(v.toString().toStdString()));
