@@ -47,9 +47,13 @@ void removeEnded()
 ServerFolder::ServerFolder() : dir_((removeEnded(), QDir::tempPath() + "/" + kPrefix + "XXXXXX"))
 {
     if (dir_.isValid()) {
+        // The lock file appears under its name already locked: another run that finds it
+        // unlocked knows this one ended.
         const QByteArray lock = QFile::encodeName(QDir(dir_.path()).filePath(kLock));
-        lock_ = ::open(lock.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        ok_ = lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) == 0;
+        const QByteArray made = lock + ".novo";
+        lock_ = ::open(made.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        ok_ = lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) == 0
+              && ::rename(made.constData(), lock.constData()) == 0;
     }
     if (!ok_)
         error_ = "Não foi possível criar uma pasta temporária em " + QDir::tempPath() + " ("
