@@ -31,7 +31,6 @@ bool ended(const QString& folder)
 }
 
 // The folders of ended runs of this user, in the temporary folder (never a link's target).
-
 void removeEnded()
 {
     const QDir temp(QDir::tempPath());
@@ -44,8 +43,10 @@ void removeEnded()
 
 }  // namespace
 
-ServerFolder::ServerFolder() : dir_((removeEnded(), QDir::tempPath() + "/" + kPrefix + "XXXXXX"))
+ServerFolder::ServerFolder() : dir_(QDir::tempPath() + "/" + kPrefix + "XXXXXX")
 {
+    // This run's folder, fresh and without a lock file yet, is not taken for an ended one.
+    removeEnded();
     if (dir_.isValid()) {
         // The lock file appears under its name already locked: another run that finds it
         // unlocked knows this one ended.

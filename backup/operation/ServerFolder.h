@@ -13,7 +13,7 @@ namespace backup {
 
 class ServerFolder {
 public:
-    // Removes the folders of ended runs, then makes this run's; on a failure `error` says why
+    // Makes this run's folder and removes those of ended runs; on a failure `error` says why
     // in Portuguese and path() is empty.
     ServerFolder();
     ~ServerFolder();
