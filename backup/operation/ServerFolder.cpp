@@ -64,6 +64,16 @@ ServerFolder::ServerFolder() : dir_(QDir::tempPath() + "/" + kPrefix + "XXXXXX")
 
 ServerFolder::~ServerFolder()
 {
+    // The copies go while the lock is held, the lock file last (with the folder, by dir_): a run
+    // killed meanwhile leaves a folder whose lock is free, or an empty one.
+    if (ok_) {
+        for (const QFileInfo& f : QDir(dir_.path()).entryInfoList(
+                 QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+            if (f.fileName() == kLock) continue;
+            if (f.isDir() && !f.isSymLink()) QDir(f.absoluteFilePath()).removeRecursively();
+            else QFile::remove(f.absoluteFilePath());
+        }
+    }
     if (lock_ >= 0) ::close(lock_);
 }
 
