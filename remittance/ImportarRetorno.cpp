@@ -6,15 +6,13 @@
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
-#include "core/Cp1252.h"
 #include "remittance/LeitorLinhas.h"
 #include "remittance/MemberIndex.h"
 #include "remittance/OrdemChave.h"
+#include "remittance/ResumoRetorno.h"
 #include "remittance/RetornosImportados.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QCryptographicHash>
 
 #include <algorithm>
@@ -31,15 +29,6 @@ namespace retorno {
 
 namespace {
 
-// The length of `s` without its trailing blanks.
-template <typename Text>
-qsizetype withoutTrailingBlanks(const Text& s)
-{
-    qsizetype n = s.size();
-    while (n > 0 && s.at(n - 1) == ' ') --n;
-    return n;
-}
-
 // A blank of the code page: tab to carriage return, space, no-break space.
 bool blank(char c)
 {
@@ -55,8 +44,7 @@ qint64 findMember(MemberIndex& members, const Linha& l)
     qint64 id = members.find(MemberIndex::Matricula, n);
     if (id < 0) id = members.find(MemberIndex::Conta, n);
     if (id < 0) {
-        const QString name = cp1252::decode(l.nome).toUpper();
-        const QByteArray utf8 = QStringView(name).first(withoutTrailingBlanks(name)).toUtf8();
+        const QByteArray utf8 = nomeDeBusca(l);
         id = members.find(MemberIndex::Nome, std::string_view(utf8.constData(), size_t(utf8.size())));
     }
     return id;
@@ -201,73 +189,18 @@ private:
     db::Statement rows_, update_, again_, insert_;
 };
 
-// The texts of the summary, made once.
-const QString kVazio("");  // the blank line between outcomes
-const QString kImportado("RETORNO IMPORTADO");
-const QString kNaoEncontrado("ERRO: ASSOCIADO NÃO ENCOTRADO NA BASE DE DADOS");
-const QString kNome("     NOME: ");
-const QString kMatricula("     MATRICULA: ");
-const QString kMotivo("     MOTIVO: ");
-
-// The reason of a line as RET_DEBITO keeps it: without trailing blanks, in UTF-8; empty when
-// the debit was paid. The lines of a file repeat a few reasons, so the last few are kept.
-class Motivo {
-public:
-    const QByteArray& utf8(QByteArrayView motivo)
-    {
-        const QByteArrayView reason = motivo.first(withoutTrailingBlanks(motivo));
-        for (const Kept& k : kept_)
-            if (k.read == reason && !k.read.isNull()) return k.utf8;
-        Kept& k = kept_[next_];
-        next_ = (next_ + 1) % std::size(kept_);
-        k.read = reason.toByteArray();
-        if (k.read.isNull()) k.read = QByteArray("");  // told apart from a place not used yet
-        k.utf8 = cp1252::decode(k.read).toUtf8();
-        return k.utf8;
-    }
-
-private:
-    struct Kept {
-        QByteArray read, utf8;
-    };
-    Kept kept_[4];
-    size_t next_ = 0;
-};
-
-// One line of the summary: `label` followed by `text` (Windows-1252).
-QString linhaResumo(const QString& label, QByteArrayView text)
-{
-    QString line;
-    line.reserve(label.size() + text.size());
-    line += label;
-    cp1252::appendDecoded(line, text);
-    return line;
-}
-
 // A file that cannot be read to its end, or that is no return file: the import stops,
 // nothing changed.
 struct ErroDeLeitura {
     QString message;
 };
 
-// A member line of a return file: its number fits its 15 positions. A name field of digits
-// alone (a file of nothing but digits) makes no member line.
-bool linhaDeAssociado(const Linha& l)
-{
-    return !std::all_of(l.nome.begin(), l.nome.end(), [](char c) { return c >= '0' && c <= '9'; })
-           || l.nome.isEmpty();
-}
-// The summary keeps the lines of this many lines of the file; the rest are imported all the
-// same and counted in one last line, so that the summary's memory does not grow with the file.
-constexpr qint64 kLinhasNoResumo = 20000;
-
 // The lines of the file, in one transaction that commits only when all were read. Throws
 // db::EngineError when the table fails, ErroDeLeitura when the file does.
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
-                    const QDate& today, const Progress& progress, bool reimportar,
-                    QStringList& resumo)
+                    const QDate& today, const Progress& progress, bool reimportar, Resumo& resumo)
 {
-    qint64 lidas = 0, importadas = 0, naoEncontradas = 0, membros = 0;
+    qint64 lidas = 0, membros = 0;
     const qint64 size = file.size();
     db::Transaction tx(conn);
     MemberIndex members(conn);
@@ -295,41 +228,21 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         } catch (const LinhaRecusada&) {
             continue;  // the line is passed over
         }
-        ++(member >= 0 ? importadas : naoEncontradas);
-        if (importadas + naoEncontradas > kLinhasNoResumo) continue;
-        resumo << kVazio << (member >= 0 ? kImportado : kNaoEncontrado)
-               << linhaResumo(kNome, l.nome)
-               << linhaResumo(kMatricula, QByteArray::number(l.numero));
-        if (!std::all_of(l.motivo.begin(), l.motivo.end(), blank))
-            resumo << linhaResumo(kMotivo, l.motivo);
+        resumo.linha(l, member >= 0);
     }
-    if (reader.error())
-        throw ErroDeLeitura{QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o "
-                                    "arquivo manteve o nome.")
-                                .arg(file.fileName(), file.errorString())};
-    if (membros == 0)
-        throw ErroDeLeitura{QString("O arquivo %1 não tem nenhuma linha de associado (número do "
-                                    "associado nas posições 1 a 15): não é um arquivo de retorno. "
-                                    "Nada foi importado e o arquivo manteve o nome; confira se "
-                                    "escolheu o arquivo certo.").arg(file.fileName())};
-    if (const qint64 fora = importadas + naoEncontradas - kLinhasNoResumo; fora > 0)
-        resumo << kVazio
-               << QString("... e mais %1 linha(s) de associado, importadas como as acima mas não "
-                          "mostradas neste resumo (ele mostra as primeiras %2). Veja o mês na "
-                          "consulta de retornos.").arg(fora).arg(kLinhasNoResumo);
+    if (reader.error()) throw ErroDeLeitura{erroDeLeitura(file.fileName(), file.errorString())};
+    if (membros == 0) throw ErroDeLeitura{semLinhaDeAssociado(file.fileName())};
+    resumo.fim();
     // The file counts as imported, and the import as done, with the outcomes themselves.
     const QByteArray digital = textoImpressao(impressao);
     if (!reimportar)
         if (const auto anterior = importacaoAnterior(conn, digital, file.fileName()))
             throw JaImportado{*anterior};
-    const QString mesAno = first.toString("MM/yyyy");
     registrarImportacao(conn, digital, file.fileName(), first.month(), first.year(), today,
                         lidas);
     historico::registrar(conn, "Retorno",
-                         QString("arquivo %1 para %2: %3 linha(s), %4 importada(s), %5 sem "
-                                 "associado encontrado")
-                             .arg(file.fileName(), mesAno).arg(lidas).arg(importadas)
-                             .arg(naoEncontradas));
+                         detalheImportacao(file.fileName(), first, lidas, resumo.importadas(),
+                                           resumo.naoEncontradas()));
     tx.commit();
     return matched;
 }
@@ -395,15 +308,14 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
     conn.attach("RET_DEBITO.DB");
     conn.attach("ASSOCIADOS.DB");  // before the transaction, inside which no file is attached
 
-    const QString m = QString::number(month), y = QString::number(year);
     Resultado r;
-    r.resumo << "IMPORTANTO ARQUIVO DE RETORNO" << "MÊS: " + m + " Ano: " + y << "";
+    Resumo resumo(r.resumo, month, year);
 
     // One transaction for the whole file: a failure of the table or of the reading leaves
     // RET_DEBITO as it was and the file under its name.
     bool matched = false;
     try {
-        matched = importarLinhas(conn, file, first, last, today, progress, reimportar, r.resumo);
+        matched = importarLinhas(conn, file, first, last, today, progress, reimportar, resumo);
     } catch (const ErroDeLeitura& e) {
         throw db::EngineError(e.message);
     } catch (const db::EngineError& e) {
@@ -420,10 +332,7 @@ Resultado importar(TDMRet_Debito& dm, const QString& path, int month, int year,
         dm.TRet_Debito->setRange({first}, {last});
     }
 
-    const QFileInfo info(path);
-    const QString target = info.dir().filePath("Retorno_" + info.fileName().left(1) + "_" + m
-                                               + "-" + y + ".imp");
-    if (!QFileInfo::exists(target) && QFile::rename(path, target)) r.novoNome = target;
+    r.novoNome = renomearImportado(path, month, year);
     return r;
 }
 
