@@ -158,6 +158,53 @@ Result Connection::execPrepared(const std::string& name, const std::string& sql,
         PQexecPrepared(conn_, name.c_str(), int(v.size()), v.data(), nullptr, nullptr, 0));
 }
 
+long long Connection::copyIn(const std::string& copy,
+                              const std::function<bool(std::string& data)>& next)
+{
+    reopenIfBroken();
+    PGresult* start = PQexec(conn_, copy.c_str());
+    if (!start || PQresultStatus(start) != PGRES_COPY_IN) {
+        checked(start);
+        throw PgError(ErrorKind::Other, "O servidor de dados não começou a cópia pedida.");
+    }
+    PQclear(start);
+    bool sent = true;
+    std::string data;
+    try {
+        while (sent && next(data)) {
+            sent = data.empty() || PQputCopyData(conn_, data.data(), int(data.size())) == 1;
+            data.clear();
+        }
+    } catch (...) {
+        PQputCopyEnd(conn_, "cópia interrompida");
+        while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+        throw;
+    }
+    if (sent) PQputCopyEnd(conn_, nullptr);
+    PGresult* end = PQgetResult(conn_);
+    Result owner(end);
+    while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+    if (end && PQresultStatus(end) == PGRES_COMMAND_OK) return owner.affected();
+    throw resultError(conn_, end, options_.lockTimeoutMs);
+}
+
+void Connection::appendCopyValue(std::string& out, const Param& value)
+{
+    if (!value) {
+        out += "\\N";
+        return;
+    }
+    for (const char ch : *value) {
+        switch (ch) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += ch;
+        }
+    }
+}
+
 bool Connection::inTransaction() const
 {
     const PGTransactionStatusType s = PQtransactionStatus(conn_);

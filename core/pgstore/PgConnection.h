@@ -8,6 +8,7 @@
 
 #include "core/pgstore/PgError.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -50,6 +51,14 @@ public:
     Result exec(const std::string& sql, const Params& params = {});
     // The same through a statement prepared once per connection under `name`.
     Result execPrepared(const std::string& name, const std::string& sql, const Params& params = {});
+
+    // Runs `copy`, a COPY ... FROM STDIN in text format, sending what `next` puts into `data`
+    // (rows made with appendCopyValue, a tab between values and a line feed after each row) until
+    // it returns false; returns the rows the server took. A failure of `next` ends the copy
+    // unfinished and is thrown on.
+    long long copyIn(const std::string& copy, const std::function<bool(std::string& data)>& next);
+    // A value as the text format of COPY writes it (NULL as \N).
+    static void appendCopyValue(std::string& out, const Param& value);
 
     // Whether a transaction is open on the server side.
     bool inTransaction() const;
