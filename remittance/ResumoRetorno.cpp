@@ -88,6 +88,12 @@ void Resumo::linha(const Linha& l, bool encontrado)
         out_ << linhaResumo(kMotivo, l.motivo);
 }
 
+void Resumo::naoMostradas(qint64 importadas, qint64 naoEncontradas)
+{
+    importadas_ += importadas;
+    naoEncontradas_ += naoEncontradas;
+}
+
 void Resumo::fim()
 {
     if (const qint64 fora = importadas_ + naoEncontradas_ - kLinhasNoResumo; fora > 0)

@@ -45,6 +45,8 @@ public:
     Resumo(QStringList& out, int month, int year);
     // A member line, found or not (shown while under kLinhasNoResumo lines).
     void linha(const Linha& l, bool encontrado);
+    // Member lines counted without being shown (beyond kLinhasNoResumo).
+    void naoMostradas(qint64 importadas, qint64 naoEncontradas);
     // The closing line for the lines not shown, if any.
     void fim();
     qint64 importadas() const { return importadas_; }

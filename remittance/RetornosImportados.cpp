@@ -83,6 +83,11 @@ QByteArray impressaoDigital(const QString& path)
     return hex.isEmpty() ? hex : kPrefixo + hex;
 }
 
+QByteArray impressaoAntiga(const QString& path)
+{
+    return hashOfFile(path, QCryptographicHash::Sha256);
+}
+
 std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QByteArray& impressao)
 {
     if (impressao.isEmpty() || !existe(c)) return std::nullopt;
@@ -100,7 +105,7 @@ std::optional<ImportacaoAnterior> importacaoAnterior(db::Connection& c, const QB
 {
     if (auto anterior = importacaoAnterior(c, impressao)) return anterior;
     if (!haImpressoesAntigas(c)) return std::nullopt;
-    const QByteArray antiga = hashOfFile(path, QCryptographicHash::Sha256);
+    const QByteArray antiga = impressaoAntiga(path);
     if (antiga.isEmpty())
         throw db::EngineError(QString("Não foi possível ler o arquivo %1 para conferir se ele já "
                                       "foi importado. Verifique o arquivo e tente de novo.")

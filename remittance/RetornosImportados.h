@@ -25,6 +25,9 @@ QByteArray textoImpressao(const QCryptographicHash& hash);  // of a hash of kAlg
 // The fingerprint of the file at `path`, read in bounded pieces. Empty when the file cannot be
 // read.
 QByteArray impressaoDigital(const QString& path);
+// The fingerprint imports were recorded under before (the SHA-256 in hexadecimal); empty when
+// the file cannot be read.
+QByteArray impressaoAntiga(const QString& path);
 
 struct ImportacaoAnterior {
     QDate data;     // the day it was imported

@@ -1,14 +1,22 @@
 // tolmare-cli retorno: imports PREVI's return file for a month.
 #include "app/cli/Cli.h"
+#include "backup/operation/ServerBackup.h"
 #include "core/MainRoutines.h"
 #include "core/dm/UDMRet_Debito.h"
 #include "core/engine/EngineError.h"
 #include "remittance/ImportarRetorno.h"
 #include "remittance/RetornosImportados.h"
+#include "remittance/server/ImportarRetornoServidor.h"
 
 #include <QFileInfo>
 
 namespace {
+
+void printResult(cli::Context& ctx, const retorno::Resultado& r)
+{
+    for (const QString& line : r.resumo) ctx.out << line << "\n";
+    if (!r.novoNome.isEmpty()) ctx.out << "Arquivo renomeado para " << r.novoNome << "\n";
+}
 
 const char* const kUsage =
     "retorno --arquivo CAMINHO --mes MM/AAAA [--hoje DD/MM/AAAA] [--reimportar]";
@@ -42,7 +50,6 @@ int retornoCommand(cli::Context& ctx)
                 << "arquivo (--arquivo).\n";
         return 2;
     }
-    if (!cli::checkTables(ctx)) return 1;
     auto jaImportado = [&](const retorno::ImportacaoAnterior& anterior) {
         ctx.err << "Este arquivo já foi importado em " << anterior.data.toString("dd/MM/yyyy")
                 << " para "
@@ -50,6 +57,24 @@ int retornoCommand(cli::Context& ctx)
                 << ". Nada foi importado; use --reimportar para importá-lo novamente.\n";
         return 1;
     };
+    if (!ctx.server.isEmpty()) {
+        try {
+            pg::Connection c(ctx.server.toStdString());
+            backup::checkServerSchema(c);
+            printResult(ctx, retorno::importarNoServidor(c, *arquivo, month, year, *today, {},
+                                                         reimportar));
+            return 0;
+        } catch (const retorno::JaImportado& j) {
+            return jaImportado(j.anterior);
+        } catch (const pg::PgError& e) {
+            ctx.err << e.what() << "\nNada foi importado e o arquivo manteve o nome.\n";
+            return 1;
+        } catch (const db::EngineError& e) {
+            ctx.err << e.message() << "\n";
+            return 1;
+        }
+    }
+    if (!cli::checkTables(ctx)) return 1;
     try {
         if (const auto anterior = retorno::importacaoAnterior(*arquivo); anterior && !reimportar)
             return jaImportado(*anterior);
@@ -58,8 +83,7 @@ int retornoCommand(cli::Context& ctx)
         TDMRet_Debito dm;
         const retorno::Resultado r =
             retorno::importar(dm, *arquivo, month, year, *today, {}, reimportar);
-        for (const QString& line : r.resumo) ctx.out << line << "\n";
-        if (!r.novoNome.isEmpty()) ctx.out << "Arquivo renomeado para " << r.novoNome << "\n";
+        printResult(ctx, r);
         return 0;
     } catch (const retorno::JaImportado& j) {
         return jaImportado(j.anterior);  // imported by another program meanwhile
@@ -73,7 +97,8 @@ const cli::Registrar reg({"retorno", kUsage,
                           "Importa o arquivo de retorno PREVI do mês: cada associado encontrado\n"
                           "tem o retorno registrado no seu débito do mês; o resumo sai na saída\n"
                           "padrão e o arquivo é renomeado para Retorno_<letra>_<mês>-<ano>.imp.\n"
-                          "Um arquivo já importado é recusado, a menos que --reimportar seja dado.",
-                          retornoCommand});
+                          "Um arquivo já importado é recusado, a menos que --reimportar seja dado.\n"
+                          "Também no servidor de dados (--dados postgresql://...).",
+                          retornoCommand, false, true});
 
 }  // namespace

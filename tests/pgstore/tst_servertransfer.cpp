@@ -7,6 +7,7 @@
 #include "core/pgstore/PgConnection.h"
 #include "core/pgstore/ServerTransfer.h"
 #include "core/store/MainTables.h"
+#include "tests/pgstore/ServerCli.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -20,38 +21,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-QString serverUri()
-{
-    return qEnvironmentVariable("TOLMARE_PG_URI", "postgresql://");
-}
-
-// Runs tolmare-cli to its end: the exit code (-1 when it did not end), its error output in `err`,
-// its output in `out`.
-int cli(const QStringList& args, QString* err = nullptr, QString* out = nullptr)
-{
-    QProcess p;
-    p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", args);
-    if (!p.waitForFinished(60000)) return -1;
-    const QString e = QString::fromUtf8(p.readAllStandardError());
-    if (err) *err = e;
-    if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
-    if (p.exitCode() != 0 && !err) qWarning("%s", qPrintable(e));
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
-void sql(const QString& folder, const QString& table, const QString& statement)
-{
-    sqlite3* db = nullptr;
-    QVERIFY(sqlite3_open(QDir(folder).filePath(table + ".DB").toUtf8(), &db) == SQLITE_OK);
-    store::registerCollation(db);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, statement.toUtf8(), nullptr, nullptr, &error);
-    const QString why = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    QVERIFY2(rc == SQLITE_OK, qPrintable(why));
-}
 
 // A table file as its rows (row number, each value's type and text), its counter and its schema.
 QStringList fileDump(const QString& folder, const store::TableSpec& t)
