@@ -27,7 +27,8 @@ QString commandHelpEn(const QString& command)
          "Imports the month's PREVI return file: each member found gets the return recorded\n"
          "on the month's debit; the summary goes to standard output and the file is renamed\n"
          "to Retorno_<letter>_<month>-<year>.imp. A file imported before is refused unless\n"
-         "--reimportar is given."},
+         "--reimportar is given.\n"
+         "Also on the server store (--dados postgresql://...)."},
         {"backup",
          "Copies the files of the specifications (wildcards; \" /s\" at the end enters the\n"
          "folders) into the backup archive; without specifications, the five tables of the\n"

@@ -88,12 +88,12 @@ const Program& cli()
          {"--dados URI",
           {"com URI postgresql://..., usa o servidor de dados desse endereço (a senha no\n"
            "arquivo de senhas do PostgreSQL); por ora só em backup, restaurar,\n"
-           "verificar-backup, conteudo, verificar, historico e, num retrato único das\n"
-           "tabelas, extrato, inadimplentes, painel e relatorio",
+           "verificar-backup, conteudo, verificar, historico, retorno e, num retrato\n"
+           "único das tabelas, extrato, inadimplentes, painel e relatorio",
            "with URI postgresql://..., uses the server store at that address (the password\n"
            "in PostgreSQL's password file); for now only in backup, restaurar,\n"
-           "verificar-backup, conteudo, verificar, historico and, on one snapshot of the\n"
-           "tables, extrato, inadimplentes, painel and relatorio"}},
+           "verificar-backup, conteudo, verificar, historico, retorno and, on one snapshot\n"
+           "of the tables, extrato, inadimplentes, painel and relatorio"}},
          {"--criar-pasta",
           {"com --dados, começa uma pasta de dados nova em PASTA",
            "with --dados, starts a new data folder in PASTA"}},

@@ -274,7 +274,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         const pg::Result shown = c.exec("SELECT membro IS NOT NULL FROM tolmare_achados WHERE pos "
                                         "<= $1 ORDER BY pos",
                                         {std::to_string(kLinhasNoResumo)});
-        for (int i = 0; i < shown.rows(); ++i)
+        for (int i = 0; i < shown.rows() && size_t(i) < mostradas.size(); ++i)
             resumo.linha(mostradas[size_t(i)].linha(), shown.text(i, 0) == "t");
         const pg::Result rest = c.exec("SELECT count(membro), count(*) - count(membro) FROM "
                                        "tolmare_achados WHERE pos > $1",

@@ -221,12 +221,27 @@ private slots:
                      &err),
                  1);
         other.exec("ROLLBACK");
-        QVERIFY2(err.contains("Nada foi importado e o arquivo manteve o nome."), qPrintable(err));
+        QVERIFY2(err.contains("em uso em outro computador")
+                     && err.contains("Nada foi importado e o arquivo manteve o nome."),
+                 qPrintable(err));
         QVERIFY2(t.elapsed() < 30000, qPrintable(err));
         QVERIFY(QFile::exists(file) && QFile::exists(digits));
         QCOMPARE(serverRows(), before);
         QCOMPARE(logLines(), 0LL);
-        QCOMPARE(importOn(serverUri(), file, 0).size() > 3, true);
+
+        // Two computers importing the same content at once: one imports, the other is told.
+        QVERIFY(QFile::copy(file, file + ".2"));
+        QProcess first, second;
+        const QStringList args{"retorno", "--mes", "07/2026", "--dados", serverUri(), "--arquivo"};
+        first.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                    args + QStringList{file});
+        second.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                     args + QStringList{file + ".2"});
+        QVERIFY(first.waitForFinished(30000) && second.waitForFinished(30000));
+        QCOMPARE(QList<int>({first.exitCode(), second.exitCode()}).count(0), 1);
+        QVERIFY((first.exitCode() ? first : second).readAllStandardError().contains(
+            "já foi importado"));
+        QCOMPARE(logLines(), 1LL);
     }
 
     // The client killed at any instant of an import: the server holds all before or all after
