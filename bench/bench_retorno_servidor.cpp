@@ -41,8 +41,8 @@ double reference(const std::string& uri, int n)
     auto run = [&](const std::string& sql, const std::vector<std::string>& values = {}) {
         std::vector<const char*> v;
         for (const std::string& s : values) v.push_back(s.empty() ? nullptr : s.c_str());
-        PGresult* r = PQexecParams(c, sql.c_str(), int(v.size()), nullptr, v.data(), nullptr,
-                                   nullptr, 0);
+        PGresult* r =
+            PQexecParams(c, sql.c_str(), int(v.size()), nullptr, v.data(), nullptr, nullptr, 0);
         if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
             std::fprintf(stderr, "%s\n", PQerrorMessage(c));
         PQclear(r);
@@ -90,14 +90,16 @@ int main(int argc, char** argv)
         return 2;
     }
     pg::checkSchema(c, tables::all(), store::mainTables());
-    c.exec("INSERT INTO tolmare.\"ASSOCIADOS\" (\"ASS_NOME\", \"ASS_CONTA_CORRENTE\", "
-           "\"ASS_MATRICULA\") SELECT 'SÓCIO NÚMERO ' || g, (100000 + g)::text || '-' || (g % "
-           "10), lpad((7000000 + g)::text, 8, '0') FROM generate_series(1, $1::int) g",
-           {std::to_string(n)});
-    c.exec("INSERT INTO tolmare.\"RET_DEBITO\" (\"DEB_DATA\", \"DEB_ASS_ID\", \"DEB_REMESSA\", "
-           "\"DEB_VALOR\", \"DEB_OCORRENCIA\", \"DEB_DTA_CAD\", \"DEB_USR_ID\") SELECT "
-           "'2026-07-10', \"ASS_ID\", 13, 45, 'Aguardando Retorno', '2026-07-05', 1 FROM "
-           "tolmare.\"ASSOCIADOS\" ORDER BY \"ASS_ID\"");
+    c.exec(
+        "INSERT INTO tolmare.\"ASSOCIADOS\" (\"ASS_NOME\", \"ASS_CONTA_CORRENTE\", "
+        "\"ASS_MATRICULA\") SELECT 'SÓCIO NÚMERO ' || g, (100000 + g)::text || '-' || (g % "
+        "10), lpad((7000000 + g)::text, 8, '0') FROM generate_series(1, $1::int) g",
+        {std::to_string(n)});
+    c.exec(
+        "INSERT INTO tolmare.\"RET_DEBITO\" (\"DEB_DATA\", \"DEB_ASS_ID\", \"DEB_REMESSA\", "
+        "\"DEB_VALOR\", \"DEB_OCORRENCIA\", \"DEB_DTA_CAD\", \"DEB_USR_ID\") SELECT "
+        "'2026-07-10', \"ASS_ID\", 13, 45, 'Aguardando Retorno', '2026-07-05', 1 FROM "
+        "tolmare.\"ASSOCIADOS\" ORDER BY \"ASS_ID\"");
     c.exec("VACUUM ANALYZE tolmare.\"ASSOCIADOS\"");
     c.exec("VACUUM ANALYZE tolmare.\"RET_DEBITO\"");
 
@@ -119,16 +121,18 @@ int main(int argc, char** argv)
     c.exec(kReset);
     c.exec("VACUUM ANALYZE tolmare.\"RET_DEBITO\"");
     bench::Clock clock;
-    const retorno::Resultado r =
-        retorno::importarNoServidor(c, path, 7, 2026, QDate(2026, 7, 15));
+    const retorno::Resultado r = retorno::importarNoServidor(c, path, 7, 2026, QDate(2026, 7, 15));
     const double mine = clock.wallMs();
-    const std::string changed = c.exec("SELECT count(*) FROM tolmare.\"RET_DEBITO\" WHERE "
-                                       "\"DEB_DATA_RETORNO\" = '2026-07-15'").text(0, 0);
+    const std::string changed = c.exec(
+                                     "SELECT count(*) FROM tolmare.\"RET_DEBITO\" WHERE "
+                                     "\"DEB_DATA_RETORNO\" = '2026-07-15'")
+                                    .text(0, 0);
     c.exec("DROP SCHEMA tolmare CASCADE");
     const bool same = changed == std::to_string(n - n / 100);
-    std::printf("return import on the server, %d lines: %.0f ms (target below 3000 ms); the same "
-                "row changes in plain libpq: %.0f ms; ratio %.2f; %s rows changed (%s); on %s\n",
-                n, mine, ref, mine / ref, changed.c_str(), same ? "as the file asks" : "WRONG",
-                qPrintable(bench::processorModel()));
+    std::printf(
+        "return import on the server, %d lines: %.0f ms (target below 3000 ms); the same "
+        "row changes in plain libpq: %.0f ms; ratio %.2f; %s rows changed (%s); on %s\n",
+        n, mine, ref, mine / ref, changed.c_str(), same ? "as the file asks" : "WRONG",
+        qPrintable(bench::processorModel()));
     return same && !r.resumo.isEmpty() ? 0 : 1;
 }

@@ -12,8 +12,8 @@
 #include "remittance/ResumoRetorno.h"
 #include "remittance/RetornosImportados.h"
 
-#include <QFile>
 #include <QCryptographicHash>
+#include <QFile>
 
 #include <algorithm>
 #include <charconv>

@@ -98,38 +98,49 @@ void Resumo::fim()
 {
     if (const qint64 fora = importadas_ + naoEncontradas_ - kLinhasNoResumo; fora > 0)
         out_ << kVazio
-             << QString("... e mais %1 linha(s) de associado, importadas como as acima mas não "
-                        "mostradas neste resumo (ele mostra as primeiras %2). Veja o mês na "
-                        "consulta de retornos.").arg(fora).arg(kLinhasNoResumo);
+             << QString(
+                    "... e mais %1 linha(s) de associado, importadas como as acima mas não "
+                    "mostradas neste resumo (ele mostra as primeiras %2). Veja o mês na "
+                    "consulta de retornos.")
+                    .arg(fora)
+                    .arg(kLinhasNoResumo);
 }
 
 QString erroDeLeitura(const QString& fileName, const QString& why)
 {
-    return QString("Erro ao ler o arquivo %1: %2. Nada foi importado e o arquivo manteve o "
-                   "nome.").arg(fileName, why);
+    return QString(
+               "Erro ao ler o arquivo %1: %2. Nada foi importado e o arquivo manteve o "
+               "nome.")
+        .arg(fileName, why);
 }
 
 QString semLinhaDeAssociado(const QString& fileName)
 {
-    return QString("O arquivo %1 não tem nenhuma linha de associado (número do associado nas "
-                   "posições 1 a 15): não é um arquivo de retorno. Nada foi importado e o arquivo "
-                   "manteve o nome; confira se escolheu o arquivo certo.").arg(fileName);
+    return QString(
+               "O arquivo %1 não tem nenhuma linha de associado (número do associado nas "
+               "posições 1 a 15): não é um arquivo de retorno. Nada foi importado e o arquivo "
+               "manteve o nome; confira se escolheu o arquivo certo.")
+        .arg(fileName);
 }
 
 QString detalheImportacao(const QString& fileName, const QDate& first, qint64 lidas,
                           qint64 importadas, qint64 naoEncontradas)
 {
-    return QString("arquivo %1 para %2: %3 linha(s), %4 importada(s), %5 sem associado "
-                   "encontrado")
-        .arg(fileName, first.toString("MM/yyyy")).arg(lidas).arg(importadas).arg(naoEncontradas);
+    return QString(
+               "arquivo %1 para %2: %3 linha(s), %4 importada(s), %5 sem associado "
+               "encontrado")
+        .arg(fileName, first.toString("MM/yyyy"))
+        .arg(lidas)
+        .arg(importadas)
+        .arg(naoEncontradas);
 }
 
 QString renomearImportado(const QString& path, int month, int year)
 {
     const QFileInfo info(path);
-    const QString target = info.dir().filePath("Retorno_" + info.fileName().left(1) + "_"
-                                               + QString::number(month) + "-"
-                                               + QString::number(year) + ".imp");
+    const QString target =
+        info.dir().filePath("Retorno_" + info.fileName().left(1) + "_" + QString::number(month)
+                            + "-" + QString::number(year) + ".imp");
     return !QFileInfo::exists(target) && QFile::rename(path, target) ? target : QString();
 }
 

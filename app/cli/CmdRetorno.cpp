@@ -61,8 +61,8 @@ int retornoCommand(cli::Context& ctx)
         try {
             pg::Connection c(ctx.server.toStdString());
             backup::checkServerSchema(c);
-            printResult(ctx, retorno::importarNoServidor(c, *arquivo, month, year, *today, {},
-                                                         reimportar));
+            printResult(
+                ctx, retorno::importarNoServidor(c, *arquivo, month, year, *today, {}, reimportar));
             return 0;
         } catch (const retorno::JaImportado& j) {
             return jaImportado(j.anterior);
@@ -93,12 +93,13 @@ int retornoCommand(cli::Context& ctx)
     }
 }
 
-const cli::Registrar reg({"retorno", kUsage,
-                          "Importa o arquivo de retorno PREVI do mês: cada associado encontrado\n"
-                          "tem o retorno registrado no seu débito do mês; o resumo sai na saída\n"
-                          "padrão e o arquivo é renomeado para Retorno_<letra>_<mês>-<ano>.imp.\n"
-                          "Um arquivo já importado é recusado, a menos que --reimportar seja dado.\n"
-                          "Também no servidor de dados (--dados postgresql://...).",
-                          retornoCommand, false, true});
+const cli::Registrar reg(
+    {"retorno", kUsage,
+     "Importa o arquivo de retorno PREVI do mês: cada associado encontrado\n"
+     "tem o retorno registrado no seu débito do mês; o resumo sai na saída\n"
+     "padrão e o arquivo é renomeado para Retorno_<letra>_<mês>-<ano>.imp.\n"
+     "Um arquivo já importado é recusado, a menos que --reimportar seja dado.\n"
+     "Também no servidor de dados (--dados postgresql://...).",
+     retornoCommand, false, true});
 
 }  // namespace

@@ -159,7 +159,7 @@ Result Connection::execPrepared(const std::string& name, const std::string& sql,
 }
 
 long long Connection::copyIn(const std::string& copy,
-                              const std::function<bool(std::string& data)>& next)
+                             const std::function<bool(std::string& data)>& next)
 {
     reopenIfBroken();
     PGresult* start = PQexec(conn_, copy.c_str());
@@ -196,11 +196,20 @@ void Connection::appendCopyValue(std::string& out, const Param& value)
     }
     for (const char ch : *value) {
         switch (ch) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += ch;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += ch;
         }
     }
 }

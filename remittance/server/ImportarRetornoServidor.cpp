@@ -59,8 +59,8 @@ void appendRow(std::string& out, qint64 pos, const Linha& l, const QByteArray& r
     pg::Connection::appendCopyValue(
         out, nome.isEmpty() ? pg::Param() : pg::Param("\\x" + nome.toHex().toStdString()));
     out += '\t';
-    pg::Connection::appendCopyValue(out, reason.isEmpty() ? pg::Param()
-                                                          : pg::Param(reason.toStdString()));
+    pg::Connection::appendCopyValue(
+        out, reason.isEmpty() ? pg::Param() : pg::Param(reason.toStdString()));
     out += '\n';
 }
 
@@ -73,8 +73,9 @@ const char* const kNumeroEnviado =
 // The members in account order (pos), each searched field as its bytes.
 void copyMembers(pg::Connection& c)
 {
-    c.exec("CREATE TEMP TABLE tolmare_membros (pos bigint, id bigint, matricula bytea, conta "
-           "bytea, nome bytea) ON COMMIT DROP");
+    c.exec(
+        "CREATE TEMP TABLE tolmare_membros (pos bigint, id bigint, matricula bytea, conta "
+        "bytea, nome bytea) ON COMMIT DROP");
     c.exec("INSERT INTO tolmare_membros SELECT row_number() OVER (" + orderOf("ASSOCIADOS.DB",
                                                                             "ID_ASSOCIADOS_CONTA")
            + "), \"ASS_ID\", convert_to(" + kNumeroEnviado
@@ -103,10 +104,11 @@ std::string firstMember(const std::string& field, const std::string& texto)
 // (by prefix, by account, by name) are left to the rest, through indexes made for them.
 void findMembers(pg::Connection& c)
 {
-    c.exec("CREATE TEMP TABLE tolmare_numeros ON COMMIT DROP AS SELECT t.numero AS texto, f.id "
-           "FROM (SELECT DISTINCT numero FROM tolmare_linhas) t LEFT JOIN (SELECT DISTINCT ON "
-           "(matricula) matricula, id FROM tolmare_membros WHERE matricula IS NOT NULL ORDER BY "
-           "matricula, pos) f ON f.matricula = t.numero");
+    c.exec(
+        "CREATE TEMP TABLE tolmare_numeros ON COMMIT DROP AS SELECT t.numero AS texto, f.id "
+        "FROM (SELECT DISTINCT numero FROM tolmare_linhas) t LEFT JOIN (SELECT DISTINCT ON "
+        "(matricula) matricula, id FROM tolmare_membros WHERE matricula IS NOT NULL ORDER BY "
+        "matricula, pos) f ON f.matricula = t.numero");
     const bool missing =
         c.exec("SELECT 1 FROM tolmare_numeros WHERE id IS NULL LIMIT 1").rows() > 0;
     if (missing) {
@@ -119,15 +121,17 @@ void findMembers(pg::Connection& c)
     }
     c.exec("CREATE TEMP TABLE tolmare_nomes (texto bytea PRIMARY KEY, id bigint) ON COMMIT DROP");
     if (missing) {
-        c.exec("INSERT INTO tolmare_nomes (texto) SELECT DISTINCT l.nome FROM tolmare_linhas l "
-               "JOIN tolmare_numeros n ON n.texto = l.numero WHERE n.id IS NULL AND l.nome IS "
-               "NOT NULL");
+        c.exec(
+            "INSERT INTO tolmare_nomes (texto) SELECT DISTINCT l.nome FROM tolmare_linhas l "
+            "JOIN tolmare_numeros n ON n.texto = l.numero WHERE n.id IS NULL AND l.nome IS "
+            "NOT NULL");
         c.exec("CREATE INDEX ON tolmare_membros (nome, pos)");
         c.exec("UPDATE tolmare_nomes t SET id = " + firstMember("nome", "t.texto"));
     }
-    c.exec("CREATE TEMP TABLE tolmare_achados ON COMMIT DROP AS SELECT l.pos, l.motivo, "
-           "coalesce(n.id, nm.id) AS membro FROM tolmare_linhas l JOIN tolmare_numeros n ON "
-           "n.texto = l.numero LEFT JOIN tolmare_nomes nm ON n.id IS NULL AND nm.texto = l.nome");
+    c.exec(
+        "CREATE TEMP TABLE tolmare_achados ON COMMIT DROP AS SELECT l.pos, l.motivo, "
+        "coalesce(n.id, nm.id) AS membro FROM tolmare_linhas l JOIN tolmare_numeros n ON "
+        "n.texto = l.numero LEFT JOIN tolmare_nomes nm ON n.id IS NULL AND nm.texto = l.nome");
 }
 
 // Each member found: on its row of the earliest date of the month the return date and the
@@ -136,10 +140,12 @@ void recordOutcomes(pg::Connection& c, const QDate& first, const QDate& last, co
 {
     const pg::Params month{isoDate(first), isoDate(last), isoDate(today),
                            std::to_string(UsuarioAtual)};
-    c.exec("CREATE TEMP TABLE tolmare_ultimos (membro bigint PRIMARY KEY, motivo text) ON "
-           "COMMIT DROP");
-    c.exec("INSERT INTO tolmare_ultimos SELECT DISTINCT ON (membro) membro, motivo FROM "
-           "tolmare_achados WHERE membro IS NOT NULL ORDER BY membro, pos DESC");
+    c.exec(
+        "CREATE TEMP TABLE tolmare_ultimos (membro bigint PRIMARY KEY, motivo text) ON "
+        "COMMIT DROP");
+    c.exec(
+        "INSERT INTO tolmare_ultimos SELECT DISTINCT ON (membro) membro, motivo FROM "
+        "tolmare_achados WHERE membro IS NOT NULL ORDER BY membro, pos DESC");
     c.exec("UPDATE " + kRet + " r SET \"DEB_OCORRENCIA\" = u.motivo, \"DEB_DATA_RETORNO\" = "
            "$3::date FROM (SELECT DISTINCT ON (\"DEB_ASS_ID\") rowid AS alvo, \"DEB_ASS_ID\" AS "
            "membro FROM " + kRet + " WHERE \"DEB_DATA\" BETWEEN $1::date AND $2::date AND "
@@ -158,8 +164,10 @@ void recordOutcomes(pg::Connection& c, const QDate& first, const QDate& last, co
 // Mostly there is no pair to part, and finding that is one pass over the table.
 void removeRepeated(pg::Connection& c)
 {
-    c.exec("CREATE TEMP TABLE tolmare_repetidos ON COMMIT DROP AS SELECT \"DEB_DATA\" AS data, "
-           "\"DEB_ASS_ID\" AS membro FROM " + kRet + " GROUP BY 1, 2 HAVING count(*) > 1");
+    c.exec(
+        "CREATE TEMP TABLE tolmare_repetidos ON COMMIT DROP AS SELECT \"DEB_DATA\" AS data, "
+        "\"DEB_ASS_ID\" AS membro FROM "
+        + kRet + " GROUP BY 1, 2 HAVING count(*) > 1");
     if (c.exec("SELECT 1 FROM tolmare_repetidos LIMIT 1").rows() == 0) return;
     c.exec("DELETE FROM " + kRet + " r USING (SELECT rowid AS alvo, row_number() OVER (PARTITION "
            "BY \"DEB_DATA\", \"DEB_ASS_ID\" " + orderOf("RET_DEBITO.DB", "Si_Data_Associado")
@@ -175,10 +183,9 @@ std::optional<ImportacaoAnterior> anterior(pg::Connection& c, const std::string&
                                 "NULL ORDER BY rowid DESC LIMIT 1",
                                 {impressao});
     if (r.rows() == 0) return std::nullopt;
-    return ImportacaoAnterior{
-        QDate::fromString(QString::fromStdString(r.text(0, 0)), Qt::ISODate),
-        std::stoi(r.text(0, 1)), std::stoi(r.text(0, 2)), QString::fromStdString(r.text(0, 3)),
-        std::stoll(r.text(0, 4))};
+    return ImportacaoAnterior{QDate::fromString(QString::fromStdString(r.text(0, 0)), Qt::ISODate),
+                              std::stoi(r.text(0, 1)), std::stoi(r.text(0, 2)),
+                              QString::fromStdString(r.text(0, 3)), std::stoll(r.text(0, 4))};
 }
 
 // The earlier import of the file, under its fingerprint or under the one of before.
@@ -186,9 +193,9 @@ std::optional<ImportacaoAnterior> anterior(pg::Connection& c, const std::string&
                                            const QString& path)
 {
     if (auto found = anterior(c, impressao)) return found;
-    if (c.exec("SELECT 1 FROM " + kImportados + " WHERE \"IMPRESSAO\" NOT LIKE 'blake2b:%' "
-               "LIMIT 1").rows() == 0)
-        return std::nullopt;
+    const std::string older =
+        "SELECT 1 FROM " + kImportados + " WHERE \"IMPRESSAO\" NOT LIKE 'blake2b:%' LIMIT 1";
+    if (c.exec(older).rows() == 0) return std::nullopt;
     const QByteArray antiga = impressaoAntiga(path);
     if (antiga.isEmpty())
         throw db::EngineError(QString("Não foi possível ler o arquivo %1 para conferir se ele já "
@@ -205,14 +212,16 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
     const QDate first(year, month, 1);
     if (month < 1 || month > 12 || year < 1000 || year > 9999 || !first.isValid())
         throw db::EngineError(QString("Mês / Ano inválido: %1/%2. Informe o mês de 01 a 12 e o "
-                                      "ano com quatro algarismos (MM/AAAA).").arg(month).arg(year));
+                                      "ano com quatro algarismos (MM/AAAA).")
+                                  .arg(month)
+                                  .arg(year));
     const QDate last(year, month, first.daysInMonth());
     Resultado r;
     pg::inTransaction(c, [&] {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            throw db::EngineError(QString("Não foi possível abrir o arquivo %1: %2")
-                                      .arg(path, file.errorString()));
+            throw db::EngineError(
+                QString("Não foi possível abrir o arquivo %1: %2").arg(path, file.errorString()));
         const qint64 size = file.size();
         if (progress) progress(0, size);
         // Another import or a remittance waits for this one; the readers do not.
@@ -221,8 +230,9 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         // and their sorts kept in memory up to a bound.
         c.exec("SET LOCAL jit = off");
         c.exec("SET LOCAL work_mem = '32MB'");
-        c.exec("CREATE TEMP TABLE tolmare_linhas (pos bigint, numero bytea, nome bytea, motivo "
-               "text) ON COMMIT DROP");
+        c.exec(
+            "CREATE TEMP TABLE tolmare_linhas (pos bigint, numero bytea, nome bytea, motivo "
+            "text) ON COMMIT DROP");
         QCryptographicHash impressao(kAlgoritmoImpressao);
         LeitorLinhas reader(file, 128, &impressao);
         Motivo motivo;
@@ -230,7 +240,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         QByteArray raw;
         qint64 length = 0, done = 0, lidas = 0, membros = 0, pos = 0;
         // The lines go in pieces of about 64 KiB, read as they are sent.
-        c.copyIn("COPY tolmare_linhas (pos, numero, nome, motivo) FROM STDIN", [&](std::string& data) {
+        auto nextLines = [&](std::string& data) {
             while (data.size() < 65536 && reader.next(raw, length)) {
                 done += length;
                 ++lidas;
@@ -244,13 +254,16 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
                         QString("A linha %1 do arquivo %2 tem um caractere nulo no motivo "
                                 "(posições 61 a 90), que a tabela não guarda: corrija a linha ou "
                                 "peça o arquivo de novo. Nada foi importado e o arquivo manteve "
-                                "o nome.").arg(lidas).arg(path));
+                                "o nome.")
+                            .arg(lidas)
+                            .arg(path));
                 appendRow(data, ++pos, l, reason);
                 if (pos <= kLinhasNoResumo)
                     mostradas.push_back({l.numero, l.nome.toByteArray(), l.motivo.toByteArray()});
             }
             return !data.empty();
-        });
+        };
+        c.copyIn("COPY tolmare_linhas (pos, numero, nome, motivo) FROM STDIN", nextLines);
         if (reader.error()) throw db::EngineError(erroDeLeitura(path, file.errorString()));
         if (membros == 0) throw db::EngineError(semLinhaDeAssociado(path));
         const std::string digital = textoImpressao(impressao).toStdString();
@@ -271,14 +284,15 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
 
         QStringList lines;
         Resumo resumo(lines, month, year);
-        const pg::Result shown = c.exec("SELECT membro IS NOT NULL FROM tolmare_achados WHERE pos "
-                                        "<= $1 ORDER BY pos",
-                                        {std::to_string(kLinhasNoResumo)});
+        const std::string shownLines = std::to_string(kLinhasNoResumo);
+        const pg::Result shown =
+            c.exec("SELECT membro IS NOT NULL FROM tolmare_achados WHERE pos <= $1 ORDER BY pos",
+                   {shownLines});
         for (int i = 0; i < shown.rows() && size_t(i) < mostradas.size(); ++i)
             resumo.linha(mostradas[size_t(i)].linha(), shown.text(i, 0) == "t");
-        const pg::Result rest = c.exec("SELECT count(membro), count(*) - count(membro) FROM "
-                                       "tolmare_achados WHERE pos > $1",
-                                       {std::to_string(kLinhasNoResumo)});
+        const pg::Result rest = c.exec(
+            "SELECT count(membro), count(*) - count(membro) FROM tolmare_achados WHERE pos > $1",
+            {shownLines});
         resumo.naoMostradas(std::stoll(rest.text(0, 0)), std::stoll(rest.text(0, 1)));
         resumo.fim();
 
@@ -287,11 +301,11 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
                {digital, path.toStdString(), std::to_string(month), std::to_string(year),
                 isoDate(today), std::to_string(lidas),
                 QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString()});
-        pg::appendLog(c, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(),
-                      UsuarioAtual, "Retorno",
-                      detalheImportacao(path, first, lidas, resumo.importadas(),
-                                        resumo.naoEncontradas())
-                          .toStdString());
+        pg::appendLog(
+            c, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(), UsuarioAtual,
+            "Retorno",
+            detalheImportacao(path, first, lidas, resumo.importadas(), resumo.naoEncontradas())
+                .toStdString());
         r.resumo = lines;
     });
     r.novoNome = renomearImportado(path, month, year);

@@ -18,7 +18,9 @@
 
 #include "remittance/ImportarRetorno.h"
 
-namespace pg { class Connection; }
+namespace pg {
+class Connection;
+}
 
 namespace retorno {
 

@@ -37,8 +37,9 @@ QStringList normalized(QList<QStringList> rows)
     return out;
 }
 
-const char* const kColumns = "DEB_DATA, DEB_DATA_RETORNO, DEB_ASS_ID, DEB_REMESSA, DEB_VALOR, "
-                             "DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID";
+const char* const kColumns =
+    "DEB_DATA, DEB_DATA_RETORNO, DEB_ASS_ID, DEB_REMESSA, DEB_VALOR, "
+    "DEB_OCORRENCIA, DEB_DTA_CAD, DEB_USR_ID";
 
 QStringList folderRows(const QString& folder)
 {
@@ -70,8 +71,8 @@ class TstServerReturn : public QObject {
     QStringList serverRows()
     {
         QString cols = QString(kColumns).replace(QRegularExpression("(\\w+)"), "\"\\1\"");
-        const pg::Result r = c_->exec("SELECT " + cols.toStdString()
-                                      + " FROM tolmare.\"RET_DEBITO\"");
+        const pg::Result r =
+            c_->exec("SELECT " + cols.toStdString() + " FROM tolmare.\"RET_DEBITO\"");
         QList<QStringList> rows;
         for (int i = 0; i < r.rows(); ++i) {
             QStringList row;
@@ -83,7 +84,8 @@ class TstServerReturn : public QObject {
     long long logLines()
     {
         return std::stoll(c_->exec("SELECT count(*) FROM tolmare.\"HISTORICO\" WHERE "
-                                   "\"OPERACAO\" = 'Retorno'").text(0, 0));
+                                   "\"OPERACAO\" = 'Retorno'")
+                              .text(0, 0));
     }
     // The demonstration's folder after the July remittance, with `extra` members more (each with
     // its July row), a member whose row is gone, a row repeated for a date and member, a row of
@@ -93,8 +95,8 @@ class TstServerReturn : public QObject {
     {
         const QString f = dir_.filePath("d" + QString::number(++n_));
         if (cli({"--dados", f, "--criar-pasta", "demonstracao"}) != 0
-            || cli({"--dados", f, "remessa", "--data", "10/07/2026", "--arquivo",
-                    f + "/rem.txt", "--hoje", "05/07/2026"})
+            || cli({"--dados", f, "remessa", "--data", "10/07/2026", "--arquivo", f + "/rem.txt",
+                    "--hoje", "05/07/2026"})
                    != 0)
             return {};
         sql(f, "ASSOCIADOS",
@@ -146,8 +148,8 @@ private slots:
         try {
             c_ = std::make_unique<pg::Connection>(serverUri().toStdString());
         } catch (const pg::PgError& e) {
-            QFAIL(qPrintable(QString("no PostgreSQL server (%1): run under pg_virtualenv")
-                                 .arg(e.what())));
+            QFAIL(qPrintable(
+                QString("no PostgreSQL server (%1): run under pg_virtualenv").arg(e.what())));
         }
     }
     void init() { c_->exec("DROP SCHEMA IF EXISTS tolmare CASCADE"); }
@@ -158,17 +160,17 @@ private slots:
         QVERIFY(!folder.isEmpty());
         QCOMPARE(cli({"--dados", folder, "migrar-servidor", serverUri()}), 0);
         const QList<QByteArray> lines{
-            returnLine("1020304", "ANA MARIA DE SOUZA"),                // enrolment number
-            returnLine("999", "ANA MARIA DE SOUZA", "SEM SALDO"),       // name of two members
-            returnLine("102031", "X", "SALDO INSUFICIENTE"),            // enrolment prefix, two
-            returnLine("30551", "X", "CONTA ENCERRADA"),                // account prefix
-            returnLine("10234", "X", "CONTA"),                          // account prefix, two
+            returnLine("1020304", "ANA MARIA DE SOUZA"),                  // enrolment number
+            returnLine("999", "ANA MARIA DE SOUZA", "SEM SALDO"),         // name of two members
+            returnLine("102031", "X", "SALDO INSUFICIENTE"),              // enrolment prefix, two
+            returnLine("30551", "X", "CONTA ENCERRADA"),                  // account prefix
+            returnLine("10234", "X", "CONTA"),                            // account prefix, two
             returnLine("998", "clara dos santos lima", "Ação judicial"),  // name, upper-cased
-            returnLine("997", "GERALDA", "Y"),                          // name prefix
-            returnLine("996", "NINGUÉM", "Z"),                          // nobody
-            returnLine("000000000000077", "X", "zeros"),                // enrolment 0.77-1
-            returnLine("1020304", "ANA", "O ÚLTIMO MOTIVO"),            // the member's last line
-            returnLine("2030416", "ELISA", ""),                         // no row in the month
+            returnLine("997", "GERALDA", "Y"),                            // name prefix
+            returnLine("996", "NINGUÉM", "Z"),                            // nobody
+            returnLine("000000000000077", "X", "zeros"),                  // enrolment 0.77-1
+            returnLine("1020304", "ANA", "O ÚLTIMO MOTIVO"),              // the member's last line
+            returnLine("2030416", "ELISA", ""),                           // no row in the month
             "   12abc  não é linha de associado",
             returnLine("80219", "HELENA", "")};
         const QString onFolder = returnFile("a.txt", lines), onServer = returnFile("b.txt", lines);
@@ -193,7 +195,8 @@ private slots:
         QCOMPARE(importOn(serverUri(), onServer, 0, {"--reimportar"}).size(), summary.size() - 1);
         QCOMPARE(serverRows(), folderRows(folder));
         QCOMPARE(c_->exec("SELECT count(*) FILTER (WHERE \"DESFEITO\" IS NULL), count(*) FROM "
-                          "tolmare.\"RETORNOS_IMPORTADOS\"").text(0, 1),
+                          "tolmare.\"RETORNOS_IMPORTADOS\"")
+                     .text(0, 1),
                  std::string("2"));
     }
 
@@ -206,9 +209,9 @@ private slots:
         const QStringList before = serverRows();
         const QString digits = returnFile("digitos.txt", {"123456789012345678901234567890"});
         QString err;
-        QCOMPARE(cli({"--dados", serverUri(), "retorno", "--arquivo", digits, "--mes", "07/2026"},
-                     &err),
-                 1);
+        QCOMPARE(
+            cli({"--dados", serverUri(), "retorno", "--arquivo", digits, "--mes", "07/2026"}, &err),
+            1);
         QVERIFY2(err.contains("não é um arquivo de retorno"), qPrintable(err));
 
         const QString file = returnFile("r.txt", {returnLine("1020304", "ANA")});
@@ -217,9 +220,9 @@ private slots:
         other.exec("LOCK TABLE tolmare.\"RET_DEBITO\" IN ROW EXCLUSIVE MODE");
         QElapsedTimer t;
         t.start();
-        QCOMPARE(cli({"--dados", serverUri(), "retorno", "--arquivo", file, "--mes", "07/2026"},
-                     &err),
-                 1);
+        QCOMPARE(
+            cli({"--dados", serverUri(), "retorno", "--arquivo", file, "--mes", "07/2026"}, &err),
+            1);
         other.exec("ROLLBACK");
         QVERIFY2(err.contains("em uso em outro computador")
                      && err.contains("Nada foi importado e o arquivo manteve o nome."),
@@ -239,8 +242,9 @@ private slots:
                      args + QStringList{file + ".2"});
         QVERIFY(first.waitForFinished(30000) && second.waitForFinished(30000));
         QCOMPARE(QList<int>({first.exitCode(), second.exitCode()}).count(0), 1);
-        QVERIFY((first.exitCode() ? first : second).readAllStandardError().contains(
-            "já foi importado"));
+        QVERIFY((first.exitCode() ? first : second)
+                    .readAllStandardError()
+                    .contains("já foi importado"));
         QCOMPARE(logLines(), 1LL);
     }
 
@@ -280,9 +284,12 @@ private slots:
             p.waitForFinished();
             const QStringList now = serverRows();
             const long long logged = logLines();
-            if (now == before && logged == logBefore) ++kept;
-            else if (now == after && logged == logBefore + 1) ++done;
-            else QFAIL(qPrintable(QString("round %1: neither before nor after").arg(round)));
+            if (now == before && logged == logBefore)
+                ++kept;
+            else if (now == after && logged == logBefore + 1)
+                ++done;
+            else
+                QFAIL(qPrintable(QString("round %1: neither before nor after").arg(round)));
             if (!QFile::exists(file)) QVERIFY(QFile::copy(original, file));
             importOn(serverUri(), file, 0, {"--reimportar"});
             QCOMPARE(serverRows(), after);
