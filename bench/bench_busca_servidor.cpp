@@ -5,6 +5,7 @@
 // 50 names typed letter by letter. Runs only on a server without the schema tolmare (as under
 // pg_virtualenv -t), which it makes and drops; the address as the tests take it.
 #include "bench/BenchSupport.h"
+#include "bench/ServidorDescartavel.h"
 #include "bench/Transcricao.h"
 #include "core/TableDefs.h"
 #include "core/engine/KeyOrder.h"
@@ -49,16 +50,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(100, atoi(argv[1])) : 100000;
-    const std::string uri = qEnvironmentVariable("TOLMARE_PG_URI", "postgresql://").toStdString();
-    pg::Connection c(uri);
-    if (c.exec("SELECT to_regnamespace('tolmare') IS NOT NULL").text(0, 0) == "t") {
-        std::fprintf(stderr,
-                     "The server already has the schema tolmare: run this under "
-                     "pg_virtualenv -t, on a throw-away server.\n");
-        return 2;
-    }
+    const std::string uri = bench::serverUri();
+    const std::unique_ptr<pg::Connection> server = bench::throwAwayServer();
+    if (!server) return 2;
+    pg::Connection& c = *server;
     const store::TableSpec& spec = *tables::find("ASSOCIADOS.DB");
-    pg::checkSchema(c, tables::all(), store::mainTables());
     c.exec(
         "INSERT INTO tolmare.\"ASSOCIADOS\" (\"ASS_NOME\", \"ASS_CONTA_CORRENTE\") "
         "SELECT t, g::text FROM unnest($1::text[]) WITH ORDINALITY u(t, g)",

@@ -6,6 +6,7 @@
 // Runs only on a server without the schema tolmare (as under pg_virtualenv -t), which it makes
 // and drops; the address as the tests take it.
 #include "bench/BenchSupport.h"
+#include "bench/ServidorDescartavel.h"
 #include "bench/Transcricao.h"
 #include "core/TableDefs.h"
 #include "core/pgstore/PgConnection.h"
@@ -19,6 +20,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -81,15 +83,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(100, atoi(argv[1])) : 100000;
-    const std::string uri = qEnvironmentVariable("TOLMARE_PG_URI", "postgresql://").toStdString();
-    pg::Connection c(uri);
-    if (c.exec("SELECT to_regnamespace('tolmare') IS NOT NULL").text(0, 0) == "t") {
-        std::fprintf(stderr,
-                     "The server already has the schema tolmare: run this under "
-                     "pg_virtualenv -t, on a throw-away server.\n");
-        return 2;
-    }
-    pg::checkSchema(c, tables::all(), store::mainTables());
+    const std::string uri = bench::serverUri();
+    const std::unique_ptr<pg::Connection> server = bench::throwAwayServer();
+    if (!server) return 2;
+    pg::Connection& c = *server;
     c.exec(
         "INSERT INTO tolmare.\"ASSOCIADOS\" (\"ASS_NOME\", \"ASS_CONTA_CORRENTE\", "
         "\"ASS_MATRICULA\") SELECT 'SÓCIO NÚMERO ' || g, (100000 + g)::text || '-' || (g % "
@@ -104,9 +101,9 @@ int main(int argc, char** argv)
     c.exec("VACUUM ANALYZE tolmare.\"RET_DEBITO\"");
 
     QTemporaryDir dir;
-    const QString path = dir.filePath("retorno.txt");
+    const QString master = dir.filePath("previ.txt"), path = dir.filePath("retorno.txt");
     {
-        QFile f(path);
+        QFile f(master);
         if (!f.open(QIODevice::WriteOnly)) return 1;
         QByteArray all;
         for (int i = 1; i <= n; ++i) {
@@ -117,12 +114,25 @@ int main(int argc, char** argv)
         if (f.write(all) != all.size()) return 1;
     }
 
-    const double ref = reference(uri, n);
-    c.exec(kReset);
-    c.exec("VACUUM ANALYZE tolmare.\"RET_DEBITO\"");
-    bench::Clock clock;
-    const retorno::Resultado r = retorno::importarNoServidor(c, path, 7, 2026, QDate(2026, 7, 15));
-    const double mine = clock.wallMs();
+    // Each twice, alternated on the same rows put back, the better of each kept: the first
+    // runs meet a table whose pages the server is still settling.
+    auto reset = [&] {
+        c.exec(kReset);
+        c.exec("VACUUM ANALYZE tolmare.\"RET_DEBITO\"");
+    };
+    double ref = 1e300, mine = 1e300;
+    retorno::Resultado r;
+    for (int round = 0; round < 2; ++round) {
+        reset();
+        ref = std::min(ref, reference(uri, n));
+        reset();
+        c.exec("DELETE FROM tolmare.\"RETORNOS_IMPORTADOS\"");
+        QFile::remove(path);
+        if (!QFile::copy(master, path)) return 1;
+        bench::Clock clock;
+        r = retorno::importarNoServidor(c, path, 7, 2026, QDate(2026, 7, 15));
+        mine = std::min(mine, clock.wallMs());
+    }
     const std::string changed = c.exec(
                                      "SELECT count(*) FROM tolmare.\"RET_DEBITO\" WHERE "
                                      "\"DEB_DATA_RETORNO\" = '2026-07-15'")

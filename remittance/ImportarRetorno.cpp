@@ -6,7 +6,6 @@
 #include "core/engine/Connection.h"
 #include "core/engine/EngineError.h"
 #include "core/engine/Statement.h"
-#include "remittance/LeitorLinhas.h"
 #include "remittance/MemberIndex.h"
 #include "remittance/OrdemChave.h"
 #include "remittance/ResumoRetorno.h"
@@ -200,25 +199,15 @@ struct ErroDeLeitura {
 bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const QDate& last,
                     const QDate& today, const Progress& progress, bool reimportar, Resumo& resumo)
 {
-    qint64 lidas = 0, membros = 0;
-    const qint64 size = file.size();
     db::Transaction tx(conn);
     MemberIndex members(conn);
     MonthRows monthRows(conn, first, last, today);
     bool matched = false;
-    qint64 done = 0;
     QCryptographicHash impressao(kAlgoritmoImpressao);
-    LeitorLinhas reader(file, 128, &impressao);
-    QByteArray raw;
-    qint64 length = 0;
+    LinhasDoRetorno linhas(file, impressao, progress);
     Motivo motivo;
-    while (reader.next(raw, length)) {
-        done += length;
-        ++lidas;
-        if (progress) progress(done, size);
-        Linha l;
-        if (!lerLinha(raw, l)) continue;
-        if (linhaDeAssociado(l)) ++membros;
+    Linha l;
+    while (linhas.next(l)) {
         const qint64 member = findMember(members, l);
         try {
             if (member >= 0) {
@@ -230,8 +219,8 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         }
         resumo.linha(l, member >= 0);
     }
-    if (reader.error()) throw ErroDeLeitura{erroDeLeitura(file.fileName(), file.errorString())};
-    if (membros == 0) throw ErroDeLeitura{semLinhaDeAssociado(file.fileName())};
+    if (linhas.error()) throw ErroDeLeitura{erroDeLeitura(file.fileName(), file.errorString())};
+    if (linhas.membros() == 0) throw ErroDeLeitura{semLinhaDeAssociado(file.fileName())};
     resumo.fim();
     // The file counts as imported, and the import as done, with the outcomes themselves.
     const QByteArray digital = textoImpressao(impressao);
@@ -239,10 +228,10 @@ bool importarLinhas(db::Connection& conn, QFile& file, const QDate& first, const
         if (const auto anterior = importacaoAnterior(conn, digital, file.fileName()))
             throw JaImportado{*anterior};
     registrarImportacao(conn, digital, file.fileName(), first.month(), first.year(), today,
-                        lidas);
+                        linhas.lidas());
     historico::registrar(conn, "Retorno",
-                         detalheImportacao(file.fileName(), first, lidas, resumo.importadas(),
-                                           resumo.naoEncontradas()));
+                         detalheImportacao(file.fileName(), first, linhas.lidas(),
+                                           resumo.importadas(), resumo.naoEncontradas()));
     tx.commit();
     return matched;
 }

@@ -47,6 +47,26 @@ QString linhaResumo(const QString& label, QByteArrayView text)
 
 }  // namespace
 
+LinhasDoRetorno::LinhasDoRetorno(QIODevice& file, QCryptographicHash& hash,
+                                 const Progress& progress)
+    : reader_(file, 128, &hash), progress_(progress), size_(file.size())
+{
+}
+
+bool LinhasDoRetorno::next(Linha& l)
+{
+    qint64 length = 0;
+    while (reader_.next(raw_, length)) {
+        done_ += length;
+        ++lidas_;
+        if (progress_) progress_(done_, size_);
+        if (!lerLinha(raw_, l)) continue;
+        if (linhaDeAssociado(l)) ++membros_;
+        return true;
+    }
+    return false;
+}
+
 QByteArray nomeDeBusca(const Linha& l)
 {
     const QString name = cp1252::decode(l.nome).toUpper();

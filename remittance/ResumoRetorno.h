@@ -4,6 +4,7 @@
 #pragma once
 
 #include "remittance/ImportarRetorno.h"
+#include "remittance/LeitorLinhas.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -11,6 +12,25 @@
 #include <QStringList>
 
 namespace retorno {
+
+// The lines of a return file whose first 15 positions are a number, as they are read: every
+// line counted, the progress told, each byte given to the fingerprint's hash.
+class LinhasDoRetorno {
+public:
+    LinhasDoRetorno(QIODevice& file, QCryptographicHash& hash, const Progress& progress);
+    // The next such line, valid until the next call; false at the end or on a read error.
+    bool next(Linha& l);
+    bool error() const { return reader_.error(); }
+    qint64 lidas() const { return lidas_; }      // every line read
+    qint64 membros() const { return membros_; }  // member lines (see linhaDeAssociado)
+
+private:
+    LeitorLinhas reader_;
+    const Progress& progress_;
+    const qint64 size_;
+    QByteArray raw_;
+    qint64 done_ = 0, lidas_ = 0, membros_ = 0;
+};
 
 // The name field of a line as members are searched by it: upper-cased, without its trailing
 // blanks, in UTF-8 (empty for a blank field, which matches nobody).

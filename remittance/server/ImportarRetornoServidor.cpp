@@ -7,7 +7,6 @@
 #include "core/pgstore/ServerLog.h"
 #include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/Transaction.h"
-#include "remittance/LeitorLinhas.h"
 #include "remittance/ResumoRetorno.h"
 #include "remittance/RetornosImportados.h"
 
@@ -222,8 +221,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         if (!file.open(QIODevice::ReadOnly))
             throw db::EngineError(
                 QString("Não foi possível abrir o arquivo %1: %2").arg(path, file.errorString()));
-        const qint64 size = file.size();
-        if (progress) progress(0, size);
+        if (progress) progress(0, file.size());
         // Another import or a remittance waits for this one; the readers do not.
         c.exec("LOCK TABLE " + kRet + " IN SHARE ROW EXCLUSIVE MODE");
         // The statements over the whole file are planned without the time of compiling them,
@@ -234,20 +232,14 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
             "CREATE TEMP TABLE tolmare_linhas (pos bigint, numero bytea, nome bytea, motivo "
             "text) ON COMMIT DROP");
         QCryptographicHash impressao(kAlgoritmoImpressao);
-        LeitorLinhas reader(file, 128, &impressao);
+        LinhasDoRetorno linhas(file, impressao, progress);
         Motivo motivo;
         std::vector<Mostrada> mostradas;
-        QByteArray raw;
-        qint64 length = 0, done = 0, lidas = 0, membros = 0, pos = 0;
+        qint64 pos = 0;
         // The lines go in pieces of about 64 KiB, read as they are sent.
         auto nextLines = [&](std::string& data) {
-            while (data.size() < 65536 && reader.next(raw, length)) {
-                done += length;
-                ++lidas;
-                if (progress) progress(done, size);
-                Linha l;
-                if (!lerLinha(raw, l)) continue;
-                if (linhaDeAssociado(l)) ++membros;
+            Linha l;
+            while (data.size() < 65536 && linhas.next(l)) {
                 const QByteArray& reason = motivo.utf8(l.motivo);
                 if (reason.contains('\0'))
                     throw db::EngineError(
@@ -255,7 +247,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
                                 "(posições 61 a 90), que a tabela não guarda: corrija a linha ou "
                                 "peça o arquivo de novo. Nada foi importado e o arquivo manteve "
                                 "o nome.")
-                            .arg(lidas)
+                            .arg(linhas.lidas())
                             .arg(path));
                 appendRow(data, ++pos, l, reason);
                 if (pos <= kLinhasNoResumo)
@@ -264,8 +256,8 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
             return !data.empty();
         };
         c.copyIn("COPY tolmare_linhas (pos, numero, nome, motivo) FROM STDIN", nextLines);
-        if (reader.error()) throw db::EngineError(erroDeLeitura(path, file.errorString()));
-        if (membros == 0) throw db::EngineError(semLinhaDeAssociado(path));
+        if (linhas.error()) throw db::EngineError(erroDeLeitura(path, file.errorString()));
+        if (linhas.membros() == 0) throw db::EngineError(semLinhaDeAssociado(path));
         const std::string digital = textoImpressao(impressao).toStdString();
         if (auto earlier = anterior(c, digital, path)) {
             if (!reimportar) throw JaImportado{*earlier};
@@ -299,13 +291,13 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         c.exec("INSERT INTO " + kImportados + " (\"IMPRESSAO\", \"ARQUIVO\", \"MES\", \"ANO\", "
                "\"DATA\", \"LINHAS\", \"REGISTRADO\") VALUES ($1, $2, $3, $4, $5, $6, $7)",
                {digital, path.toStdString(), std::to_string(month), std::to_string(year),
-                isoDate(today), std::to_string(lidas),
+                isoDate(today), std::to_string(linhas.lidas()),
                 QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString()});
-        pg::appendLog(
-            c, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(), UsuarioAtual,
-            "Retorno",
-            detalheImportacao(path, first, lidas, resumo.importadas(), resumo.naoEncontradas())
-                .toStdString());
+        pg::appendLog(c, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(),
+                      UsuarioAtual, "Retorno",
+                      detalheImportacao(path, first, linhas.lidas(), resumo.importadas(),
+                                        resumo.naoEncontradas())
+                          .toStdString());
         r.resumo = lines;
     });
     r.novoNome = renomearImportado(path, month, year);
