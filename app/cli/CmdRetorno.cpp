@@ -12,10 +12,16 @@
 
 namespace {
 
-void printResult(cli::Context& ctx, const retorno::Resultado& r)
+// The summary, and the file's new name; a file that kept its name is told as a warning (the
+// import itself was recorded, and the same content is known if imported again).
+void printResult(cli::Context& ctx, const retorno::Resultado& r, const QString& path)
 {
     for (const QString& line : r.resumo) ctx.out << line << "\n";
     if (!r.novoNome.isEmpty()) ctx.out << "Arquivo renomeado para " << r.novoNome << "\n";
+    else
+        ctx.err << "Aviso: o retorno foi importado, mas o arquivo " << path << " manteve o nome "
+                << "(já existe um arquivo com o nome Retorno_... do mês, ou a pasta não permite "
+                   "gravação).\n";
 }
 
 const char* const kUsage =
@@ -62,7 +68,8 @@ int retornoCommand(cli::Context& ctx)
             pg::Connection c(ctx.server.toStdString());
             backup::checkServerSchema(c);
             printResult(
-                ctx, retorno::importarNoServidor(c, *arquivo, month, year, *today, {}, reimportar));
+                ctx, retorno::importarNoServidor(c, *arquivo, month, year, *today, {}, reimportar),
+                *arquivo);
             return 0;
         } catch (const retorno::JaImportado& j) {
             return jaImportado(j.anterior);
@@ -83,7 +90,7 @@ int retornoCommand(cli::Context& ctx)
         TDMRet_Debito dm;
         const retorno::Resultado r =
             retorno::importar(dm, *arquivo, month, year, *today, {}, reimportar);
-        printResult(ctx, r);
+        printResult(ctx, r, *arquivo);
         return 0;
     } catch (const retorno::JaImportado& j) {
         return jaImportado(j.anterior);  // imported by another program meanwhile
