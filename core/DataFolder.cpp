@@ -69,7 +69,8 @@ bool ensureForWindow(const QString& folder, dialogs::Dialogs& d)
                       db::EngineConfig::configFile())
                       + " aponta para um servidor de dados, com que a janela ainda não "
                         "trabalha. Aponte o apelido para uma pasta de dados; com o servidor, use "
-                        "o tolmare-cli (backup, restaurar, migrar-servidor).");
+                        "o tolmare-cli --dados postgresql://... (tolmare-cli --help diz os "
+                        "comandos que já trabalham com ele).");
         return false;
     }
     if (QFileInfo(folder).isDir()) return true;
