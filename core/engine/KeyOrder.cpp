@@ -152,7 +152,12 @@ Sql KeyOrder::compared(int i, const char* op, const QVariant& v) const
 Sql KeyOrder::same(int i, const QVariant& v) const
 {
     if (dialect == Dialect::File) return Sql{cols[i] + " IS ?", {v}};
-    return Sql{cols[i] + " IS NOT DISTINCT FROM ?", {v}};
+    // Whether the value is empty is known here: the server's indexes serve "IS NULL" and "=",
+    // not "IS NOT DISTINCT FROM".
+    if (isEmpty(v)) return empty(i, true);
+    if (alphaOnServer(i))
+        return Sql{sortKeyOf(cols[i]) + " = ? AND " + cols[i] + " = ?", {sortKey(v), v}};
+    return Sql{cols[i] + " = ?", {v}};
 }
 
 Sql KeyOrder::empty(int i, bool isEmpty) const
