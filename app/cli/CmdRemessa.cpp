@@ -38,6 +38,11 @@ int remessaCommand(cli::Context& ctx)
     const auto arquivo = ctx.option("arquivo");
     const auto hoje = ctx.option("hoje");
     const bool soVerificar = ctx.flag("verificar");
+    if (!ctx.server.isEmpty() && !soVerificar) {
+        ctx.err << "A geração da remessa ainda não funciona com os dados num servidor (--dados "
+                << ctx.server << "); com ele funciona a verificação (remessa --verificar).\n";
+        return 2;
+    }
     if (!data || bool(arquivo) == soVerificar || !ctx.args.isEmpty()) {
         ctx.err << "Uso: tolmare-cli " << kUsage << "\n";
         return 2;
@@ -47,6 +52,13 @@ int remessaCommand(cli::Context& ctx)
     if (!debitDate || !today) {
         ctx.err << "Data inválida: " << (debitDate ? *hoje : *data) << "\n";
         return 2;
+    }
+    if (soVerificar && !ctx.server.isEmpty()) {
+        // Only reads: on one snapshot of the server's tables, as on a data folder.
+        const cli::Command check{"remessa", kUsage, {}, [&](cli::Context& onFolder) {
+                                     return verificar(onFolder, *debitDate);
+                                 }};
+        return cli::runOnServerSnapshot(check, ctx);
     }
     if (soVerificar) return verificar(ctx, *debitDate);
     if (const auto refused = remessa::recusaDoCaminho(*arquivo)) {
@@ -77,7 +89,8 @@ const cli::Registrar reg({"remessa", kUsage,
                           "Mostra o resumo; um erro vai para a saída de erro (código 1).\n"
                           "--hoje: a data do cabeçalho e do resumo (padrão: hoje).\n"
                           "--verificar: só lista os problemas dos débitos que seriam enviados\n"
-                          "(nada é alterado); código 0 quando nada impede a remessa.",
-                          remessaCommand});
+                          "(nada é alterado); código 0 quando nada impede a remessa. Só ela\n"
+                          "funciona no servidor de dados (--dados postgresql://...).",
+                          remessaCommand, false, true});
 
 }  // namespace

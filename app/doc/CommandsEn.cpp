@@ -22,7 +22,8 @@ QString commandHelpEn(const QString& command)
          "and advances the remittance number. Shows the summary; an error goes to standard\n"
          "error (exit 1). --hoje: the date of the header and of the summary (default: today).\n"
          "--verificar: only lists the problems of the debits that would be sent (nothing is\n"
-         "changed); exit 0 when nothing stops the remittance."},
+         "changed); exit 0 when nothing stops the remittance. Only this works on the server\n"
+         "store (--dados postgresql://...)."},
         {"retorno",
          "Imports the month's PREVI return file: each member found gets the return recorded\n"
          "on the month's debit; the summary goes to standard output and the file is renamed\n"

@@ -89,11 +89,13 @@ const Program& cli()
           {"com URI postgresql://..., usa o servidor de dados desse endereço (a senha no\n"
            "arquivo de senhas do PostgreSQL); por ora só em backup, restaurar,\n"
            "verificar-backup, conteudo, verificar, historico, retorno e, num retrato\n"
-           "único das tabelas, extrato, inadimplentes, painel e relatorio",
+           "único das tabelas, extrato, inadimplentes, painel, relatorio e remessa\n"
+           "--verificar",
            "with URI postgresql://..., uses the server store at that address (the password\n"
            "in PostgreSQL's password file); for now only in backup, restaurar,\n"
            "verificar-backup, conteudo, verificar, historico, retorno and, on one snapshot\n"
-           "of the tables, extrato, inadimplentes, painel and relatorio"}},
+           "of the tables, extrato, inadimplentes, painel, relatorio and remessa\n"
+           "--verificar"}},
          {"--criar-pasta",
           {"com --dados, começa uma pasta de dados nova em PASTA",
            "with --dados, starts a new data folder in PASTA"}},
@@ -104,7 +106,8 @@ const Program& cli()
            "erro); 2 quando a linha de comando está errada.",
            "0 when what was asked was done; 1 when it failed (the reason is on standard\n"
            "error); 2 when the command line is wrong."}},
-         kFiles, kEnvironment,
+         kFiles,
+         kEnvironment,
          {{"VEJA TAMBÉM", "SEE ALSO"}, {"tolmare(1)", "tolmare(1)"}}}};
     return p;
 }

@@ -222,6 +222,17 @@ private slots:
             QVERIFY2(written[0].count('\n') > 1, qPrintable(command.join(' ')));
             QCOMPARE(written[1], written[0]);
         }
+        // The remittance's check says the same of both (the folder's edge values stop it).
+        QString said[2], problems[2];
+        int code[2];
+        for (int onServer = 0; onServer < 2; ++onServer)
+            code[onServer] = cli({"--dados", onServer ? serverUri() : f, "remessa", "--data",
+                                  "10/08/2026", "--verificar"},
+                                 &problems[onServer], &said[onServer]);
+        QVERIFY2(said[0].contains("débito(s) seriam enviados"), qPrintable(said[0]));
+        QCOMPARE(said[1], said[0]);
+        QCOMPARE(code[1], code[0]);
+        QCOMPARE(problems[1], problems[0]);
         QString err;
         QCOMPARE(cli({"--dados", "postgresql://localhost:1/x", "painel", "--csv", "x.csv"}, &err), 1);
         QVERIFY2(err.contains("Nada foi lido do servidor de dados."), qPrintable(err));
