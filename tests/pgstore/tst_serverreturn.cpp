@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -198,6 +199,61 @@ private slots:
                           "tolmare.\"RETORNOS_IMPORTADOS\"")
                      .text(0, 1),
                  std::string("2"));
+    }
+
+    // Members and lines drawn at random around shared beginnings, accents, case, blanks and
+    // empty fields: both stores find the same members and change the same rows.
+    void randomFilesMatchTheFolder()
+    {
+        const quint32 seed = QRandomGenerator::global()->generate();
+        qInfo("seed %u", seed);
+        QRandomGenerator r(seed);
+        auto pick = [&](const QStringList& from) { return from[int(r.bounded(from.size()))]; };
+        auto digits = [&](int most) {
+            QString d;
+            for (int i = 0, n = 1 + int(r.bounded(most)); i < n; ++i)
+                d += QChar('0' + r.bounded(4));
+            return d;
+        };
+        const QStringList words{"ANA", "ANDRÉ", "ÁGUA", "Ana", "JOSÉ", "JOSE", "MARIA", "MÁRIA"};
+        QStringList members, numbers, names;
+        for (int i = 0; i < 300; ++i) {
+            const QString m =
+                pick({"", digits(7), "0" + digits(5), digits(3) + "." + digits(3) + "-" + digits(1),
+                      " " + digits(4) + " "});
+            const QString a = pick({"", digits(5), digits(5) + "-" + digits(1)});
+            const QString n = pick(words) + (r.bounded(2) ? " " + pick(words) : QString());
+            members << QString("('%1', %2, %3)")
+                           .arg(n, a.isEmpty() ? "NULL" : "'" + a + "'",
+                                m.isEmpty() ? "NULL" : "'" + m + "'");
+            QString sent = m;
+            sent.remove(QRegularExpression("[^0-9]"));
+            if (!sent.isEmpty()) numbers << sent.left(1 + int(r.bounded(sent.size())));
+            if (!a.isEmpty()) numbers << QString(a).remove('-').left(1 + int(r.bounded(5)));
+            names << n.left(1 + int(r.bounded(n.size())));
+        }
+        const QString folder = july();
+        QVERIFY(!folder.isEmpty());
+        sql(folder, "ASSOCIADOS",
+            "INSERT INTO ASSOCIADOS (ASS_NOME, ASS_CONTA_CORRENTE, ASS_MATRICULA) VALUES "
+                + members.join(", "));
+        sql(folder, "RET_DEBITO",
+            "ATTACH '" + folder + "/ASSOCIADOS.DB' AS ASSOCIADOS; INSERT INTO RET_DEBITO "
+            "(DEB_DATA, DEB_ASS_ID, DEB_REMESSA, DEB_VALOR, DEB_OCORRENCIA, DEB_DTA_CAD, "
+            "DEB_USR_ID) SELECT CASE WHEN ASS_ID % 5 = 0 THEN '2026-07-05' ELSE '2026-07-10' END, "
+            "ASS_ID, 13, ASS_ID % 7, 'Aguardando Retorno', '2026-07-05', 1 FROM "
+            "ASSOCIADOS.ASSOCIADOS WHERE ASS_ID > 11 AND ASS_ID % 4 <> 0");
+        QCOMPARE(cli({"--dados", folder, "migrar-servidor", serverUri()}), 0);
+        QList<QByteArray> lines;
+        for (int i = 0; i < 400; ++i)
+            lines << returnLine(r.bounded(8) ? pick(numbers).toLatin1() : digits(6).toLatin1(),
+                                r.bounded(2) ? pick(names).toLower() : pick(names),
+                                pick({"", "SALDO INSUFICIENTE", "CONTA ENCERRADA"}));
+        QStringList summary = importOn(serverUri(), returnFile("b.txt", lines), 0);
+        QStringList expected = importOn(folder, returnFile("a.txt", lines), 0);
+        QCOMPARE(summary.replaceInStrings("b.txt", "?.txt").replaceInStrings("Retorno_b", "R"),
+                 expected.replaceInStrings("a.txt", "?.txt").replaceInStrings("Retorno_a", "R"));
+        QCOMPARE(serverRows(), folderRows(folder));
     }
 
     // A file that is no return file, or a table another computer holds: exit 1 with the reason,
