@@ -34,6 +34,12 @@ std::string orderOf(const char* fileName, const char* index)
         .toStdString();
 }
 
+// A whole number as the server wrote it; 0 for an empty value.
+qint64 whole(const std::string& text)
+{
+    return QByteArray::fromStdString(text).toLongLong();
+}
+
 std::string isoDate(const QDate& d)
 {
     return d.toString(Qt::ISODate).toStdString();
@@ -183,8 +189,8 @@ std::optional<ImportacaoAnterior> anterior(pg::Connection& c, const std::string&
                                 {impressao});
     if (r.rows() == 0) return std::nullopt;
     return ImportacaoAnterior{QDate::fromString(QString::fromStdString(r.text(0, 0)), Qt::ISODate),
-                              std::stoi(r.text(0, 1)), std::stoi(r.text(0, 2)),
-                              QString::fromStdString(r.text(0, 3)), std::stoll(r.text(0, 4))};
+                              int(whole(r.text(0, 1))), int(whole(r.text(0, 2))),
+                              QString::fromStdString(r.text(0, 3)), whole(r.text(0, 4))};
 }
 
 // The earlier import of the file, under its fingerprint or under the one of before.
@@ -285,7 +291,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         const pg::Result rest = c.exec(
             "SELECT count(membro), count(*) - count(membro) FROM tolmare_achados WHERE pos > $1",
             {shownLines});
-        resumo.naoMostradas(std::stoll(rest.text(0, 0)), std::stoll(rest.text(0, 1)));
+        resumo.naoMostradas(whole(rest.text(0, 0)), whole(rest.text(0, 1)));
         resumo.fim();
 
         c.exec("INSERT INTO " + kImportados + " (\"IMPRESSAO\", \"ARQUIVO\", \"MES\", \"ANO\", "
