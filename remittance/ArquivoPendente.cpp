@@ -70,21 +70,71 @@ QString temporaryName(const QString& target)
     return target + ".~" + QString::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
 }
 
+class RegistroNaPasta : public RegistroPendente {
+public:
+    explicit RegistroNaPasta(db::Connection& c) : c_(c)
+    {
+        store::createMainTable(c_, "tolmare_arquivo_pendente");
+    }
+    qint64 inserir(const QString& temporario, const QString& destino) override
+    {
+        return run(c_,
+                   "INSERT INTO main.tolmare_arquivo_pendente (temporario, destino) "
+                   "VALUES (?, ?)",
+                   {temporario, destino});
+    }
+    void concluir(qint64 id) override
+    {
+        run(c_, "UPDATE main.tolmare_arquivo_pendente SET concluido = 1 WHERE id = ?", {id});
+    }
+    bool apagar(qint64 id) override
+    {
+        try {
+            run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id});
+            return true;
+        } catch (const db::EngineError&) {
+            return false;
+        }
+    }
+    std::vector<Pendente> listar() override
+    {
+        std::vector<Pendente> list;
+        db::Statement st(c_,
+                         "SELECT id, temporario, destino, concluido FROM "
+                         "main.tolmare_arquivo_pendente ORDER BY id",
+                         kRegistro);
+        while (st.next()) list.push_back({st.int64(0), st.text(1), st.text(2), st.int64(3) != 0});
+        return list;
+    }
+
+private:
+    db::Connection& c_;
+};
+
 }  // namespace
 
-ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
-    : c_(c), target_(QFileInfo(target).absoluteFilePath())  // the next run may start elsewhere
+std::unique_ptr<RegistroPendente> registroDaPasta(db::Connection& c)
 {
-    store::createMainTable(c_, "tolmare_arquivo_pendente");
+    return std::make_unique<RegistroNaPasta>(c);
+}
+
+ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
+    : ArquivoPendente(registroDaPasta(c), target)
+{
+}
+
+ArquivoPendente::ArquivoPendente(std::unique_ptr<RegistroPendente> registro, const QString& target)
+    : registro_(std::move(registro)),
+      target_(QFileInfo(target).absoluteFilePath())  // the next run may start elsewhere
+{
     for (int attempt = 0; attempt < 8 && !file_.isOpen(); ++attempt) {
         const QString name = temporaryName(target_);
         if (QFileInfo::exists(name)) continue;
-        id_ = run(c_, "INSERT INTO main.tolmare_arquivo_pendente (temporario, destino) "
-                      "VALUES (?, ?)", {name, target_});
+        id_ = registro_->inserir(name, target_);
         file_.setFileName(name);
         if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
         error_ = file_.errorString();
-        run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id_});
+        registro_->apagar(id_);
         id_ = -1;
         if (!QFileInfo::exists(name)) break;  // not a clash of names: the folder refuses it
     }
@@ -92,15 +142,19 @@ ArquivoPendente::ArquivoPendente(db::Connection& c, const QString& target)
 
 ArquivoPendente::~ArquivoPendente()
 {
-    // Once committed, a file that could not be renamed stays recorded for the next run.
+    // Once committed, a file that could not be renamed stays recorded for the next run; a
+    // record that cannot be forgotten stays, and the next generation removes what is left.
     if (committed_ || id_ < 0) return;
     file_.close();
     QFile::remove(file_.fileName());
-    try {
-        run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id_});
-    } catch (const db::EngineError&) {
-        // The record stays; the next generation removes what is left.
-    }
+    registro_->apagar(id_);
+}
+
+bool ArquivoPendente::recomecar()
+{
+    if (file_.resize(0) && file_.seek(0)) return true;
+    error_ = file_.errorString();
+    return false;
 }
 
 bool ArquivoPendente::write(const QByteArray& bytes)
@@ -128,7 +182,7 @@ bool ArquivoPendente::finish()
 
 void ArquivoPendente::markDone()
 {
-    run(c_, "UPDATE main.tolmare_arquivo_pendente SET concluido = 1 WHERE id = ?", {id_});
+    registro_->concluir(id_);
 }
 
 QString ArquivoPendente::install()
@@ -136,36 +190,29 @@ QString ArquivoPendente::install()
     committed_ = true;
     const QString why = replaceFile(file_.fileName(), target_);
     if (!why.isEmpty()) return why;
-    try {
-        run(c_, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {id_});
-    } catch (const db::EngineError&) {
-        // A record of a file already in place is dropped by the next generation.
-    }
+    registro_->apagar(id_);  // a record left of a file in place is dropped by the next generation
     return {};
 }
 
 QStringList concluirPendentes(db::Connection& c)
 {
-    store::createMainTable(c, "tolmare_arquivo_pendente");
-    struct Pendente { qint64 id; QString temp, target; bool done; };
-    QVector<Pendente> list;
-    {
-        db::Statement st(c, "SELECT id, temporario, destino, concluido FROM "
-                            "main.tolmare_arquivo_pendente ORDER BY id", kRegistro);
-        while (st.next()) list << Pendente{st.int64(0), st.text(1), st.text(2), st.int64(3) != 0};
-    }
+    return concluirPendentes(*registroDaPasta(c));
+}
+
+QStringList concluirPendentes(RegistroPendente& registro)
+{
     QStringList problems;
-    for (const Pendente& p : list) {
-        if (QFileInfo::exists(p.temp)) {
-            if (!p.done) {
-                QFile::remove(p.temp);
-            } else if (const QString why = replaceFile(p.temp, p.target); !why.isEmpty()) {
-                problems << "O arquivo de remessa " + p.target + " ficou em " + p.temp + " ("
-                                + why + "): renomeie-o para " + p.target + ".";
+    for (const RegistroPendente::Pendente& p : registro.listar()) {
+        if (QFileInfo::exists(p.temporario)) {
+            if (!p.concluido) {
+                QFile::remove(p.temporario);
+            } else if (const QString why = replaceFile(p.temporario, p.destino); !why.isEmpty()) {
+                problems << "O arquivo de remessa " + p.destino + " ficou em " + p.temporario + " ("
+                                + why + "): renomeie-o para " + p.destino + ".";
                 continue;
             }
         }
-        run(c, "DELETE FROM main.tolmare_arquivo_pendente WHERE id = ?", {p.id});
+        registro.apagar(p.id);
     }
     return problems;
 }

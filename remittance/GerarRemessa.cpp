@@ -14,6 +14,7 @@
 #include "remittance/PlanoData.h"
 #include "remittance/ProvaRemessa.h"
 #include "remittance/RemessaRecords.h"
+#include "remittance/TextosRemessa.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -83,43 +84,7 @@ struct Refusal {
     QString message;
 };
 
-const QString kNothingChanged =
-    "\nA remessa não foi gerada: nenhuma tabela foi alterada e nenhum arquivo foi gravado.";
-
-const QString kBusy = "As tabelas estão em uso por outro programa (outra remessa ou importação "
-                      "em andamento). Tente de novo quando ele terminar.";
 constexpr int kWaitForOther = 3000;  // ms
-
-// The error of a file that could not be written to the end.
-QString writeFailure(const QString& path, const QString& why)
-{
-    return "Erro ao gravar o arquivo " + path + " (" + why + "; o disco pode estar cheio): "
-           "libere espaço ou escolha outra pasta.";
-}
-
-// Hundredths as the program shows money ("1234,50").
-QString money(qint64 cents)
-{
-    const qint64 a = cents < 0 ? -cents : cents;
-    return (cents < 0 ? "-" : "") + QString::number(a / 100) + ','
-           + QString::number(a % 100).rightJustified(2, '0');
-}
-
-// Why a debit cannot go into the file: no number for a value, or one too large for the 13
-// positions of the detail record.
-QString valueProblem(const db::Statement& st, int col, double member, const QDate& debitDate)
-{
-    const bool number = st.kind(col) == Kind::Real || st.kind(col) == Kind::Integer;
-    const double v = st.real(col);
-    const QString who = QString::number(member, 'f', 0);
-    const QString when = debitDate.toString("dd/MM/yyyy");
-    if (!number)
-        return "O débito do associado " + who + " de " + when + " está sem valor em "
-               "DEBITO.DB: informe o valor antes de gerar a remessa.";
-    return "O valor " + QString::number(v, 'f', 2) + " do débito do associado " + who + " de "
-           + when + " (DEBITO.DB) não cabe nas 13 posições do valor na remessa: corrija-o "
-           "antes de gerar a remessa.";
-}
 
 // The statements of a change written many rows to a statement: the one for a full batch is
 // kept, one for fewer rows (the last batch) made when asked for.
@@ -470,10 +435,10 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         lock.setStaleLockTime(0);
         if (!lock.tryLock(kWaitForOther)) {
             if (lock.error() == QLockFile::LockFailedError)
-                return fail(Outcome::Kind::Failed, kBusy + kNothingChanged);
+                return fail(Outcome::Kind::Failed, kOcupado + kNadaAlterado);
             return fail(Outcome::Kind::Failed,
                         "Não foi possível gravar na pasta de dados " + c.folder()
-                            + ": verifique se ela permite gravação." + kNothingChanged);
+                            + ": verifique se ela permite gravação." + kNadaAlterado);
         }
         if (const QStringList left = concluirPendentes(c); !left.isEmpty())
             return fail(Outcome::Kind::Failed, left.join("\n"));
@@ -486,7 +451,7 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
         if (!file.isOpen()) return fail(Outcome::Kind::CannotCreate, "Erro ao criar arquivo: " + path);
         auto writeLine = [&](const QString& record) {
             if (!file.write(cp1252::encode(record) + "\r\n"))
-                throw Refusal(writeFailure(path, file.errorString()));
+                throw Refusal(falhaDeGravacao(path, file.errorString()));
         };
 
         // Everything below is read and changed in one write transaction: two generations
@@ -520,62 +485,43 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
                               "FROM DEBITO.DEBITO d LEFT JOIN ASSOCIADOS.ASSOCIADOS a "
                               "ON a.ASS_ID = d.DEB_ASS_ID ORDER BY "
                                   + ordemDaChave("DEBITO.DB", "", "d."), kDebito);
-        // The parts of a detail record that stay the same, encoded once.
-        const QString month = debitDate.toString("MM"), year = debitDate.toString("yyyy");
-        const QByteArray lead = cp1252::encode("1" + Padlzero(par.codInt, 2));
-        const QByteArray middle = cp1252::encode(month + year + Padlzero(par.codVerba, 4));
-        const QByteArray tail = cp1252::encode(year + month + "0+");
+        const Detalhes detalhes(par.codInt, par.codVerba, debitDate);
         // Records are gathered in blocks and written a block at a time.
         constexpr qsizetype kBlock = 64 * 1024;
         QByteArray block;
         block.reserve(kBlock + 256);
         qint64 remaining = 0;  // the debits left after the date step: one row each here
+        QByteArray number;
         while (pass.next()) {
             ++remaining;
             if (pass.isNull(2)) continue;  // member missing
-            // The enrolment number without the blanks around it; a member without one is not
-            // sent.
-            QByteArrayView mat;
-            QString matricula;
-            if (pass.kind(3) == Kind::Text) {
-                mat = pass.bytes(3);
-                while (!mat.isEmpty() && static_cast<unsigned char>(mat.front()) <= 32)
-                    mat = mat.sliced(1);
-                while (!mat.isEmpty() && static_cast<unsigned char>(mat.back()) <= 32) mat.chop(1);
-                if (mat.isEmpty()) continue;
-            } else {
-                matricula = matriculaAparada(pass.value(3).toString());
-                if (matricula.isEmpty()) continue;
-            }
+            // An enrolment number stored as a number is sent as its text.
+            if (pass.kind(3) != Kind::Text) number = pass.value(3).toString().toUtf8();
+            const QByteArrayView mat =
+                Detalhes::aparada(pass.kind(3) == Kind::Text ? pass.bytes(3) : number);
+            if (mat.isEmpty()) continue;  // a member without an enrolment number is not sent
             const Kind valueKind = pass.kind(1);
             const double value = pass.real(1);
-            if ((valueKind != Kind::Real && valueKind != Kind::Integer) || !valorCabe(value, 13))
-                throw Refusal(valueProblem(pass, 1, pass.real(0), debitDate));
+            const bool hasValue = valueKind == Kind::Real || valueKind == Kind::Integer;
+            if (!hasValue || !valorCabe(value, 13))
+                throw Refusal(problemaDoValor(hasValue, value, pass.real(0), debitDate));
             const Currency amount = toCurrency(value);
             ++written;
             total += amount / 100;
             if (progress) progress(int(written), int(debits));
-            if (mat.isEmpty()
-                || !appendDetailBytes(block, lead, mat.data(), mat.size(), middle, amount, tail)) {
-                if (!mat.isEmpty()) matricula = QString::fromUtf8(mat);
-                block += cp1252::encode(detailRecord(par.codInt, matricula, debitDate,
-                                                    par.codVerba, amount));
-            }
-            block.append("\r\n", 2);
+            detalhes.adicionar(block, mat, amount);
             if (block.size() >= kBlock) {
-                if (!file.write(block)) throw Refusal(writeFailure(path, file.errorString()));
+                if (!file.write(block)) throw Refusal(falhaDeGravacao(path, file.errorString()));
                 block.resize(0);
             }
             ret.add(pass.int64(2), value);
         }
         if (!block.isEmpty() && !file.write(block))
-            throw Refusal(writeFailure(path, file.errorString()));
+            throw Refusal(falhaDeGravacao(path, file.errorString()));
         ret.finish();
-        if (QString::number(total).size() > 15)
-            throw Refusal("O total " + money(total) + " não cabe nas 15 "
-                          "posições do total no trailer: reduza os débitos da remessa.");
+        if (const QString tooBig = totalNaoCabe(total); !tooBig.isEmpty()) throw Refusal(tooBig);
         writeLine(trailerRecord(written, Currency(total) * 100));
-        if (!file.finish()) throw Refusal(writeFailure(path, file.errorString()));
+        if (!file.finish()) throw Refusal(falhaDeGravacao(path, file.errorString()));
         // The file proves itself before anything is committed: read back from the disk, it
         // must hold what was counted.
         if (const QString differs =
@@ -590,31 +536,22 @@ Outcome GerarArquivo(const QString& path, const QDate& debitDate, const QDate& t
             .run();
         file.markDone();
         historico::registrar(c, "Remessa",
-                             QString("remessa %1 para %2: arquivo %3, %4 registro(s), total %5")
-                                 .arg(advanced).arg(debitDate.toString("dd/MM/yyyy"), path)
-                                 .arg(written).arg(money(total)));
+                             linhaDoHistorico(advanced, debitDate, path, written, total));
         tx.commit();
 
-        out.summary << "Nr Total de Registros.....: " + QString::number(remaining)
-                    << "Valor total dos créditos..: " + money(total)
-                    << "Mes / Ano da Remessa......:" + today.toString("MM/yyyy")
-                    << "Número da Remessa.........:" + QString::number(advanced)
-                    << "Arquivo de Remessa........:" + path;
+        out.summary = resumoDaRemessa(remaining, total, today, advanced, path);
         out.message = out.summary.join("\r");
         if (const QString why = file.install(); !why.isEmpty())
-            return fail(Outcome::Kind::Failed,
-                        "A remessa " + QString::number(advanced) + " foi registrada, mas o "
-                        "arquivo não pôde ser posto em " + path + " (" + why + "). Ele será "
-                        "posto no lugar na próxima geração de remessa; verifique a pasta.");
+            return fail(Outcome::Kind::Failed, arquivoNaoPosto(advanced, path, why));
         return out;
     } catch (const Refusal& r) {
         if (conn) conn->bump();
-        return fail(Outcome::Kind::Failed, r.message + kNothingChanged);
+        return fail(Outcome::Kind::Failed, r.message + kNadaAlterado);
     } catch (const db::EngineError& e) {
         if (conn) conn->bump();
         if (e.fault() == db::EngineFault::Busy)
-            return fail(Outcome::Kind::Failed, kBusy + kNothingChanged);
-        return fail(Outcome::Kind::Failed, e.message() + kNothingChanged);
+            return fail(Outcome::Kind::Failed, kOcupado + kNadaAlterado);
+        return fail(Outcome::Kind::Failed, e.message() + kNadaAlterado);
     }
 }
 

@@ -1,9 +1,12 @@
 // tolmare-cli remessa: the remittance file for a debit date.
 #include "app/cli/Cli.h"
+#include "backup/operation/ServerBackup.h"
 #include "core/MainRoutines.h"
 #include "core/engine/EngineError.h"
 #include "remittance/GerarRemessa.h"
+#include "remittance/TextosRemessa.h"
 #include "remittance/VerificarRemessa.h"
+#include "remittance/server/GerarRemessaServidor.h"
 
 namespace {
 
@@ -32,17 +35,40 @@ int verificar(cli::Context& ctx, const QDate& debitDate)
     }
 }
 
+int printOutcome(cli::Context& ctx, const remessa::Outcome& o)
+{
+    if (o.kind != remessa::Outcome::Kind::Done) {
+        ctx.err << o.message << "\n";
+        return 1;
+    }
+    for (const QString& line : o.summary) ctx.out << line << "\n";
+    return 0;
+}
+
+// On a server store the generation removes the repeated RET_DEBITO rows itself, inside its
+// transaction.
+int gerarNoServidor(cli::Context& ctx, const QString& arquivo, const QDate& debitDate,
+                    const QDate& today)
+{
+    try {
+        pg::Connection c(ctx.server.toStdString());
+        backup::checkServerSchema(c);
+        return printOutcome(ctx, remessa::gerarNoServidor(c, arquivo, debitDate, today));
+    } catch (const pg::PgError& e) {
+        ctx.err << e.what() << remessa::kNadaAlterado << "\n";
+        return 1;
+    } catch (const db::EngineError& e) {
+        ctx.err << e.message() << remessa::kNadaAlterado << "\n";
+        return 1;
+    }
+}
+
 int remessaCommand(cli::Context& ctx)
 {
     const auto data = ctx.option("data");
     const auto arquivo = ctx.option("arquivo");
     const auto hoje = ctx.option("hoje");
     const bool soVerificar = ctx.flag("verificar");
-    if (!ctx.server.isEmpty() && !soVerificar) {
-        ctx.err << "A geração da remessa ainda não funciona com os dados num servidor (--dados "
-                << ctx.server << "); com ele funciona a verificação (remessa --verificar).\n";
-        return 2;
-    }
     if (!data || bool(arquivo) == soVerificar || !ctx.args.isEmpty()) {
         ctx.err << "Uso: tolmare-cli " << kUsage << "\n";
         return 2;
@@ -65,6 +91,7 @@ int remessaCommand(cli::Context& ctx)
         ctx.err << refused->message << "\n";
         return 2;
     }
+    if (!ctx.server.isEmpty()) return gerarNoServidor(ctx, *arquivo, *debitDate, *today);
     if (!cli::checkTables(ctx)) return 1;
     // As the window does first: one RET_DEBITO row per date and member.
     try {
@@ -73,13 +100,7 @@ int remessaCommand(cli::Context& ctx)
         ctx.err << e.message() << "\nA remessa não foi gerada.\n";
         return 1;
     }
-    const remessa::Outcome o = remessa::GerarArquivo(*arquivo, *debitDate, *today);
-    if (o.kind != remessa::Outcome::Kind::Done) {
-        ctx.err << o.message << "\n";
-        return 1;
-    }
-    for (const QString& line : o.summary) ctx.out << line << "\n";
-    return 0;
+    return printOutcome(ctx, remessa::GerarArquivo(*arquivo, *debitDate, *today));
 }
 
 const cli::Registrar reg({"remessa", kUsage,
@@ -89,8 +110,7 @@ const cli::Registrar reg({"remessa", kUsage,
                           "Mostra o resumo; um erro vai para a saída de erro (código 1).\n"
                           "--hoje: a data do cabeçalho e do resumo (padrão: hoje).\n"
                           "--verificar: só lista os problemas dos débitos que seriam enviados\n"
-                          "(nada é alterado); código 0 quando nada impede a remessa. Só ela\n"
-                          "funciona no servidor de dados (--dados postgresql://...).",
+                          "(nada é alterado); código 0 quando nada impede a remessa.",
                           remessaCommand, false, true});
 
 }  // namespace

@@ -1,14 +1,13 @@
 #include "remittance/server/ImportarRetornoServidor.h"
 
-#include "core/TableDefs.h"
 #include "core/UVariaveis.h"
 #include "core/engine/EngineError.h"
-#include "core/engine/KeyOrder.h"
 #include "core/pgstore/ServerLog.h"
 #include "core/pgstore/ServerSchema.h"
 #include "core/pgstore/Transaction.h"
 #include "remittance/ResumoRetorno.h"
 #include "remittance/RetornosImportados.h"
+#include "remittance/server/TabelasServidor.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -22,28 +21,12 @@ namespace retorno {
 
 namespace {
 
+using servidor::isoDate;
+using servidor::orderOf;
+using servidor::whole;
+
 const std::string kRet = pg::qualified("RET_DEBITO");
 const std::string kImportados = pg::qualified("RETORNOS_IMPORTADOS");
-
-// The ORDER BY clause of an index of a table, in the file store's order.
-std::string orderOf(const char* fileName, const char* index)
-{
-    const store::TableSpec& t = *tables::find(fileName);
-    return db::KeyOrder::of(t, db::chooseIndex(t, index, {}), db::Dialect::Server)
-        .orderBy(true)
-        .toStdString();
-}
-
-// A whole number as the server wrote it; 0 for an empty value.
-qint64 whole(const std::string& text)
-{
-    return QByteArray::fromStdString(text).toLongLong();
-}
-
-std::string isoDate(const QDate& d)
-{
-    return d.toString(Qt::ISODate).toStdString();
-}
 
 // A line the summary shows, its texts copied out of the file's buffer.
 struct Mostrada {
@@ -165,22 +148,6 @@ void recordOutcomes(pg::Connection& c, const QDate& first, const QDate& last, co
            month);
 }
 
-// One RET_DEBITO row per date and member: the first in the order of Si_Data_Associado stays.
-// Mostly there is no pair to part, and finding that is one pass over the table.
-void removeRepeated(pg::Connection& c)
-{
-    c.exec(
-        "CREATE TEMP TABLE tolmare_repetidos ON COMMIT DROP AS SELECT \"DEB_DATA\" AS data, "
-        "\"DEB_ASS_ID\" AS membro FROM "
-        + kRet + " GROUP BY 1, 2 HAVING count(*) > 1");
-    if (c.exec("SELECT 1 FROM tolmare_repetidos LIMIT 1").rows() == 0) return;
-    c.exec("DELETE FROM " + kRet + " r USING (SELECT rowid AS alvo, row_number() OVER (PARTITION "
-           "BY \"DEB_DATA\", \"DEB_ASS_ID\" " + orderOf("RET_DEBITO.DB", "Si_Data_Associado")
-           + ") AS n FROM " + kRet + " x WHERE EXISTS (SELECT 1 FROM tolmare_repetidos p WHERE "
-           "p.data IS NOT DISTINCT FROM x.\"DEB_DATA\" AND p.membro IS NOT DISTINCT FROM "
-           "x.\"DEB_ASS_ID\")) d WHERE r.rowid = d.alvo AND d.n > 1");
-}
-
 std::optional<ImportacaoAnterior> anterior(pg::Connection& c, const std::string& impressao)
 {
     const pg::Result r = c.exec("SELECT \"DATA\", \"MES\", \"ANO\", \"ARQUIVO\", \"LINHAS\" FROM "
@@ -229,7 +196,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
                 QString("Não foi possível abrir o arquivo %1: %2").arg(path, file.errorString()));
         if (progress) progress(0, file.size());
         // Another import or a remittance waits for this one; the readers do not.
-        c.exec("LOCK TABLE " + kRet + " IN SHARE ROW EXCLUSIVE MODE");
+        servidor::lockAgainstWriters(c, "RET_DEBITO");
         // The statements over the whole file are planned without the time of compiling them,
         // and their sorts kept in memory up to a bound.
         c.exec("SET LOCAL jit = off");
@@ -275,7 +242,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
                                        .toString(Qt::ISODateWithMs).toStdString()});
         }
 
-        removeRepeated(c);
+        servidor::removeRepeated(c);
         copyMembers(c);
         findMembers(c);
         recordOutcomes(c, first, last, today);
