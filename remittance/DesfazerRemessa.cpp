@@ -73,16 +73,6 @@ std::optional<Cabecalho> lerCabecalho(db::Connection& c)
                      st.int64(3), st.int64(4) != 0, st.text(5)};
 }
 
-// The name the undone file gets: ".desfeita" appended, or, when an earlier undo took that
-// name, ".desfeita.2", ".desfeita.3"...
-QString destinoLivre(const QString& arquivo)
-{
-    QString destino = arquivo + ".desfeita";
-    for (int n = 2; QFileInfo::exists(destino) || QFileInfo(destino).isSymLink(); ++n)
-        destino = arquivo + ".desfeita." + QString::number(n);
-    return destino;
-}
-
 db::Connection& tabelas()
 {
     db::Connection& c = db::Session::instance().connectionFor("Tolmare");
@@ -101,19 +91,14 @@ double numeroAtual(db::Connection& c)
 // Why the remittance of `h` cannot be undone now; empty when it can.
 QString recusa(db::Connection& c, const Cabecalho& h)
 {
-    const QString qual = "A remessa " + QString::number(h.remessa) + " não pode ser desfeita: ";
-    if (h.desfeita) return "A remessa " + QString::number(h.remessa) + " já foi desfeita.";
-    if (numeroAtual(c) != double(h.remessa))
-        return qual + "o número da remessa nos parâmetros da empresa mudou depois dela.";
+    if (h.desfeita) return desfazer::recusa(h.remessa, true, false, false, h.dataDebito);
     const bool voltou = db::Statement(c, "SELECT 1 FROM RET_DEBITO.RET_DEBITO WHERE "
                                          "DEB_REMESSA = ? AND DEB_DATA_RETORNO IS NOT NULL "
                                          "LIMIT 1", "RET_DEBITO.DB")
                             .bind({double(h.remessa)})
                             .found();
-    if (voltou || importacoes(c, h.dataDebito) > h.importacoes)
-        return qual + "já foi importado um retorno para ela (" + h.dataDebito.toString("MM/yyyy")
-               + ").";
-    return {};
+    return desfazer::recusa(h.remessa, false, numeroAtual(c) != double(h.remessa),
+                            voltou || importacoes(c, h.dataDebito) > h.importacoes, h.dataDebito);
 }
 
 struct Recusa {
@@ -128,7 +113,7 @@ qint64 repor(db::Statement& st, const QString& qual)
         st.run();
     } catch (const db::EngineError& e) {
         if (e.fault() == db::EngineFault::KeyViolation)
-            throw Recusa{qual + "um débito excluído por ela foi cadastrado de novo depois."};
+            throw Recusa{qual + desfazer::kDebitoDeNovo};
         throw;
     }
     return st.changes();
@@ -174,15 +159,12 @@ void reporLinhas(db::Connection& c, const Cabecalho& h, const QString& qual)
         if (table == "PARAMETROS") {
             numero.reset().bindColumn(1, log, oldCol(0)).bindInt(2, rid)
                 .bindColumn(3, log, oldCol(0) + 1);
-            if (repor(numero, qual) != 1)
-                throw Recusa{qual + "o número da remessa mudou depois dela."};
+            if (repor(numero, qual) != 1) throw Recusa{qual + desfazer::kNumeroMudou};
         } else if (table == "DEBITO" && op == "U") {
             redatado.reset().bindColumn(1, log, oldCol(0)).bindInt(2, rid)
                 .bindColumn(3, log, oldCol(0) + 1);
             for (int i = 1; i < deb.size(); ++i) redatado.bindColumn(i + 3, log, oldCol(i));
-            if (repor(redatado, qual) != 1)
-                throw Recusa{qual + "um débito que ela levou à data de débito foi alterado ou "
-                                    "excluído depois."};
+            if (repor(redatado, qual) != 1) throw Recusa{qual + desfazer::kDebitoAlterado};
         } else {
             db::Statement& put = table == "DEBITO" ? apagado : retorno;
             const qsizetype n = table == "DEBITO" ? deb.size() : ret.size();
@@ -243,10 +225,8 @@ QString concluirDesfazimento(db::Connection& c)
 {
     const std::optional<Cabecalho> h = lerCabecalho(c);
     if (!h || !h->desfeita) return {};
-    if (QFileInfo::exists(h->arquivo) && !QFileInfo::exists(h->destino)
-        && !QFile::rename(h->arquivo, h->destino))
-        return "A remessa " + QString::number(h->remessa) + " foi desfeita, mas o arquivo "
-               + h->arquivo + " não pôde ser renomeado para " + h->destino + ": verifique a pasta.";
+    if (const QString why = desfazer::renomear(h->remessa, h->arquivo, h->destino); !why.isEmpty())
+        return why;
     c.exec("DELETE FROM main.REMESSA_DESFAZER");
     return {};
 }
@@ -262,7 +242,7 @@ std::optional<UltimaRemessa> ultimaRemessa()
 ResultadoDesfazer desfazerUltimaRemessa()
 {
     using Kind = ResultadoDesfazer::Kind;
-    const QString nada = "\nNada foi alterado.";
+    const QString& nada = desfazer::kNadaAlterado;
     db::Connection* conn = nullptr;
     try {
         db::Connection& c = tabelas();
@@ -279,31 +259,22 @@ ResultadoDesfazer desfazerUltimaRemessa()
 
         db::Transaction tx(c);
         const std::optional<Cabecalho> h = lerCabecalho(c);
-        if (!h) return {Kind::Refused, "Não há remessa a desfazer: a última remessa gerada não "
-                                       "foi registrada para ser desfeita."};
+        if (!h) return {Kind::Refused, desfazer::kSemRemessa};
         if (const QString why = recusa(c, *h); !why.isEmpty()) return {Kind::Refused, why + nada};
-        const QString qual = "A remessa " + QString::number(h->remessa) + " não pode ser "
-                             "desfeita: ";
-        reporLinhas(c, *h, qual);
-        const QString destino = destinoLivre(h->arquivo);
+        reporLinhas(c, *h, desfazer::naoPode(h->remessa));
+        const QString destino = desfazer::destinoLivre(h->arquivo);
         db::Statement(c, "UPDATE main.REMESSA_DESFAZER SET DESFEITA = 1, DESTINO = ?", kRegistro)
             .bind({destino})
             .run();
         c.exec("DELETE FROM main.REMESSA_DESFAZER_LINHAS");
-        historico::registrar(c, "Remessa", QString("remessa %1 de %2 desfeita: arquivo %3 "
-                                                   "renomeado para %4")
-                                               .arg(h->remessa)
-                                               .arg(h->dataDebito.toString("dd/MM/yyyy"),
-                                                    h->arquivo, destino));
+        historico::registrar(
+            c, "Remessa",
+            desfazer::linhaDoHistorico(h->remessa, h->dataDebito, h->arquivo, destino));
         tx.commit();
         c.bump();
-        QString message = "A remessa " + QString::number(h->remessa) + " de "
-                          + h->dataDebito.toString("dd/MM/yyyy") + " foi desfeita: os débitos, "
-                          "os retornos e o número da remessa voltaram ao que eram antes dela.";
-        if (const QString left = concluirDesfazimento(c); !left.isEmpty())
-            return {Kind::Failed, message + "\n" + left};
-        if (QFileInfo::exists(destino))
-            message += "\nO arquivo " + h->arquivo + " foi renomeado para " + destino + ".";
+        const QString left = concluirDesfazimento(c);
+        const QString message = desfazer::feito(h->remessa, h->dataDebito, h->arquivo, destino);
+        if (!left.isEmpty()) return {Kind::Failed, message + "\n" + left};
         return {Kind::Done, message};
     } catch (const Recusa& r) {
         if (conn) conn->bump();
@@ -313,5 +284,73 @@ ResultadoDesfazer desfazerUltimaRemessa()
         return {Kind::Failed, e.message() + nada};
     }
 }
+
+namespace desfazer {
+
+const QString kNadaAlterado = "\nNada foi alterado.";
+const QString kSemRemessa =
+    "Não há remessa a desfazer: a última remessa gerada não foi "
+    "registrada para ser desfeita.";
+
+const QString kNumeroMudou = "o número da remessa mudou depois dela.";
+const QString kDebitoAlterado =
+    "um débito que ela levou à data de débito foi alterado ou excluído depois.";
+const QString kDebitoDeNovo = "um débito excluído por ela foi cadastrado de novo depois.";
+
+QString naoPode(qint64 remessa)
+{
+    return "A remessa " + QString::number(remessa) + " não pode ser desfeita: ";
+}
+
+QString recusa(qint64 remessa, bool desfeita, bool numeroMudou, bool voltou,
+               const QDate& dataDebito)
+{
+    if (desfeita) return "A remessa " + QString::number(remessa) + " já foi desfeita.";
+    if (numeroMudou)
+        return naoPode(remessa)
+               + "o número da remessa nos parâmetros da empresa mudou depois dela.";
+    if (voltou)
+        return naoPode(remessa) + "já foi importado um retorno para ela ("
+               + dataDebito.toString("MM/yyyy") + ").";
+    return {};
+}
+
+QString destinoLivre(const QString& arquivo)
+{
+    QString destino = arquivo + ".desfeita";
+    for (int n = 2; QFileInfo::exists(destino) || QFileInfo(destino).isSymLink(); ++n)
+        destino = arquivo + ".desfeita." + QString::number(n);
+    return destino;
+}
+
+QString linhaDoHistorico(qint64 remessa, const QDate& dataDebito, const QString& arquivo,
+                         const QString& destino)
+{
+    return QString("remessa %1 de %2 desfeita: arquivo %3 renomeado para %4")
+        .arg(remessa)
+        .arg(dataDebito.toString("dd/MM/yyyy"), arquivo, destino);
+}
+
+QString feito(qint64 remessa, const QDate& dataDebito, const QString& arquivo,
+              const QString& destino)
+{
+    QString message = "A remessa " + QString::number(remessa) + " de "
+                      + dataDebito.toString("dd/MM/yyyy") + " foi desfeita: os débitos, os "
+                      "retornos e o número da remessa voltaram ao que eram antes dela.";
+    if (QFileInfo::exists(destino))
+        message += "\nO arquivo " + arquivo + " foi renomeado para " + destino + ".";
+    return message;
+}
+
+QString renomear(qint64 remessa, const QString& arquivo, const QString& destino)
+{
+    if (QFileInfo::exists(arquivo) && !QFileInfo::exists(destino)
+        && !QFile::rename(arquivo, destino))
+        return "A remessa " + QString::number(remessa) + " foi desfeita, mas o arquivo " + arquivo
+               + " não pôde ser renomeado para " + destino + ": verifique a pasta.";
+    return {};
+}
+
+}  // namespace desfazer
 
 }  // namespace remessa

@@ -66,4 +66,28 @@ ResultadoDesfazer desfazerUltimaRemessa();
 // wrong. Call under the generation's lock.
 QString concluirDesfazimento(db::Connection& c);
 
+// What both stores' undo say and do alike.
+namespace desfazer {
+extern const QString kNadaAlterado;
+extern const QString kSemRemessa;  // no remittance recorded to be undone
+// "A remessa N não pode ser desfeita: ", which a refusal goes on from with one of these.
+QString naoPode(qint64 remessa);
+extern const QString kNumeroMudou, kDebitoAlterado, kDebitoDeNovo;
+// Why the remittance cannot be undone now; empty when it can. `voltou`: a row of it has a
+// return date or a return was imported for its month since.
+QString recusa(qint64 remessa, bool desfeita, bool numeroMudou, bool voltou,
+               const QDate& dataDebito);
+// The name the undone file gets: ".desfeita" appended, or, when an earlier undo took that
+// name, ".desfeita.2", ".desfeita.3"...
+QString destinoLivre(const QString& arquivo);
+QString linhaDoHistorico(qint64 remessa, const QDate& dataDebito, const QString& arquivo,
+                         const QString& destino);
+// The summary of an undo done, the file's rename told when it took place.
+QString feito(qint64 remessa, const QDate& dataDebito, const QString& arquivo,
+              const QString& destino);
+// The rename of the undone file, if the file is there and the name free: empty, or what went
+// wrong.
+QString renomear(qint64 remessa, const QString& arquivo, const QString& destino);
+}  // namespace desfazer
+
 }  // namespace remessa

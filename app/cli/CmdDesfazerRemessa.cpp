@@ -1,7 +1,9 @@
 // tolmare-cli desfazer-remessa: undoes the last remittance while nothing came back for it.
 #include "app/cli/Cli.h"
+#include "backup/operation/ServerBackup.h"
 #include "core/engine/EngineError.h"
 #include "remittance/DesfazerRemessa.h"
+#include "remittance/server/DesfazerRemessaServidor.h"
 
 namespace {
 
@@ -13,8 +15,23 @@ int desfazerCommand(cli::Context& ctx)
         ctx.err << "Uso: tolmare-cli " << kUsage << "\n";
         return 2;
     }
-    if (!cli::checkTables(ctx)) return 1;
-    const remessa::ResultadoDesfazer r = remessa::desfazerUltimaRemessa();
+    remessa::ResultadoDesfazer r;
+    if (!ctx.server.isEmpty()) {
+        try {
+            pg::Connection c(ctx.server.toStdString());
+            backup::checkServerSchema(c);
+            r = remessa::desfazerNoServidor(c);
+        } catch (const pg::PgError& e) {
+            ctx.err << e.what() << remessa::desfazer::kNadaAlterado << "\n";
+            return 1;
+        } catch (const db::EngineError& e) {
+            ctx.err << e.message() << remessa::desfazer::kNadaAlterado << "\n";
+            return 1;
+        }
+    } else {
+        if (!cli::checkTables(ctx)) return 1;
+        r = remessa::desfazerUltimaRemessa();
+    }
     if (r.kind != remessa::ResultadoDesfazer::Kind::Done) {
         ctx.err << r.message << "\n";
         return 1;
@@ -28,6 +45,6 @@ const cli::Registrar reg({"desfazer-remessa", kUsage,
                           "os débitos, as linhas de retorno e o número da remessa voltam ao\n"
                           "que eram antes dela, e o arquivo da remessa ganha \".desfeita\" no\n"
                           "fim do nome (não é apagado: ele pode já ter sido enviado).",
-                          desfazerCommand});
+                          desfazerCommand, false, true});
 
 }  // namespace

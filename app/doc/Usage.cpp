@@ -88,14 +88,14 @@ const Program& cli()
          {"--dados URI",
           {"com URI postgresql://..., usa o servidor de dados desse endereço (a senha no\n"
            "arquivo de senhas do PostgreSQL); por ora só em backup, restaurar,\n"
-           "verificar-backup, conteudo, verificar, historico, retorno, remessa e, num\n"
-           "retrato único das tabelas, extrato, inadimplentes, painel, relatorio e\n"
-           "remessa --verificar",
+           "verificar-backup, conteudo, verificar, historico, retorno, remessa,\n"
+           "desfazer-remessa e, num retrato único das tabelas, extrato, inadimplentes,\n"
+           "painel, relatorio e remessa --verificar",
            "with URI postgresql://..., uses the server store at that address (the password\n"
            "in PostgreSQL's password file); for now only in backup, restaurar,\n"
-           "verificar-backup, conteudo, verificar, historico, retorno, remessa and, on one\n"
-           "snapshot of the tables, extrato, inadimplentes, painel, relatorio and\n"
-           "remessa --verificar"}},
+           "verificar-backup, conteudo, verificar, historico, retorno, remessa,\n"
+           "desfazer-remessa and, on one snapshot of the tables, extrato, inadimplentes,\n"
+           "painel, relatorio and remessa --verificar"}},
          {"--criar-pasta",
           {"com --dados, começa uma pasta de dados nova em PASTA",
            "with --dados, starts a new data folder in PASTA"}},

@@ -567,7 +567,7 @@ private slots:
             << QStringList({"--dados", "postgresql://127.0.0.1:1/x", "backup", "@/b.bck"}) << 1
             << "Não foi possível conectar";
         QTest::newRow("a command not on a server yet")
-            << QStringList({"--dados", "postgresql://127.0.0.1:1/x", "desfazer-remessa"}) << 2
+            << QStringList({"--dados", "postgresql://127.0.0.1:1/x", "demonstracao"}) << 2
             << "ainda não funciona com os dados num servidor";
     }
     void commandLine()

@@ -209,6 +209,24 @@ private slots:
         QCOMPARE(QStringList(serverLog.filter("remessa 1")).replaceInStrings("/b/", "/a/"),
                  folderLog.filter("remessa 1"));
         QVERIFY(leftovers(dir_.filePath("b")).isEmpty());
+
+        // The undo puts back what the second remittance changed, then has nothing to undo.
+        for (int round = 0; round < 2; ++round) {
+            QString said[2], err[2];
+            int code[2];
+            for (int onServer = 0; onServer < 2; ++onServer)
+                code[onServer] = cli({"--dados", onServer ? serverUri() : f, "desfazer-remessa"},
+                                     &err[onServer], &said[onServer]);
+            QCOMPARE(code[1], round);
+            QCOMPARE(code[0], round);
+            QCOMPARE(said[1].replace("/b/", "/a/"), said[0]);
+            QCOMPARE(err[1], err[0]);
+            QCOMPARE(serverRows("DEBITO", kDebito), folderRows(f, "DEBITO", kDebito));
+            QCOMPARE(serverRows("RET_DEBITO", kRet), folderRows(f, "RET_DEBITO", kRet));
+            QCOMPARE(serverRows("PARAMETROS", {"EMP_NR_REM_PREVI"}),
+                     folderRows(f, "PARAMETROS", {"EMP_NR_REM_PREVI"}));
+        }
+        QVERIFY(QFile::exists(onServer + ".desfeita"));
     }
 
     void refusedOrWaitingChangesNothing()

@@ -162,7 +162,7 @@ private slots:
                  std::string("Migração Backup Restauração"));
 
         // Commands that do not work on a server yet say so, and never take it for a folder.
-        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}, &err), 2);
+        QCOMPARE(cli({"--dados", serverUri(), "demonstracao"}, &err), 2);
         QVERIFY2(err.contains("ainda não funciona com os dados num servidor"), qPrintable(err));
     }
 
