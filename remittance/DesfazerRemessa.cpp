@@ -54,14 +54,7 @@ qint64 importacoes(db::Connection& c, const QDate& mes)
     return st.bind({mes.month(), mes.year()}).next() ? st.int64(0) : 0;
 }
 
-struct Cabecalho {
-    qint64 remessa = 0;
-    QString arquivo;
-    QDate dataDebito;
-    qint64 importacoes = 0;
-    bool desfeita = false;
-    QString destino;
-};
+using desfazer::Cabecalho;
 
 std::optional<Cabecalho> lerCabecalho(db::Connection& c)
 {

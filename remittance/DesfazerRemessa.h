@@ -68,6 +68,15 @@ QString concluirDesfazimento(db::Connection& c);
 
 // What both stores' undo say and do alike.
 namespace desfazer {
+// The record of the last remittance, as kept.
+struct Cabecalho {
+    qint64 remessa = 0;
+    QString arquivo;
+    QDate dataDebito;
+    qint64 importacoes = 0;  // imports recorded for its month when it was generated
+    bool desfeita = false;
+    QString destino;  // the file's name once undone
+};
 extern const QString kNadaAlterado;
 extern const QString kSemRemessa;  // no remittance recorded to be undone
 // "A remessa N não pode ser desfeita: ", which a refusal goes on from with one of these.

@@ -21,7 +21,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -326,21 +325,11 @@ std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDat
                                  [&](const ForaDaData& d) { return d.rowid == rowid; });
         };
         for (int i = 0; i < plano.apagar.size(); ++i) {
-            const ForaDaData& d = of(plano.apagar[i]);
             const ForaDaData& fica = of(plano.mantido[i]);
-            line = "associado ";
-            if (ordem.front().membro == kSemMembro) {
-                line += "(sem associado)";
-            } else {
-                char text[400];
-                line.append(text, std::to_chars(text, text + sizeof text, ordem.front().membro,
-                                                std::chars_format::fixed, 0).ptr - text);
-            }
-            line += ": ";
-            textoApagado(line, d.dataValor(), fica.dataValor(),
-                         plano.redatar.contains(fica.rowid), debitDate, false);
+            linhaApagado(line, ordem.front().membro, of(plano.apagar[i]).dataValor(),
+                         fica.dataValor(), plano.redatar.contains(fica.rowid), debitDate);
             log.registrarUtf8(line);
-            put.add(d.rowid, 'D');
+            put.add(plano.apagar[i], 'D');
         }
         for (const qint64 rowid : plano.redatar) put.add(rowid, 'U');
         dropped += plano.apagar.size();

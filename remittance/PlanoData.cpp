@@ -139,6 +139,22 @@ void textoApagado(QByteArray& out, const DataValor& apagado, const DataValor& ma
     out += '.';
 }
 
+void linhaApagado(QByteArray& out, double membro, const DataValor& apagado,
+                  const DataValor& mantido, bool mantidoRedatado, const QDate& debitDate)
+{
+    out = "associado ";
+    if (membro == kSemMembro) {
+        out += "(sem associado)";
+    } else {
+        char text[400];
+        out.append(text,
+                   std::to_chars(text, text + sizeof text, membro, std::chars_format::fixed, 0).ptr
+                       - text);
+    }
+    out += ": ";
+    textoApagado(out, apagado, mantido, mantidoRedatado, debitDate, false);
+}
+
 QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro)
 {
     const QByteArray data = d.data.toString().toUtf8();

@@ -60,4 +60,9 @@ struct DataValor {
 void textoApagado(QByteArray& out, const DataValor& apagado, const DataValor& mantido,
                   bool mantidoRedatado, const QDate& debitDate, bool futuro);
 
+// The log line of a debit the generation deletes: "associado 12: " (or "associado (sem
+// associado): ") and the text above, into `out`.
+void linhaApagado(QByteArray& out, double membro, const DataValor& apagado,
+                  const DataValor& mantido, bool mantidoRedatado, const QDate& debitDate);
+
 }  // namespace remessa

@@ -26,14 +26,7 @@ const std::string kDesfazer = pg::qualified("REMESSA_DESFAZER");
 const std::string kLinhas = pg::qualified("REMESSA_DESFAZER_LINHAS");
 const std::string kImportados = pg::qualified("RETORNOS_IMPORTADOS");
 
-struct Cabecalho {
-    qint64 remessa = 0;
-    QString arquivo;
-    QDate dataDebito;
-    qint64 importacoes = 0;
-    bool desfeita = false;
-    QString destino;
-};
+using desfazer::Cabecalho;
 
 std::optional<Cabecalho> lerCabecalho(pg::Connection& c)
 {

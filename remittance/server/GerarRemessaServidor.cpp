@@ -16,7 +16,6 @@
 
 #include <QDateTime>
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -166,19 +165,8 @@ void bringToDate(pg::Connection& c, const QDate& debitDate)
         };
         for (int i = 0; i < p.apagar.size(); ++i) {
             const Candidato& fica = of(p.mantido[i]);
-            line = "associado ";
-            if (ordem.front().membro == kSemMembro) {
-                line += "(sem associado)";
-            } else {
-                char text[400];
-                line.append(text, std::to_chars(text, text + sizeof text, ordem.front().membro,
-                                                std::chars_format::fixed, 0)
-                                          .ptr
-                                      - text);
-            }
-            line += ": ";
-            textoApagado(line, of(p.apagar[i]).dataValor(), fica.dataValor(),
-                         p.redatar.contains(fica.rowid), debitDate, false);
+            linhaApagado(line, ordem.front().membro, of(p.apagar[i]).dataValor(), fica.dataValor(),
+                         p.redatar.contains(fica.rowid), debitDate);
             pg::appendLog(c, when, UsuarioAtual, "Remessa", line.toStdString());
             plano += std::to_string(p.apagar[i]) + "\tD\n";
         }

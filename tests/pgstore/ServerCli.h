@@ -3,6 +3,7 @@
 // table file of a data folder.
 #pragma once
 
+#include "core/pgstore/PgConnection.h"
 #include "core/store/StoreSchema.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,18 @@ namespace {
 QString serverUri()
 {
     return qEnvironmentVariable("TOLMARE_PG_URI", "postgresql://");
+}
+
+// Connects `c` to the server, or fails the test (initTestCase: then none runs).
+void connectToServer(std::unique_ptr<pg::Connection>& c)
+{
+    try {
+        c = std::make_unique<pg::Connection>(serverUri().toStdString());
+    } catch (const pg::PgError& e) {
+        QFAIL(qPrintable(QString("no PostgreSQL server (%1): the tests labelled pg run under "
+                                 "pg_virtualenv, as scripts/test.sh does")
+                             .arg(e.what())));
+    }
 }
 
 // Runs tolmare-cli to its end: the exit code (-1 when it did not end), its error output in `err`,

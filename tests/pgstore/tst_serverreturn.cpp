@@ -144,15 +144,7 @@ class TstServerReturn : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        try {
-            c_ = std::make_unique<pg::Connection>(serverUri().toStdString());
-        } catch (const pg::PgError& e) {
-            QFAIL(qPrintable(
-                QString("no PostgreSQL server (%1): run under pg_virtualenv").arg(e.what())));
-        }
-    }
+    void initTestCase() { connectToServer(c_); }
     void init() { c_->exec("DROP SCHEMA IF EXISTS tolmare CASCADE"); }
 
     void sameOutcomeAsTheFolder()

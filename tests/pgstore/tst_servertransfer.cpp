@@ -101,16 +101,7 @@ class TstServerTransfer : public QObject {
     std::string one(const std::string& query) { return c_->exec(query).text(0, 0); }
 
 private slots:
-    void initTestCase()
-    {
-        try {
-            c_ = std::make_unique<pg::Connection>(serverUri().toStdString());
-        } catch (const pg::PgError& e) {
-            QFAIL(qPrintable(QString("no PostgreSQL server (%1): the tests labelled pg run under "
-                                     "pg_virtualenv, as scripts/test.sh does")
-                                 .arg(e.what())));
-        }
-    }
+    void initTestCase() { connectToServer(c_); }
     void init() { c_->exec("DROP SCHEMA IF EXISTS tolmare CASCADE"); }
 
     void folderToServerToArchiveToFolder()
