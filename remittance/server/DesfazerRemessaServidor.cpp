@@ -17,14 +17,13 @@ namespace remessa {
 
 namespace {
 
+using servidor::kDebito;
+using servidor::kDesfazer;
+using servidor::kImportados;
+using servidor::kLinhas;
+using servidor::kParametros;
+using servidor::kRet;
 using servidor::whole;
-
-const std::string kDebito = pg::qualified("DEBITO");
-const std::string kRet = pg::qualified("RET_DEBITO");
-const std::string kParametros = pg::qualified("PARAMETROS");
-const std::string kDesfazer = pg::qualified("REMESSA_DESFAZER");
-const std::string kLinhas = pg::qualified("REMESSA_DESFAZER_LINHAS");
-const std::string kImportados = pg::qualified("RETORNOS_IMPORTADOS");
 
 using desfazer::Cabecalho;
 

@@ -25,16 +25,16 @@ namespace remessa {
 namespace {
 
 using servidor::isoDate;
+using servidor::kAssociados;
+using servidor::kDebito;
+using servidor::kDesfazer;
+using servidor::kImportados;
+using servidor::kLinhas;
+using servidor::kParametros;
+using servidor::kRet;
 using servidor::orderColumns;
 using servidor::whole;
 
-const std::string kDebito = pg::qualified("DEBITO");
-const std::string kRet = pg::qualified("RET_DEBITO");
-const std::string kAssociados = pg::qualified("ASSOCIADOS");
-const std::string kParametros = pg::qualified("PARAMETROS");
-const std::string kDesfazer = pg::qualified("REMESSA_DESFAZER");
-const std::string kLinhas = pg::qualified("REMESSA_DESFAZER_LINHAS");
-const std::string kImportados = pg::qualified("RETORNOS_IMPORTADOS");
 const char* const kAguardando = "Aguardando Retorno";
 constexpr int kFetchRows = 10000;
 

@@ -22,11 +22,10 @@ namespace retorno {
 namespace {
 
 using servidor::isoDate;
+using servidor::kImportados;
+using servidor::kRet;
 using servidor::orderOf;
 using servidor::whole;
-
-const std::string kRet = pg::qualified("RET_DEBITO");
-const std::string kImportados = pg::qualified("RETORNOS_IMPORTADOS");
 
 // A line the summary shows, its texts copied out of the file's buffer.
 struct Mostrada {

@@ -35,7 +35,7 @@ std::string isoDate(const QDate& d)
 
 void removeRepeated(pg::Connection& c)
 {
-    const std::string ret = pg::qualified("RET_DEBITO");
+    const std::string& ret = kRet;
     // Mostly there is no pair to part, and finding that is one pass over the table.
     c.exec(
         "CREATE TEMP TABLE tolmare_repetidos ON COMMIT DROP AS SELECT \"DEB_DATA\" AS data, "

@@ -2,12 +2,22 @@
 #pragma once
 
 #include "core/pgstore/PgConnection.h"
+#include "core/pgstore/ServerSchema.h"
 
 #include <QDate>
 
 #include <string>
 
 namespace servidor {
+
+// The tables, as the server's SQL names them.
+inline const std::string kDebito = pg::qualified("DEBITO");
+inline const std::string kRet = pg::qualified("RET_DEBITO");
+inline const std::string kAssociados = pg::qualified("ASSOCIADOS");
+inline const std::string kParametros = pg::qualified("PARAMETROS");
+inline const std::string kDesfazer = pg::qualified("REMESSA_DESFAZER");
+inline const std::string kLinhas = pg::qualified("REMESSA_DESFAZER_LINHAS");
+inline const std::string kImportados = pg::qualified("RETORNOS_IMPORTADOS");
 
 // The ORDER BY clause of an index of a table ("" for the key), in the file store's order.
 std::string orderOf(const char* fileName, const char* index);
