@@ -300,6 +300,41 @@ private slots:
         QCOMPARE(QFileInfo(dir_.filePath("y.txt")).size(), QFileInfo(file).size());
     }
 
+    // A debit the remittance re-dated and changed since, or a return come for it, keeps the undo
+    // from changing anything.
+    void undoRefusedChangesNothing()
+    {
+        const QString f = folder();
+        QVERIFY(!f.isEmpty());
+        sql(f, "DEBITO", "UPDATE DEBITO SET DEB_DATA = '2026-06-10' WHERE DEB_ASS_ID = 2");
+        QCOMPARE(cli({"--dados", f, "migrar-servidor", serverUri()}), 0);
+        const QString file = dir_.filePath("u.txt");
+        QVERIFY(!remessa(serverUri(), file).startsWith("exit"));
+        const QString done = serverState();
+        const std::string changeValue =
+            "UPDATE tolmare.\"DEBITO\" SET \"DEB_VALOR\" = \"DEB_VALOR\" + $1::numeric WHERE "
+            "\"DEB_ASS_ID\" = 2";
+        c_->exec(changeValue, {"1"});
+        const QString changed = serverState();
+        QString err;
+        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}, &err), 1);
+        QVERIFY2(
+            err.contains("foi alterado ou excluído depois") && err.contains("Nada foi alterado"),
+            qPrintable(err));
+        QCOMPARE(serverState(), changed);
+        c_->exec(changeValue, {"-1"});
+        c_->exec(
+            "UPDATE tolmare.\"RET_DEBITO\" SET \"DEB_DATA_RETORNO\" = '2026-07-20' WHERE "
+            "\"DEB_ASS_ID\" = 4");
+        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}, &err), 1);
+        QVERIFY2(err.contains("já foi importado um retorno para ela (07/2026)"), qPrintable(err));
+        QVERIFY(QFile::exists(file));
+        c_->exec("UPDATE tolmare.\"RET_DEBITO\" SET \"DEB_DATA_RETORNO\" = NULL");
+        QCOMPARE(serverState(), done);
+        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}, &err), 0);
+        QVERIFY(QFile::exists(file + ".desfeita"));
+    }
+
     // The client killed at any instant of a remittance: the server holds all before or all
     // after, a file only with the after, and the next remittance leaves no file half-way.
     void killedRemittanceLeavesAllOrNothing()
