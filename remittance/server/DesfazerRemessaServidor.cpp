@@ -151,6 +151,7 @@ ResultadoDesfazer desfazerNoServidor(pg::Connection& c)
         std::optional<Cabecalho> h;
         QString destino;
         pg::inTransaction(c, [&] {
+            lock.confirmar();
             servidor::lockAgainstWriters(c, "DEBITO");
             servidor::lockAgainstWriters(c, "RET_DEBITO");
             h = lerCabecalho(c);
@@ -181,7 +182,9 @@ ResultadoDesfazer desfazerNoServidor(pg::Connection& c)
     } catch (const Recusa& r) {
         return {Kind::Refused, r.message};
     } catch (const pg::PgError& e) {
-        return {Kind::Failed, QString::fromStdString(e.what()) + nada};
+        // A lost connection tells itself whether the undo may have been recorded.
+        return {Kind::Failed, QString::fromStdString(e.what())
+                                  + (e.kind() == pg::ErrorKind::ConnectionLost ? QString() : nada)};
     }
 }
 

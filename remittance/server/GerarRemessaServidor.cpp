@@ -299,6 +299,30 @@ void recordSent(pg::Connection& c, const QDate& debitDate, const QDate& today, q
            p);
 }
 
+// After a lost connection, whether the transaction committed, as the record of the file at
+// `temporario` says once the lock is taken again; the file is then put in place or removed.
+struct Apurado {
+    std::optional<bool> gravada;  // none: the server could not tell
+    QStringList problemas;        // a committed file that could not be put in place
+};
+
+Apurado apurar(pg::Connection& c, std::optional<servidor::TravaDaRemessa>& lock,
+               const QString& temporario)
+{
+    Apurado out;
+    try {
+        lock.reset();
+        lock.emplace(c);
+        std::unique_ptr<RegistroPendente> registro = servidor::registroNoServidor(c);
+        for (const RegistroPendente::Pendente& p : registro->listar())
+            if (p.temporario == temporario) out.gravada = p.concluido;
+        if (out.gravada) out.problemas = concluirPendentes(*registro);
+    } catch (const pg::PgError&) {
+        out.gravada.reset();
+    }
+    return out;
+}
+
 }  // namespace
 
 Outcome gerarNoServidor(pg::Connection& c, const QString& path, const QDate& debitDate,
@@ -317,6 +341,7 @@ Outcome gerarNoServidor(pg::Connection& c, const QString& path, const QDate& deb
     // The file goes (removed, or kept for the next generation) before the lock is let go.
     std::optional<servidor::TravaDaRemessa> lock;
     std::optional<ArquivoPendente> file;
+    qint64 remaining = 0, total = 0, advanced = 0;
     try {
         lock.emplace(c);
         std::unique_ptr<RegistroPendente> registro = servidor::registroNoServidor(c);
@@ -328,8 +353,8 @@ Outcome gerarNoServidor(pg::Connection& c, const QString& path, const QDate& deb
         if (!file->isOpen())
             return fail(Outcome::Kind::CannotCreate, "Erro ao criar arquivo: " + path);
 
-        qint64 remaining = 0, total = 0, advanced = 0;
         pg::inTransaction(c, [&] {
+            lock->confirmar();
             if (!file->recomecar()) throw Refusal{falhaDeGravacao(path, file->errorString())};
             auto write = [&](const QByteArray& bytes) {
                 if (!file->write(bytes)) throw Refusal{falhaDeGravacao(path, file->errorString())};
@@ -425,10 +450,20 @@ Outcome gerarNoServidor(pg::Connection& c, const QString& path, const QDate& deb
     } catch (const pg::PgError& e) {
         if (e.kind() == pg::ErrorKind::Busy)
             return fail(Outcome::Kind::Failed, kOcupado + kNadaAlterado);
-        if (e.kind() == pg::ErrorKind::ConnectionLost) {
-            // Whether the commit got through is not known: the file and its record stay, and
-            // the next generation puts it in place or removes it, as the server then says.
-            if (file) file->manter();
+        if (e.kind() == pg::ErrorKind::ConnectionLost && file && file->isOpen()) {
+            // The file and its record stay; the server, asked again, settles them.
+            file->manter();
+            const Apurado a = apurar(c, lock, file->temporaryPath());
+            if (!a.problemas.isEmpty()) return fail(Outcome::Kind::Failed, a.problemas.join("\n"));
+            if (a.gravada && *a.gravada) {
+                out.summary = resumoDaRemessa(remaining, total, today, advanced, path);
+                out.message = out.summary.join("\r");
+                return out;
+            }
+            if (a.gravada)
+                return fail(Outcome::Kind::Failed,
+                            "A conexão com o servidor de dados foi perdida no meio da remessa."
+                                + kNadaAlterado);
             return fail(Outcome::Kind::Failed,
                         QString::fromStdString(e.what())
                             + "\nO arquivo de remessa será posto no lugar, ou removido, na "

@@ -64,6 +64,15 @@ std::unique_ptr<remessa::RegistroPendente> registroNoServidor(pg::Connection& c)
 TravaDaRemessa::TravaDaRemessa(pg::Connection& c) : c_(c)
 {
     c_.exec(std::string("SELECT pg_advisory_lock(") + kChave + ")");
+    backend_ = c_.backendPid();
+}
+
+void TravaDaRemessa::confirmar() const
+{
+    if (c_.backendPid() != backend_)
+        throw pg::PgError(pg::ErrorKind::ConnectionLost,
+                          "A conexão com o servidor de dados foi perdida e refeita no meio da "
+                          "operação. A operação não foi gravada; tente novamente.");
 }
 
 TravaDaRemessa::~TravaDaRemessa()

@@ -22,9 +22,13 @@ public:
     ~TravaDaRemessa();
     TravaDaRemessa(const TravaDaRemessa&) = delete;
     TravaDaRemessa& operator=(const TravaDaRemessa&) = delete;
+    // Throws a PgError of kind ConnectionLost when the connection was opened again since the
+    // lock was taken (the lock went with the old one).
+    void confirmar() const;
 
 private:
     pg::Connection& c_;
+    int backend_ = 0;
 };
 
 }  // namespace servidor

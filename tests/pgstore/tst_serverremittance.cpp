@@ -283,6 +283,31 @@ private slots:
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(one("SELECT \"EMP_NR_REM_PREVI\" FROM tolmare.\"PARAMETROS\""), std::string("13"));
 
+        // Its connection lost at that point: the server, asked again, says nothing was recorded,
+        // and the file goes with its record.
+        const QString held = serverState();
+        other.exec("BEGIN");
+        other.exec("SELECT 1 FROM tolmare.\"PARAMETROS\" FOR UPDATE");
+        QProcess lost;
+        lost.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                   {"--dados", serverUri(), "remessa", "--data", "10/07/2026", "--arquivo",
+                    dir_.filePath("lost.txt")});
+        QVERIFY(lost.waitForStarted());
+        const std::string waiting =
+            "SELECT pid FROM pg_stat_activity WHERE wait_event_type = "
+            "'Lock' AND query LIKE '%FOR UPDATE'";
+        QTRY_COMPARE_WITH_TIMEOUT(c_->exec(waiting).rows(), 1, 4000);
+        c_->exec("SELECT pg_terminate_backend(" + c_->exec(waiting).text(0, 0) + ")");
+        QVERIFY(lost.waitForFinished(20000));
+        other.exec("ROLLBACK");
+        QCOMPARE(lost.exitCode(), 1);
+        const QString said = lost.readAllStandardError();
+        QVERIFY2(said.contains("perdida no meio da remessa") && said.contains("nenhum arquivo"),
+                 qPrintable(said));
+        QCOMPARE(serverState(), held);
+        QVERIFY(!QFile::exists(dir_.filePath("lost.txt")) && leftovers(dir_.path()).isEmpty());
+        QCOMPARE(one("SELECT count(*) FROM tolmare.tolmare_arquivo_pendente"), std::string("0"));
+
         // Two at once: distinct numbers, two whole files.
         QProcess first, second;
         for (QProcess* q : {&first, &second})
