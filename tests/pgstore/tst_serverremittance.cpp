@@ -411,6 +411,47 @@ private slots:
         }
         qInfo("%d kill(s) before the commit, %d after; a remittance took %d ms", kept, done, took);
     }
+
+    // The client killed at any instant of an undo: the remittance stays whole or is all undone,
+    // and the undone file gets its new name by the next run at the latest.
+    void killedUndoLeavesAllOrNothing()
+    {
+        const QString f = folder(5000);
+        QVERIFY(!f.isEmpty());
+        QCOMPARE(cli({"--dados", f, "migrar-servidor", serverUri()}), 0);
+        const QString before = serverState(), file = dir_.filePath("undo.txt");
+        QVERIFY(!remessa(serverUri(), file).startsWith("exit"));
+        const QString generated = serverState();
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}), 0);
+        const int took = int(t.elapsed());
+        QCOMPARE(serverState(), before);
+        int kept = 0, done = 0;
+        for (int round = 0; round < 5; ++round) {
+            QFile::remove(file + ".desfeita");
+            QVERIFY(!remessa(serverUri(), file).startsWith("exit"));
+            QProcess p;
+            p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                    {"--dados", serverUri(), "desfazer-remessa"});
+            QVERIFY(p.waitForStarted());
+            QThread::msleep(QRandomGenerator::global()->bounded(took + took / 4));
+            p.kill();
+            p.waitForFinished();
+            const QString now = serverState();
+            if (now == generated) {
+                ++kept;
+                QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}), 0);
+            } else {
+                QVERIFY2(now == before, qPrintable(QString("round %1: neither").arg(round)));
+                ++done;
+                QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}), 1);  // nothing left
+            }
+            QCOMPARE(serverState(), before);
+            QVERIFY(!QFile::exists(file) && QFile::exists(file + ".desfeita"));
+        }
+        qInfo("%d kill(s) before the commit, %d after; an undo took %d ms", kept, done, took);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstServerRemittance)
