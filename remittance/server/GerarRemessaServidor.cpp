@@ -177,14 +177,7 @@ void bringToDate(pg::Connection& c, const QDate& debitDate)
         ordem.clear();
     };
     auto sendPlan = [&] {
-        if (plano.empty()) return;
-        bool sent = false;
-        c.copyIn("COPY tolmare_passo (rid, op) FROM STDIN", [&](std::string& data) {
-            if (sent) return false;
-            data.swap(plano);
-            return sent = true;
-        });
-        plano.clear();
+        servidor::copyRows(c, "COPY tolmare_passo (rid, op) FROM STDIN", plano);
     };
     eachPiece(c,
               "SELECT d.rowid, d.\"DEB_DATA\", d.\"DEB_ASS_ID\", d.\"DEB_VALOR\" FROM " + kDebito
@@ -250,14 +243,7 @@ public:
     // Sends what was added but the member still open.
     void send()
     {
-        if (rows_.empty()) return;
-        bool sent = false;
-        c_.copyIn("COPY tolmare_enviados (pos, membro, valor) FROM STDIN", [&](std::string& data) {
-            if (sent) return false;
-            data.swap(rows_);
-            return sent = true;
-        });
-        rows_.clear();
+        servidor::copyRows(c_, "COPY tolmare_enviados (pos, membro, valor) FROM STDIN", rows_);
     }
     void finish()
     {

@@ -49,6 +49,18 @@ void removeRepeated(pg::Connection& c)
            "x.\"DEB_ASS_ID\")) d WHERE r.rowid = d.alvo AND d.n > 1");
 }
 
+void copyRows(pg::Connection& c, const std::string& copy, std::string& rows)
+{
+    if (rows.empty()) return;
+    bool sent = false;
+    c.copyIn(copy, [&](std::string& data) {
+        if (sent) return false;
+        data.swap(rows);
+        return sent = true;
+    });
+    rows.clear();
+}
+
 void lockAgainstWriters(pg::Connection& c, const char* table)
 {
     c.exec("LOCK TABLE " + pg::qualified(table) + " IN SHARE ROW EXCLUSIVE MODE");

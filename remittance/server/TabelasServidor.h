@@ -33,6 +33,10 @@ std::string isoDate(const QDate& d);
 // Inside the caller's transaction, with RET_DEBITO locked against other writers.
 void removeRepeated(pg::Connection& c);
 
+// Sends `rows` (COPY's text format, a line each) by the COPY ... FROM STDIN `copy` and empties
+// them; nothing for no rows.
+void copyRows(pg::Connection& c, const std::string& copy, std::string& rows);
+
 // Takes a table against other writers for the caller's transaction (readers go on).
 void lockAgainstWriters(pg::Connection& c, const char* table);
 
