@@ -152,7 +152,10 @@ ArquivoPendente::~ArquivoPendente()
 
 bool ArquivoPendente::recomecar()
 {
-    if (file_.resize(0) && file_.seek(0)) return true;
+    // A file finished by an attempt that then did not commit is opened again, emptied.
+    if (!file_.isOpen() ? file_.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                        : file_.resize(0) && file_.seek(0))
+        return true;
     error_ = file_.errorString();
     return false;
 }

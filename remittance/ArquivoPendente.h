@@ -52,7 +52,8 @@ public:
     bool isOpen() const { return file_.isOpen(); }
     // Appends bytes; false when not all of them were written.
     bool write(const QByteArray& bytes);
-    // Empties the file to write it again from the start (a transaction run once more).
+    // Empties the file to write it again from the start (a transaction run once more), opening
+    // it again when it was finished.
     bool recomecar();
     // Flushes, forces the bytes to the disk and closes; false when any of these fails.
     bool finish();

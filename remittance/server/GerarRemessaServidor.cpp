@@ -436,8 +436,9 @@ Outcome gerarNoServidor(pg::Connection& c, const QString& path, const QDate& deb
     } catch (const pg::PgError& e) {
         if (e.kind() == pg::ErrorKind::Busy)
             return fail(Outcome::Kind::Failed, kOcupado + kNadaAlterado);
-        if (e.kind() == pg::ErrorKind::ConnectionLost && file && file->isOpen()) {
-            // The file and its record stay; the server, asked again, settles them.
+        if (e.kind() == pg::ErrorKind::ConnectionLost && file) {
+            // The file (finished already when the loss came with the commit) and its record
+            // stay; the server, asked again, settles them.
             file->manter();
             const Apurado a = apurar(c, lock, file->temporaryPath());
             if (!a.problemas.isEmpty()) return fail(Outcome::Kind::Failed, a.problemas.join("\n"));

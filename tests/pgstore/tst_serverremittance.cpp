@@ -308,6 +308,43 @@ private slots:
         QVERIFY(!QFile::exists(dir_.filePath("lost.txt")) && leftovers(dir_.path()).isEmpty());
         QCOMPARE(one("SELECT count(*) FROM tolmare.tolmare_arquivo_pendente"), std::string("0"));
 
+        // Lost at its commit, once the server has committed: the commit is held waiting for a
+        // standby that never comes (every other write it waits for is let go), then the
+        // connection ends. The server, asked again, says it was recorded: the file is put in
+        // place and the summary shown.
+        c_->exec("ALTER SYSTEM SET synchronous_standby_names = 'ninguem'");
+        c_->exec("SELECT pg_reload_conf()");
+        lost.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                   {"--dados", serverUri(), "remessa", "--data", "10/07/2026", "--arquivo",
+                    dir_.filePath("lost.txt")});
+        QVERIFY(lost.waitForStarted());
+        bool ended = false;
+        QElapsedTimer w;
+        w.start();
+        for (; !ended && w.elapsed() < 10000; QThread::msleep(5)) {
+            const pg::Result r = c_->exec(
+                "SELECT pid, query = 'COMMIT' FROM pg_stat_activity "
+                "WHERE wait_event = 'SyncRep'");
+            for (int i = 0; i < r.rows(); ++i) {
+                ended = r.text(i, 1) == "t";
+                c_->exec(std::string(ended ? "SELECT pg_terminate_backend("
+                                           : "SELECT "
+                                             "pg_cancel_backend(")
+                         + r.text(i, 0) + ")");
+            }
+        }
+        c_->exec("ALTER SYSTEM RESET synchronous_standby_names");
+        c_->exec("SELECT pg_reload_conf()");
+        QVERIFY(ended);
+        QVERIFY(lost.waitForFinished(20000));
+        const QString atCommit = lost.readAllStandardOutput() + lost.readAllStandardError();
+        QVERIFY2(lost.exitCode() == 0 && atCommit.contains("Número da Remessa.........:14"),
+                 qPrintable(atCommit));
+        QCOMPARE(one("SELECT \"EMP_NR_REM_PREVI\" FROM tolmare.\"PARAMETROS\""), std::string("14"));
+        QCOMPARE(QFileInfo(dir_.filePath("lost.txt")).size(), QFileInfo(file).size());
+        QVERIFY(leftovers(dir_.path()).isEmpty());
+        QCOMPARE(one("SELECT count(*) FROM tolmare.tolmare_arquivo_pendente"), std::string("0"));
+
         // Two at once: distinct numbers, two whole files.
         QProcess first, second;
         for (QProcess* q : {&first, &second})
@@ -320,7 +357,7 @@ private slots:
         for (QProcess* q : {&first, &second})
             numbers << QString(q->readAllStandardOutput()).section("Remessa.........:", 1).left(2);
         numbers.sort();
-        QCOMPARE(numbers, QStringList({"14", "15"}));
+        QCOMPARE(numbers, QStringList({"15", "16"}));
         QCOMPARE(QFileInfo(dir_.filePath("x.txt")).size(), QFileInfo(file).size());
         QCOMPARE(QFileInfo(dir_.filePath("y.txt")).size(), QFileInfo(file).size());
     }
