@@ -74,7 +74,11 @@ int retornoCommand(cli::Context& ctx)
         } catch (const retorno::JaImportado& j) {
             return jaImportado(j.anterior);
         } catch (const pg::PgError& e) {
-            ctx.err << e.what() << "\nNada foi importado e o arquivo manteve o nome.\n";
+            // A lost connection says itself whether anything may have been imported.
+            ctx.err << e.what()
+                    << (e.kind() == pg::ErrorKind::ConnectionLost
+                            ? "\nO arquivo manteve o nome.\n"
+                            : "\nNada foi importado e o arquivo manteve o nome.\n");
             return 1;
         } catch (const db::EngineError& e) {
             ctx.err << e.message() << "\n";

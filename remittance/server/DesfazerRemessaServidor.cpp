@@ -142,14 +142,24 @@ ResultadoDesfazer desfazerNoServidor(pg::Connection& c)
 {
     using Kind = ResultadoDesfazer::Kind;
     const QString& nada = desfazer::kNadaAlterado;
+    std::optional<Cabecalho> h;
+    QString destino;
+    // After the commit: the file renamed, and the summary.
+    auto feito = [&] {
+        const QString left = concluir(c);
+        QString message = desfazer::feito(h->remessa, h->dataDebito, h->arquivo, destino);
+        if (!left.isEmpty()) return ResultadoDesfazer{Kind::Failed, message + "\n" + left};
+        if (!QFileInfo::exists(destino))
+            message += "\nO arquivo " + h->arquivo + " não está neste computador: renomeie-o para "
+                       + destino + " onde ele estiver.";
+        return ResultadoDesfazer{Kind::Done, message};
+    };
     try {
         const servidor::TravaDaRemessa lock(c);
         if (const QStringList left = concluirPendentes(*servidor::registroNoServidor(c));
             !left.isEmpty())
             return {Kind::Failed, left.join("\n")};
         if (const QString left = concluir(c); !left.isEmpty()) return {Kind::Failed, left};
-        std::optional<Cabecalho> h;
-        QString destino;
         pg::inTransaction(c, [&] {
             lock.confirmar();
             servidor::lockAgainstWriters(c, "DEBITO");
@@ -172,19 +182,30 @@ ResultadoDesfazer desfazerNoServidor(pg::Connection& c)
                           desfazer::linhaDoHistorico(h->remessa, h->dataDebito, h->arquivo, destino)
                               .toStdString());
         });
-        const QString left = concluir(c);
-        QString message = desfazer::feito(h->remessa, h->dataDebito, h->arquivo, destino);
-        if (!left.isEmpty()) return {Kind::Failed, message + "\n" + left};
-        if (!QFileInfo::exists(destino))
-            message += "\nO arquivo " + h->arquivo + " não está neste computador: renomeie-o para "
-                       + destino + " onde ele estiver.";
-        return {Kind::Done, message};
+        return feito();
     } catch (const Recusa& r) {
         return {Kind::Refused, r.message};
     } catch (const pg::PgError& e) {
-        // A lost connection tells itself whether the undo may have been recorded.
-        return {Kind::Failed, QString::fromStdString(e.what())
-                                  + (e.kind() == pg::ErrorKind::ConnectionLost ? QString() : nada)};
+        if (e.kind() != pg::ErrorKind::ConnectionLost)
+            return {Kind::Failed, QString::fromStdString(e.what()) + nada};
+        // Lost with the commit under way: the server, asked again under the lock, tells by the
+        // record whether the undo was recorded.
+        if (h && !destino.isEmpty()) {
+            try {
+                const servidor::TravaDaRemessa again(c);
+                const std::optional<Cabecalho> now = lerCabecalho(c);
+                if (now && now->remessa == h->remessa && now->desfeita && now->destino == destino)
+                    return feito();
+                if (now && now->remessa == h->remessa && !now->desfeita)
+                    return {Kind::Failed,
+                            "A conexão com o servidor de dados foi perdida no meio "
+                            "do desfazimento."
+                                + nada};
+            } catch (const pg::PgError&) {
+                // The server cannot tell yet: said below.
+            }
+        }
+        return {Kind::Failed, QString::fromStdString(e.what())};
     }
 }
 

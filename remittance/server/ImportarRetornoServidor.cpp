@@ -188,7 +188,9 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
                                   .arg(year));
     const QDate last(year, month, first.daysInMonth());
     Resultado r;
-    pg::inTransaction(c, [&] {
+    // The import's record, kept to ask the server again after a connection lost at the commit.
+    std::string digital, registrado;
+    auto work = [&] {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw db::EngineError(
@@ -230,7 +232,7 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         c.copyIn("COPY tolmare_linhas (pos, numero, nome, motivo) FROM STDIN", nextLines);
         if (linhas.error()) throw db::EngineError(erroDeLeitura(path, file.errorString()));
         if (linhas.membros() == 0) throw db::EngineError(semLinhaDeAssociado(path));
-        const std::string digital = textoImpressao(impressao).toStdString();
+        digital = textoImpressao(impressao).toStdString();
         if (auto earlier = anterior(c, digital, path)) {
             if (!reimportar) throw JaImportado{*earlier};
             // The import of before stops counting: this one counts in its place.
@@ -260,18 +262,38 @@ Resultado importarNoServidor(pg::Connection& c, const QString& path, int month, 
         resumo.naoMostradas(whole(rest.text(0, 0)), whole(rest.text(0, 1)));
         resumo.fim();
 
+        registrado = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
         c.exec("INSERT INTO " + kImportados + " (\"IMPRESSAO\", \"ARQUIVO\", \"MES\", \"ANO\", "
                "\"DATA\", \"LINHAS\", \"REGISTRADO\") VALUES ($1, $2, $3, $4, $5, $6, $7)",
                {digital, path.toStdString(), std::to_string(month), std::to_string(year),
-                isoDate(today), std::to_string(linhas.lidas()),
-                QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString()});
+                isoDate(today), std::to_string(linhas.lidas()), registrado});
         pg::appendLog(c, QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(),
                       UsuarioAtual, "Retorno",
                       detalheImportacao(path, first, linhas.lidas(), resumo.importadas(),
                                         resumo.naoEncontradas())
                           .toStdString());
         r.resumo = lines;
-    });
+    };
+    try {
+        pg::inTransaction(c, work);
+    } catch (const pg::PgError& e) {
+        if (e.kind() != pg::ErrorKind::ConnectionLost || registrado.empty()) throw;
+        // Lost with the commit under way: the server, asked again, tells by the record.
+        bool recorded = false;
+        try {
+            recorded = c.exec("SELECT 1 FROM " + kImportados + " WHERE \"IMPRESSAO\" = $1 AND "
+                              "\"REGISTRADO\" = $2",
+                              {digital, registrado})
+                           .rows()
+                       > 0;
+        } catch (const pg::PgError&) {
+            throw e;
+        }
+        if (!recorded)
+            throw pg::PgError(pg::ErrorKind::ConnectionLost,
+                              "A conexão com o servidor de dados foi perdida no meio da "
+                              "importação. Nada foi importado.");
+    }
     r.novoNome = renomearImportado(path, month, year);
     return r;
 }

@@ -8,7 +8,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -30,6 +32,36 @@ void connectToServer(std::unique_ptr<pg::Connection>& c)
                                  "pg_virtualenv, as scripts/test.sh does")
                              .arg(e.what())));
     }
+}
+
+// Holds (or no longer) every commit on the server, waiting for a standby that never comes. Each
+// commit is then durable on the server before the wait.
+inline void holdCommits(pg::Connection& c, bool hold)
+{
+    c.exec(hold ? "ALTER SYSTEM SET synchronous_standby_names = 'ninguem'"
+                : "ALTER SYSTEM RESET synchronous_standby_names");
+    c.exec("SELECT pg_reload_conf()");
+}
+
+// With commits held: ends the connection of the first transaction waiting at its COMMIT (the
+// server has committed it, the client is not told), lets go every other write waiting. False
+// when none came within `ms`.
+inline bool endAtCommit(pg::Connection& c, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    for (; t.elapsed() < ms; QThread::msleep(5)) {
+        const pg::Result r = c.exec(
+            "SELECT pid, query = 'COMMIT' FROM pg_stat_activity WHERE wait_event = 'SyncRep'");
+        for (int i = 0; i < r.rows(); ++i) {
+            const bool commit = r.text(i, 1) == "t";
+            c.exec(
+                std::string(commit ? "SELECT pg_terminate_backend(" : "SELECT pg_cancel_backend(")
+                + r.text(i, 0) + ")");
+            if (commit) return true;
+        }
+    }
+    return false;
 }
 
 // Runs tolmare-cli to its end: the exit code (-1 when it did not end), its error output in `err`,

@@ -312,29 +312,13 @@ private slots:
         // standby that never comes (every other write it waits for is let go), then the
         // connection ends. The server, asked again, says it was recorded: the file is put in
         // place and the summary shown.
-        c_->exec("ALTER SYSTEM SET synchronous_standby_names = 'ninguem'");
-        c_->exec("SELECT pg_reload_conf()");
+        holdCommits(*c_, true);
         lost.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
                    {"--dados", serverUri(), "remessa", "--data", "10/07/2026", "--arquivo",
                     dir_.filePath("lost.txt")});
         QVERIFY(lost.waitForStarted());
-        bool ended = false;
-        QElapsedTimer w;
-        w.start();
-        for (; !ended && w.elapsed() < 10000; QThread::msleep(5)) {
-            const pg::Result r = c_->exec(
-                "SELECT pid, query = 'COMMIT' FROM pg_stat_activity "
-                "WHERE wait_event = 'SyncRep'");
-            for (int i = 0; i < r.rows(); ++i) {
-                ended = r.text(i, 1) == "t";
-                c_->exec(std::string(ended ? "SELECT pg_terminate_backend("
-                                           : "SELECT "
-                                             "pg_cancel_backend(")
-                         + r.text(i, 0) + ")");
-            }
-        }
-        c_->exec("ALTER SYSTEM RESET synchronous_standby_names");
-        c_->exec("SELECT pg_reload_conf()");
+        const bool ended = endAtCommit(*c_);
+        holdCommits(*c_, false);
         QVERIFY(ended);
         QVERIFY(lost.waitForFinished(20000));
         const QString atCommit = lost.readAllStandardOutput() + lost.readAllStandardError();
@@ -393,8 +377,19 @@ private slots:
         QVERIFY(QFile::exists(file));
         c_->exec("UPDATE tolmare.\"RET_DEBITO\" SET \"DEB_DATA_RETORNO\" = NULL");
         QCOMPARE(serverState(), done);
-        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}, &err), 0);
+        // Lost at its commit, once the server has committed: the server, asked again, says it
+        // was recorded, and the file is renamed.
+        holdCommits(*c_, true);
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli",
+                {"--dados", serverUri(), "desfazer-remessa"});
+        QVERIFY(p.waitForStarted());
+        const bool ended = endAtCommit(*c_);
+        holdCommits(*c_, false);
+        QVERIFY(ended && p.waitForFinished(20000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
         QVERIFY(QFile::exists(file + ".desfeita"));
+        QCOMPARE(cli({"--dados", serverUri(), "desfazer-remessa"}, &err), 1);  // nothing left
     }
 
     // The client killed at any instant of a remittance: the server holds all before or all

@@ -294,6 +294,20 @@ private slots:
                     .readAllStandardError()
                     .contains("já foi importado"));
         QCOMPARE(logLines(), 1LL);
+
+        // Lost at its commit, once the server has committed: the server, asked again, says it
+        // was imported; the summary is shown and the file renamed.
+        const QString late = returnFile("tarde.txt", {returnLine("80219", "HELENA", "TARDE")});
+        holdCommits(*c_, true);
+        QProcess p;
+        p.start(QCoreApplication::applicationDirPath() + "/tolmare-cli", args + QStringList{late});
+        QVERIFY(p.waitForStarted());
+        const bool ended = endAtCommit(*c_);
+        holdCommits(*c_, false);
+        QVERIFY(ended && p.waitForFinished(20000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QVERIFY(!QFile::exists(late));
+        QCOMPARE(logLines(), 2LL);
     }
 
     // The client killed at any instant of an import: the server holds all before or all after
