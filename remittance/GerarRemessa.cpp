@@ -237,20 +237,6 @@ private:
     PorVez batches_{[this](qsizetype n) { return batchStatement(n); }};
 };
 
-// A debit of a member that has one off the debit date: only they are changed by the date
-// step. The date's stored text is kept when it has the length of an ISO date (any other is
-// not one).
-struct ForaDaData {
-    qint64 rowid;
-    char data[10];
-    bool temData;
-    std::optional<double> valor;
-    DataValor dataValor() const
-    {
-        return {temData ? QByteArrayView(data, 10) : QByteArrayView(), valor};
-    }
-};
-
 // The rows of the plan put in GravacaoDesfazer::kPasso many to a statement.
 class PassoGravado {
 public:
@@ -314,50 +300,26 @@ std::pair<qint64, qint64> planejarPasso(db::Connection& c, const QDate& debitDat
     st.bindText(1, iso);
     PassoGravado put(c);
     historico::Lote log(c, "Remessa");
-    qint64 dropped = 0, redated = 0;
-    QVector<ForaDaData> grupo;  // one member's debits, in key order
-    QVector<DebitoNaOrdem> ordem;
-    QByteArray line;
-    auto planejar = [&] {
-        const PlanoData plano = planejarData(ordem);
-        auto of = [&](qint64 rowid) -> const ForaDaData& {
-            return *std::find_if(grupo.cbegin(), grupo.cend(),
-                                 [&](const ForaDaData& d) { return d.rowid == rowid; });
-        };
-        for (int i = 0; i < plano.apagar.size(); ++i) {
-            const ForaDaData& fica = of(plano.mantido[i]);
-            linhaApagado(line, ordem.front().membro, of(plano.apagar[i]).dataValor(),
-                         fica.dataValor(), plano.redatar.contains(fica.rowid), debitDate);
-            log.registrarUtf8(line);
-            put.add(plano.apagar[i], 'D');
-        }
-        for (const qint64 rowid : plano.redatar) put.add(rowid, 'U');
-        dropped += plano.apagar.size();
-        redated += plano.redatar.size();
-        grupo.clear();
-        ordem.clear();
-    };
+    PassoPorMembro passo(
+        debitDate,
+        [&](qint64 rowid, const QByteArray& linha) {
+            log.registrarUtf8(linha);
+            put.add(rowid, 'D');
+        },
+        [&](qint64 rowid) { put.add(rowid, 'U'); });
     while (st.next()) {
-        ForaDaData d{st.int64(0), {}, false, std::nullopt};
-        const QByteArrayView data = st.bytes(1);
-        if (data.size() == 10) {
-            std::copy(data.begin(), data.end(), d.data);
-            d.temData = true;
-        }
-        if (st.kind(3) == Kind::Real || st.kind(3) == Kind::Integer) d.valor = st.real(3);
         const Kind membro = st.kind(2);
-        const DebitoNaOrdem o{d.rowid,
-                              membro == Kind::Null ? kSemMembro
-                              : membro == Kind::Text ? st.value(2).toDouble() : st.real(2),
-                              data == iso};
-        if (!ordem.isEmpty() && ordem.last().membro != o.membro) planejar();
-        grupo.append(d);
-        ordem.append(o);
+        const bool numero = st.kind(3) == Kind::Real || st.kind(3) == Kind::Integer;
+        passo.add(st.int64(0), st.bytes(1),
+                  membro == Kind::Null   ? kSemMembro
+                  : membro == Kind::Text ? st.value(2).toDouble()
+                                         : st.real(2),
+                  numero ? std::optional<double>(st.real(3)) : std::nullopt);
     }
-    if (!ordem.isEmpty()) planejar();
+    passo.finish();
     put.gravar();
     log.gravar();
-    return {dropped, redated};
+    return {passo.apagados(), passo.redatados()};
 }
 
 // The date step: plans it, lets `desfazer` keep the debits it changes as they are, then

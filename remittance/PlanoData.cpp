@@ -139,20 +139,66 @@ void textoApagado(QByteArray& out, const DataValor& apagado, const DataValor& ma
     out += '.';
 }
 
-void linhaApagado(QByteArray& out, double membro, const DataValor& apagado,
-                  const DataValor& mantido, bool mantidoRedatado, const QDate& debitDate)
+PassoPorMembro::PassoPorMembro(const QDate& debitDate,
+                               std::function<void(qint64, const QByteArray&)> apagado,
+                               std::function<void(qint64)> redatado)
+    : date_(debitDate),
+      iso_(debitDate.toString(Qt::ISODate).toUtf8()),
+      apagado_(std::move(apagado)),
+      redatado_(std::move(redatado))
 {
-    out = "associado ";
-    if (membro == kSemMembro) {
-        out += "(sem associado)";
-    } else {
-        char text[400];
-        out.append(text,
-                   std::to_chars(text, text + sizeof text, membro, std::chars_format::fixed, 0).ptr
-                       - text);
+}
+
+DataValor PassoPorMembro::Debito::dataValor() const
+{
+    return {temData ? QByteArrayView(data, 10) : QByteArrayView(), valor};
+}
+
+void PassoPorMembro::add(qint64 rowid, QByteArrayView data, double membro,
+                         std::optional<double> valor)
+{
+    if (!ordem_.isEmpty() && ordem_.last().membro != membro) planejar();
+    Debito d{rowid, {}, data.size() == 10, valor};
+    if (d.temData) std::copy(data.begin(), data.end(), d.data);
+    grupo_.append(d);
+    ordem_.append({rowid, membro, data == iso_});
+}
+
+void PassoPorMembro::finish()
+{
+    if (!ordem_.isEmpty()) planejar();
+}
+
+void PassoPorMembro::planejar()
+{
+    const PlanoData plano = planejarData(ordem_);
+    auto of = [&](qint64 rowid) -> const Debito& {
+        return *std::find_if(grupo_.cbegin(), grupo_.cend(),
+                             [&](const Debito& d) { return d.rowid == rowid; });
+    };
+    const double membro = ordem_.front().membro;
+    for (int i = 0; i < plano.apagar.size(); ++i) {
+        const Debito& fica = of(plano.mantido[i]);
+        linha_ = "associado ";
+        if (membro == kSemMembro) {
+            linha_ += "(sem associado)";
+        } else {
+            char text[400];
+            linha_.append(
+                text,
+                std::to_chars(text, text + sizeof text, membro, std::chars_format::fixed, 0).ptr
+                    - text);
+        }
+        linha_ += ": ";
+        textoApagado(linha_, of(plano.apagar[i]).dataValor(), fica.dataValor(),
+                     plano.redatar.contains(fica.rowid), date_, false);
+        apagado_(plano.apagar[i], linha_);
     }
-    out += ": ";
-    textoApagado(out, apagado, mantido, mantidoRedatado, debitDate, false);
+    for (const qint64 rowid : plano.redatar) redatado_(rowid);
+    apagados_ += plano.apagar.size();
+    redatados_ += plano.redatar.size();
+    grupo_.clear();
+    ordem_.clear();
 }
 
 QString textoApagado(const DebitoApagado& d, const QDate& debitDate, bool futuro)

@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -60,9 +61,40 @@ struct DataValor {
 void textoApagado(QByteArray& out, const DataValor& apagado, const DataValor& mantido,
                   bool mantidoRedatado, const QDate& debitDate, bool futuro);
 
-// The log line of a debit the generation deletes: "associado 12: " (or "associado (sem
-// associado): ") and the text above, into `out`.
-void linhaApagado(QByteArray& out, double membro, const DataValor& apagado,
-                  const DataValor& mantido, bool mantidoRedatado, const QDate& debitDate);
+// The date step planned member by member as the debits come, by member and then in key order
+// (both stores' generations read them so): memory holds one member's debits. Each debit
+// deleted is handed to `apagado` with its log line ("associado 12: o débito de ..."), each
+// re-dated to `redatado`.
+class PassoPorMembro {
+public:
+    PassoPorMembro(const QDate& debitDate,
+                   std::function<void(qint64 rowid, const QByteArray& linha)> apagado,
+                   std::function<void(qint64 rowid)> redatado);
+    // A debit: DEB_DATA's stored text (an ISO date, or something that is none), DEB_ASS_ID
+    // (kSemMembro for none), DEB_VALOR when it is a number. The member before is planned when
+    // the member changes.
+    void add(qint64 rowid, QByteArrayView data, double membro, std::optional<double> valor);
+    // Plans the last member.
+    void finish();
+    qint64 apagados() const { return apagados_; }
+    qint64 redatados() const { return redatados_; }
+
+private:
+    struct Debito {
+        qint64 rowid;
+        char data[10];
+        bool temData;
+        std::optional<double> valor;
+        DataValor dataValor() const;
+    };
+    void planejar();
+    QDate date_;
+    QByteArray iso_, linha_;
+    std::function<void(qint64, const QByteArray&)> apagado_;
+    std::function<void(qint64)> redatado_;
+    QVector<Debito> grupo_;
+    QVector<DebitoNaOrdem> ordem_;
+    qint64 apagados_ = 0, redatados_ = 0;
+};
 
 }  // namespace remessa

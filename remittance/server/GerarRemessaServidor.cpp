@@ -130,17 +130,6 @@ void recordUndo(pg::Connection& c, qint64 numero, const QString& path, const QDa
            {std::to_string(numero), par.rowid});
 }
 
-// A debit of a member with one off the date, as the plan needs it.
-struct Candidato {
-    qint64 rowid;
-    std::string data;
-    std::optional<double> valor;
-    DataValor dataValor() const
-    {
-        return {data.size() == 10 ? QByteArrayView(data.data(), 10) : QByteArrayView(), valor};
-    }
-};
-
 // The date step: the debits of the members with one off the date, by member and in key
 // order, planned a member at a time (planejarData), each debit deleted logged with the one
 // kept; the plan goes into a temporary table, the debits it changes into the undo record, and
@@ -152,30 +141,14 @@ void bringToDate(pg::Connection& c, const QDate& debitDate)
     c.exec("CREATE TEMP TABLE tolmare_passo (rid bigint PRIMARY KEY, op text) ON COMMIT DROP");
     // A debit without a member counts as a member of its own, the least of all.
     const std::string membro = "coalesce(\"DEB_ASS_ID\", '-Infinity'::float8)";
-    std::vector<Candidato> grupo;
-    QVector<DebitoNaOrdem> ordem;
     std::string plano;
-    QByteArray line;
-    qint64 planned = 0, redated = 0;
-    auto planejar = [&] {
-        const PlanoData p = planejarData(ordem);
-        auto of = [&](qint64 rowid) -> const Candidato& {
-            return *std::find_if(grupo.cbegin(), grupo.cend(),
-                                 [&](const Candidato& d) { return d.rowid == rowid; });
-        };
-        for (int i = 0; i < p.apagar.size(); ++i) {
-            const Candidato& fica = of(p.mantido[i]);
-            linhaApagado(line, ordem.front().membro, of(p.apagar[i]).dataValor(), fica.dataValor(),
-                         p.redatar.contains(fica.rowid), debitDate);
-            pg::appendLog(c, when, UsuarioAtual, "Remessa", line.toStdString());
-            plano += std::to_string(p.apagar[i]) + "\tD\n";
-        }
-        for (const qint64 rowid : p.redatar) plano += std::to_string(rowid) + "\tU\n";
-        planned += p.apagar.size();
-        redated += p.redatar.size();
-        grupo.clear();
-        ordem.clear();
-    };
+    PassoPorMembro passo(
+        debitDate,
+        [&](qint64 rowid, const QByteArray& linha) {
+            pg::appendLog(c, when, UsuarioAtual, "Remessa", linha.toStdString());
+            plano += std::to_string(rowid) + "\tD\n";
+        },
+        [&](qint64 rowid) { plano += std::to_string(rowid) + "\tU\n"; });
     auto sendPlan = [&] {
         servidor::copyRows(c, "COPY tolmare_passo (rid, op) FROM STDIN", plano);
     };
@@ -187,23 +160,20 @@ void bringToDate(pg::Connection& c, const QDate& debitDate)
                   + orderColumns("DEBITO.DB", ""),
               {iso}, [&](const pg::Result& r) {
                   for (int i = 0; i < r.rows(); ++i) {
-                      Candidato d{whole(r.text(i, 0)), r.text(i, 1), std::nullopt};
-                      if (!r.isNull(i, 3))
-                          d.valor = QByteArray::fromStdString(r.text(i, 3)).toDouble();
-                      const DebitoNaOrdem o{
-                          d.rowid,
-                          r.isNull(i, 2) ? kSemMembro
-                                         : QByteArray::fromStdString(r.text(i, 2)).toDouble(),
-                          d.data == iso};
-                      if (!ordem.isEmpty() && ordem.last().membro != o.membro) planejar();
-                      grupo.push_back(std::move(d));
-                      ordem.append(o);
+                      const std::string data = r.text(i, 1);
+                      passo.add(whole(r.text(i, 0)), QByteArrayView(data.data(), data.size()),
+                                r.isNull(i, 2) ? kSemMembro
+                                               : QByteArray::fromStdString(r.text(i, 2)).toDouble(),
+                                r.isNull(i, 3)
+                                    ? std::nullopt
+                                    : std::optional<double>(
+                                        QByteArray::fromStdString(r.text(i, 3)).toDouble()));
                   }
                   sendPlan();
               });
-    if (!ordem.isEmpty()) planejar();
+    passo.finish();
     sendPlan();
-    if (planned == 0 && redated == 0) return;
+    if (passo.apagados() == 0 && passo.redatados() == 0) return;
     c.exec("INSERT INTO " + kLinhas + " (\"TABELA\", \"OP\", \"RID\", \"N1\", "
            + columns('O', kDebitoFields.size()) + ") SELECT 'DEBITO', p.op, d.rowid, CASE p.op "
            "WHEN 'U' THEN $1 END, " + asText(kDebitoFields, "d") + " FROM tolmare_passo p JOIN "
@@ -214,7 +184,7 @@ void bringToDate(pg::Connection& c, const QDate& debitDate)
     const long long moved = c.exec("UPDATE " + kDebito + " d SET \"DEB_DATA\" = $1::date FROM "
                                    "tolmare_passo p WHERE d.rowid = p.rid AND p.op = 'U'",
                                    {iso}).affected();
-    if (dropped != planned || moved != redated)
+    if (dropped != passo.apagados() || moved != passo.redatados())
         throw Refusal{
             "Os débitos levados à data de débito não conferem com o que foi "
             "planejado: informe o suporte."};
